@@ -1,0 +1,98 @@
+#include "controlfile/ztr_object.h"
+
+#include <string>
+
+#include "controlfile/control_scanner.h"
+#include "driver/output.h"
+
+namespace {
+
+const CATString kLineBreakMarker("@EOL@");
+const CATString kLineFeed("\n");
+
+// Replaces each `from` with `to`, first occurrence first, until none is left.
+void ReplaceAll(CATString* text, const CATString& from, const CATString& to) {
+  for (int p = text->FindPosition(from); p >= 0; p = text->FindPosition(from)) {
+    text->ReplaceSubString(p, from.GetLengthInChar(), to);
+  }
+}
+
+}  // namespace
+
+bool ZTRObject::ReadFromFile(FILE* file) {
+  Keys.RemoveAll();
+  Values.RemoveAll();
+  std::string field;
+  if (!ScanIdentifierLine(file, &field)) {
+    ConsoleLine("ZTRObject: ID not found in file");
+    return false;
+  }
+  // Fields are taken as C strings: a NUL byte ends the text, as it ends a scanned buffer.
+  Identifier = CATString(field.c_str());
+  Identifier.Strip(CATString::CATStripModeTrailing, '\r');
+  std::string value;
+  while (ScanAttributeLine(file, &field, &value)) {
+    SetAttribute(CATString(field.c_str()), CATString(value.c_str()));
+  }
+  return true;
+}
+
+bool ZTRObject::SetAttribute(const CATString& key, const CATString& value) {
+  CATString upper_key = key;
+  upper_key.ToUpper();
+  CATString stored = value;
+  stored.Strip(CATString::CATStripModeBoth, ' ');
+  stored.Strip(CATString::CATStripModeTrailing, '\r');
+  ReplaceAll(&stored, kLineFeed, kLineBreakMarker);
+  const int position = Keys.Locate(upper_key);
+  if (position > 0) {
+    Values[position] = stored;
+  } else {
+    Keys.Append(upper_key);
+    Values.Append(stored);
+  }
+  return true;
+}
+
+CATString ZTRObject::GetAttribute(const CATString& key) const {
+  CATString result;
+  CATString upper_key = key;
+  upper_key.ToUpper();
+  const int position = Keys.Locate(upper_key);
+  if (position > 0 && Values.Size() >= position) result = Values[position];
+  ReplaceAll(&result, kLineBreakMarker, kLineFeed);
+  return result;
+}
+
+// Each item is the text after a "{" up to the next "}" (or the end); text outside braces is
+// ignored; a non-empty value without any "{" is one item.
+CATListValCATString ZTRObject::GetAttributeList(const CATString& key) const {
+  CATListValCATString items;
+  const CATString value = GetAttribute(key);
+  const int length = value.GetLengthInChar();
+  int open = value.FindPosition("{");
+  while (open >= 0 && open < length) {
+    int close = value.FindPosition("}", open + 1);
+    if (close < 0) close = length;
+    items.Append(value.SubString(open + 1, close - open - 1));
+    open = value.FindPosition("{", close);
+  }
+  if (items.Size() == 0 && length > 0) items.Append(value);
+  return items;
+}
+
+void ZTRObject::Dump() const {
+  ConsoleLine("ZTRObject:");
+  ConsoleLine("ID:[", Identifier.CastToCharPtr(), "]");
+  for (int j = 1; j <= Keys.Size() && j <= Values.Size(); ++j) {
+    const char* key = Keys[j].CastToCharPtr();
+    const CATString& value = Values[j];
+    if (value.CastToCharPtr()[0] == '{') {
+      ConsoleLine(key, "->");
+      const CATListValCATString items = GetAttributeList(Keys[j]);
+      for (int i = 1; i <= items.Size(); ++i) ConsoleLine(items[i].CastToCharPtr());
+    } else {
+      ConsoleLine(key, ":[", value.CastToCharPtr(), "]");
+    }
+  }
+}

@@ -1,0 +1,96 @@
+#include "controlfile/ztr_object.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/test_support.h"
+
+namespace {
+
+std::vector<std::string> Items(const ZTRObject& object, const char* key) {
+  std::vector<std::string> items;
+  const CATListValCATString list = object.GetAttributeList(key);
+  for (int i = 1; i <= list.Size(); ++i) items.push_back(list[i].CastToCharPtr());
+  return items;
+}
+
+std::string Value(const ZTRObject& object, const char* key) {
+  return object.GetAttribute(key).CastToCharPtr();
+}
+
+TEST(ZTRObjectTest, SetAttributeTrimsUpperCasesAndKeepsFirstPosition) {
+  ZTRObject object;
+  object.SetAttribute("partnumber", "  X 1  ");
+  object.SetAttribute("Other", " a \r\r");  // blanks first, then the carriage returns
+  object.SetAttribute("PARTNUMBER", "X 2");
+  object.SetAttribute("blank", "   ");
+  object.SetAttribute("lines", "a\nb\n");
+  ASSERT_EQ(object.GetKeys().Size(), 4);
+  EXPECT_STREQ(object.GetKeys()[1].CastToCharPtr(), "PARTNUMBER");
+  EXPECT_STREQ(object.GetValues()[1].CastToCharPtr(), "X 2");
+  EXPECT_STREQ(object.GetValues()[2].CastToCharPtr(), "a ");
+  EXPECT_STREQ(object.GetValues()[3].CastToCharPtr(), "");
+  EXPECT_STREQ(object.GetValues()[4].CastToCharPtr(), "a@EOL@b@EOL@");
+  // Tabs are not blanks, and only ASCII letters change case.
+  object.SetAttribute("k\xe9y", "\tv\t");
+  EXPECT_STREQ(object.GetKeys()[5].CastToCharPtr(), "K\xe9Y");
+  EXPECT_STREQ(object.GetValues()[5].CastToCharPtr(), "\tv\t");
+}
+
+TEST(ZTRObjectTest, GetAttributeIgnoresKeyCaseAndRestoresLineBreaks) {
+  ZTRObject object;
+  object.SetAttribute("PARTNUMBER", "first@EOL@second");
+  object.SetAttribute("EMPTY", "");
+  EXPECT_EQ(Value(object, "partnumber"), "first\nsecond");
+  EXPECT_EQ(Value(object, "EMPTY"), "");
+  EXPECT_EQ(Value(object, "MISSING"), "");
+  EXPECT_EQ(Value(object, "PART NUMBER"), "");
+}
+
+TEST(ZTRObjectTest, GetAttributeListSplitsItemsInBraces) {
+  struct Case {
+    const char* value;
+    std::vector<std::string> items;
+  } cases[] = {
+      {"{A1}{A2}", {"A1", "A2"}},
+      {"x{A1}y{A2}z", {"A1", "A2"}},
+      {"{A1}{}", {"A1", ""}},
+      {"{ A1 }", {" A1 "}},
+      {"{A1", {"A1"}},
+      {"{a{b}", {"a{b"}},
+      {"A1", {"A1"}},
+      {"", {}},
+      {"{", {""}},
+      {"}{", {""}},
+      {"{x@EOL@y}", {"x\ny"}},
+  };
+  for (const Case& c : cases) {
+    ZTRObject object;
+    object.SetAttribute("LIST", c.value);
+    EXPECT_EQ(Items(object, "list"), c.items) << c.value;
+  }
+}
+
+TEST(ZTRObjectTest, DumpShowsListsItemByItemAndPlainValuesAsStored) {
+  ZTRObject object;
+  object.SetAttribute("PARENT_OBJECTS", "{A1}{x@EOL@y}");
+  object.SetAttribute("NOTE", "one@EOL@two");
+  object.SetAttribute("MIXED", "a{B}");
+  object.SetAttribute("EMPTY", "");
+  CoutCapture console;
+  {
+    TraceLevel on(1);
+    object.Dump();
+  }
+  {
+    TraceLevel off(0);
+    object.Dump();
+  }
+  EXPECT_EQ(console.Text(),
+            "ZTRObject:\nID:[]\nPARENT_OBJECTS->\nA1\nx\ny\nNOTE:[one@EOL@two]\n"
+            "MIXED:[a{B}]\nEMPTY:[]\n");
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+// ZTRDocumentManager: the rename plan. Built once from the control file's objects into three
+// lists of owned records, in control-file order, and never changed afterwards. The session
+// stages are its operations too; they write through LogStream, which it does not own.
+#ifndef PLAN_ZTR_DOCUMENT_MANAGER_H
+#define PLAN_ZTR_DOCUMENT_MANAGER_H
+
+#include <ostream>
+
+#include "CATListPV.h"
+#include "CATUnicodeString.h"
+#include "controlfile/ztr_object_manager.h"
+#include "plan/rename_records.h"
+
+class ZTRDocumentManager {
+ public:
+  // Builds the lists from the objects that the object ROOT names under PARENT_OBJECTS,
+  // CHILD_OBJECTS and INSTANCE_OBJECTS. Every value is copied; no reference to `objects` is
+  // kept. Writes nothing.
+  ZTRDocumentManager(const ZTRObjectManager& objects, std::ostream* log_stream);
+  ~ZTRDocumentManager();
+  ZTRDocumentManager(const ZTRDocumentManager&) = delete;
+  ZTRDocumentManager& operator=(const ZTRDocumentManager&) = delete;
+
+  // Writes the whole plan to the console while the trace switch is on.
+  void Dump() const;
+
+  // The ExternalLocation of the first document, failing that of the first changeable
+  // document, whose PartNumber equals `part_number`; empty when there is none.
+  CATUnicodeString FindDocumentName(const CATUnicodeString& part_number) const;
+
+  // The session stages; each returns 0 or the code of the failure that stopped it.
+  int LoadDocuments();
+  int SetNewInstanceNames();
+  int SetNewPartNumbers();
+  int SaveDocuments();
+  // Instance names, part numbers and saving, each only when the one before returned 0.
+  int ProcessDocuments();
+
+  int DocumentCount() const { return Documents.Size(); }
+  int ChangeableDocumentCount() const { return ChangeableDocuments.Size(); }
+  int DocumentInstanceCount() const { return DocumentInstances.Size(); }
+  // Records by position, from 1 to the list's count.
+  const ZTRDocument& DocumentAt(int i) const {
+    return *static_cast<const ZTRDocument*>(Documents[i]);
+  }
+  const ZTRChangeableDocument& ChangeableDocumentAt(int i) const {
+    return *static_cast<const ZTRChangeableDocument*>(ChangeableDocuments[i]);
+  }
+  const ZTRDocumentInstance& DocumentInstanceAt(int i) const {
+    return *static_cast<const ZTRDocumentInstance*>(DocumentInstances[i]);
+  }
+
+ private:
+  CATRawCollPV Documents;
+  CATRawCollPV ChangeableDocuments;
+  CATRawCollPV DocumentInstances;
+  std::ostream* LogStream;
+};
+
+#endif  // PLAN_ZTR_DOCUMENT_MANAGER_H

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "CATSessionServices.h"
+#include "ZTRConfigTopicManager.h"
+#include "driver/test_support.h"
+#include "standin_faults.h"
+#include "standin_paths.h"
+
+namespace {
+
+TEST(StandinTest, TraceLevelIsASignAndDigitsWithinInt32) {
+  EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel(nullptr), 0);
+  EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel(""), 0);
+  EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel("3"), 3);
+  EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel("+007"), 7);
+  EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel("-2"), -2);
+  EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel("2147483647"), 2147483647);
+  EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel("-2147483648"), -2147483647 - 1);
+  EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel("2147483648"), 0);
+  EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel("99999999999999999999"), 0);
+  EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel(" 1"), 0);
+  EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel("1 "), 0);
+  EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel("-"), 0);
+  EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel("0x1"), 0);
+}
+
+TEST(StandinTest, OneSessionAtATimeDeletedByItsName) {
+  CATSession* first = nullptr;
+  ASSERT_EQ(Create_Session("Quorvel_Session", first), S_OK);
+  ASSERT_NE(first, nullptr);
+  CATSession* second = first;
+  EXPECT_TRUE(FAILED(Create_Session("Other", second)));
+  EXPECT_EQ(second, nullptr);
+  EXPECT_TRUE(FAILED(Delete_Session("Other", 0, 0)));
+  EXPECT_EQ(Delete_Session("Quorvel_Session", 0, 0), S_OK);
+  EXPECT_TRUE(FAILED(Delete_Session("Quorvel_Session", 0, 0)));
+}
+
+TEST(StandinTest, FaultsMatchByOperationNameOrStorageName) {
+  EnvVar faults("QUORVEL_STANDIN_FAIL", "SaveAs=out/../b.doc,SetPrdInstanceName=Bolt.1,Delete_Session");
+  EXPECT_TRUE(StandinFault("Delete_Session"));
+  EXPECT_FALSE(StandinFault("Create_Session"));
+  EXPECT_FALSE(StandinFault("SaveAs"));
+  EXPECT_TRUE(StandinFaultOnPath("SaveAs", StorageName("./b.doc")));
+  EXPECT_FALSE(StandinFaultOnPath("SaveAs", StorageName("out/b.doc")));
+  EXPECT_TRUE(StandinFaultOnName("SetPrdInstanceName", "Bolt.1"));
+  EXPECT_FALSE(StandinFaultOnName("SetPrdInstanceName", "Bolt.10"));
+  CATSession* session = nullptr;
+  ASSERT_EQ(Create_Session("Quorvel_Session", session), S_OK);
+  EXPECT_TRUE(FAILED(Delete_Session("Quorvel_Session", 0, 0)));
+  EnvVar none("QUORVEL_STANDIN_FAIL", nullptr);
+  EXPECT_EQ(Delete_Session("Quorvel_Session", 0, 0), S_OK);
+}
+
+TEST(StandinTest, StorageNamesFoldDotsWithoutResolvingLinks) {
+  EXPECT_EQ(StorageName("/a/./b/../c//d.doc"), "/a/c/d.doc");
+  EXPECT_EQ(StorageName("/a/b/"), "/a/b");
+  EXPECT_EQ(StorageName("x.doc"), StorageName("./sub/../x.doc"));
+  EXPECT_EQ(RelativePath("/a/parts/b.doc", "/a/asm"), "../parts/b.doc");
+  EXPECT_EQ(DirectoryOf("/a/b.doc"), "/a");
+  EXPECT_EQ(DirectoryOf("/b.doc"), "/");
+}
+
+}  // namespace
