@@ -1,58 +1,88 @@
 #include "controlfile/control_scanner.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 bool IsScanSpace(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Matches one literal byte; a different byte stays unread.
-bool MatchLiteral(FILE* file, int literal) {
-  const int c = getc_unlocked(file);
-  if (c == literal) return true;
-  if (c != EOF) ungetc(c, file);
+}  // namespace
+
+bool ReadControlFileBytes(const char* name, std::string* bytes) {
+  FILE* file = std::fopen(name, "rb");
+  if (file == nullptr) return false;
+  struct stat info;
+  if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
+    std::fclose(file);
+    return false;
+  }
+  bytes->clear();
+  if (info.st_size > 0) {
+    bytes->resize(static_cast<size_t>(info.st_size));
+    bytes->resize(std::fread(&(*bytes)[0], 1, bytes->size(), file));
+  }
+  // The size is only a hint: a file that grew, or one without a size, is read to its end.
+  char chunk[1 << 16];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes->append(chunk, n);
+  std::fclose(file);
+  return true;
+}
+
+bool FileBytes::Match(char literal) {
+  const int c = getc_unlocked(file_);
+  if (c == static_cast<unsigned char>(literal)) return true;
+  if (c != EOF) ungetc(c, file_);
   return false;
 }
 
-// Matches up to kControlFieldWidth bytes other than `stop` into `field`; `stop` stays unread.
-// True when at least one byte matched.
-bool ScanField(FILE* file, int stop, std::string* field) {
-  field->clear();
-  for (int n = 0; n < kControlFieldWidth; ++n) {
-    const int c = getc_unlocked(file);
+// Matches up to kControlFieldWidth bytes other than `stop` and terminates them; `stop` stays
+// unread. Returns the number of bytes matched.
+int FileBytes::Field(char stop, char* field) {
+  int n = 0;
+  while (n < kControlFieldWidth) {
+    const int c = getc_unlocked(file_);
     if (c == EOF) break;
-    if (c == stop) {
-      ungetc(c, file);
+    if (c == static_cast<unsigned char>(stop)) {
+      ungetc(c, file_);
       break;
     }
-    field->push_back(static_cast<char>(c));
+    field[n++] = static_cast<char>(c);
   }
-  return !field->empty();
+  field[n] = '\0';
+  return n;
 }
 
-void SkipSpace(FILE* file) {
+void FileBytes::SkipSpace() {
   int c;
   do {
-    c = getc_unlocked(file);
+    c = getc_unlocked(file_);
   } while (c != EOF && IsScanSpace(c));
-  if (c != EOF) ungetc(c, file);
+  if (c != EOF) ungetc(c, file_);
 }
 
-}  // namespace
-
-bool ScanIdentifierLine(FILE* file, std::string* identifier) {
-  flockfile(file);
-  const bool matched = MatchLiteral(file, '@') && ScanField(file, '\n', identifier);
-  if (matched) SkipSpace(file);
-  funlockfile(file);
-  return matched;
+bool BufferBytes::Match(char literal) {
+  if (next_ == end_ || *next_ != literal) return false;
+  ++next_;
+  return true;
 }
 
-bool ScanAttributeLine(FILE* file, std::string* key, std::string* value) {
-  flockfile(file);
-  const bool matched = MatchLiteral(file, '{') && ScanField(file, '}', key) &&
-                       MatchLiteral(file, '}') && ScanField(file, '\n', value);
-  if (matched) SkipSpace(file);
-  funlockfile(file);
-  return matched;
+int BufferBytes::Field(char stop, char* field) {
+  const size_t available =
+      std::min(static_cast<size_t>(end_ - next_), static_cast<size_t>(kControlFieldWidth));
+  const void* found = std::memchr(next_, stop, available);
+  const size_t n = found ? static_cast<size_t>(static_cast<const char*>(found) - next_) : available;
+  std::memcpy(field, next_, n);
+  field[n] = '\0';
+  next_ += n;
+  return static_cast<int>(n);
+}
+
+void BufferBytes::SkipSpace() {
+  while (next_ != end_ && IsScanSpace(static_cast<unsigned char>(*next_))) ++next_;
 }

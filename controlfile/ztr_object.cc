@@ -1,6 +1,7 @@
 #include "controlfile/ztr_object.h"
 
-#include <string>
+#include <memory>
+#include <utility>
 
 #include "controlfile/control_scanner.h"
 #include "driver/output.h"
@@ -20,38 +21,50 @@ void ReplaceAll(CATString* text, const CATString& from, const CATString& to) {
 }  // namespace
 
 bool ZTRObject::ReadFromFile(FILE* file) {
+  FileBytes bytes(file);
+  return ReadRecord(bytes);
+}
+
+bool ZTRObject::ReadFromBuffer(BufferBytes* bytes) { return ReadRecord(*bytes); }
+
+template <typename Bytes>
+bool ZTRObject::ReadRecord(Bytes& bytes) {
   Keys.RemoveAll();
   Values.RemoveAll();
-  std::string field;
-  if (!ScanIdentifierLine(file, &field)) {
+  // The two field buffers, kept for the thread's later records: a record needs them only
+  // while it is read, and every scan terminates what it writes.
+  thread_local std::unique_ptr<char[]> first(new char[kControlFieldBuffer]);
+  thread_local std::unique_ptr<char[]> second(new char[kControlFieldBuffer]);
+  if (!ScanIdentifierLine(bytes, first.get())) {
     ConsoleLine("ZTRObject: ID not found in file");
     return false;
   }
-  // Fields are taken as C strings: a NUL byte ends the text, as it ends a scanned buffer.
-  Identifier = CATString(field.c_str());
+  // Fields are taken as C strings: a NUL byte ends the text.
+  Identifier = CATString(first.get());
   Identifier.Strip(CATString::CATStripModeTrailing, '\r');
-  std::string value;
-  while (ScanAttributeLine(file, &field, &value)) {
-    SetAttribute(CATString(field.c_str()), CATString(value.c_str()));
+  while (ScanAttributeLine(bytes, first.get(), second.get())) {
+    StoreAttribute(first.get(), second.get());
   }
   return true;
 }
 
 bool ZTRObject::SetAttribute(const CATString& key, const CATString& value) {
-  CATString upper_key = key;
-  upper_key.ToUpper();
-  CATString stored = value;
-  stored.Strip(CATString::CATStripModeBoth, ' ');
-  stored.Strip(CATString::CATStripModeTrailing, '\r');
-  ReplaceAll(&stored, kLineFeed, kLineBreakMarker);
-  const int position = Keys.Locate(upper_key);
-  if (position > 0) {
-    Values[position] = stored;
-  } else {
-    Keys.Append(upper_key);
-    Values.Append(stored);
-  }
+  StoreAttribute(key, value);
   return true;
+}
+
+void ZTRObject::StoreAttribute(CATString key, CATString value) {
+  key.ToUpper();
+  value.Strip(CATString::CATStripModeBoth, ' ');
+  value.Strip(CATString::CATStripModeTrailing, '\r');
+  ReplaceAll(&value, kLineFeed, kLineBreakMarker);
+  const int position = Keys.Locate(key);
+  if (position > 0) {
+    Values[position] = std::move(value);
+  } else {
+    Keys.Append(std::move(key));
+    Values.Append(std::move(value));
+  }
 }
 
 CATString ZTRObject::GetAttribute(const CATString& key) const {

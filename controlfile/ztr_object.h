@@ -7,12 +7,15 @@
 
 #include "CATListOfCATString.h"
 #include "CATString.h"
+#include "controlfile/control_scanner.h"
 
 class ZTRObject {
  public:
   // Reads one record from the file's position: an identifier line and the attribute lines
   // after it, up to the first line that is not one. False when no identifier line is there.
   bool ReadFromFile(FILE* file);
+  // The same, from the bytes of a file read into memory.
+  bool ReadFromBuffer(BufferBytes* bytes);
 
   // Stores one attribute: the key upper-cased, the value with blanks cut from both ends and
   // carriage returns from its end. A key given again keeps its position and takes the new
@@ -33,6 +36,11 @@ class ZTRObject {
   const CATListValCATString& GetValues() const { return Values; }
 
  private:
+  template <typename Bytes>
+  bool ReadRecord(Bytes& bytes);
+  // SetAttribute on copies that it may change and move into the lists.
+  void StoreAttribute(CATString key, CATString value);
+
   CATString Identifier;
   CATListValCATString Keys;
   CATListValCATString Values;

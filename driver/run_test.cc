@@ -22,8 +22,8 @@ class RunTest : public ::testing::Test {
   // Runs `Quorvel ARGS` in the folder work/ with the given environment assignments.
   Outcome Run(const std::string& args, const std::string& env = "") {
     const std::string command = "cd '" + work_ + "' && env -u ZTR_TRACE_LEVEL -u " +
-                                "QUORVEL_STANDIN_FAIL " + env + " " + QUORVEL_BINARY + " " +
-                                args + " >'" + dir_.File("out") + "' 2>'" + dir_.File("err") +
+                                "QUORVEL_STANDIN_FAIL " + env + " " + QUORVEL_BINARY + " " + args +
+                                " >'" + dir_.File("out") + "' 2>'" + dir_.File("err") +
                                 "' </dev/null";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWholeFile(dir_.File("out")),
@@ -114,7 +114,8 @@ TEST_F(RunTest, SessionFailures) {
   EXPECT_EQ(create.out, std::string(kControlTrace) + "ERROR in creating session\nQuorvel failed\n");
   EXPECT_EQ(ReadWholeFile(Work("c.ztr.log")), "Quorvel failed\n");
 
-  Outcome remove = Run("c.ztr", "ZTR_TRACE_LEVEL=1 QUORVEL_STANDIN_FAIL=GiveDocRoots,Delete_Session");
+  Outcome remove =
+      Run("c.ztr", "ZTR_TRACE_LEVEL=1 QUORVEL_STANDIN_FAIL=GiveDocRoots,Delete_Session");
   EXPECT_EQ(remove.exit_code, 6);
   const std::string tail = "ERROR in deleting session\nQuorvel failed\n";
   EXPECT_EQ(remove.out.substr(remove.out.size() - tail.size()), tail);

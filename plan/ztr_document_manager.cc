@@ -33,8 +33,7 @@ ZTRDocumentManager::ZTRDocumentManager(const ZTRObjectManager& objects, std::ost
   });
   BuildList(objects, *root, "CHILD_OBJECTS", &ChangeableDocuments, [](const ZTRObject& o) {
     return new ZTRChangeableDocument(Value(o, "PARTNUMBER"), Value(o, "EXTERNAL_LOCATION"),
-                                     Value(o, "NEW_PARTNUMBER"),
-                                     Value(o, "NEW_EXTERNAL_LOCATION"));
+                                     Value(o, "NEW_PARTNUMBER"), Value(o, "NEW_EXTERNAL_LOCATION"));
   });
   BuildList(objects, *root, "INSTANCE_OBJECTS", &DocumentInstances, [](const ZTRObject& o) {
     return new ZTRDocumentInstance(Value(o, "PARENT_PARTNUMBER"), Value(o, "INSTANCENAME"),

@@ -69,10 +69,10 @@ TEST_F(PlanTest, NoRootGivesAnEmptyPlan) {
 }
 
 TEST_F(PlanTest, MissingNewValuesFallBackToTheCurrentOnes) {
-  ZTRDocumentManager& plan =
-      Build("@ROOT\n{CHILD_OBJECTS}{K}{K}{E}\n{INSTANCE_OBJECTS}N\n"
-            "@K\n{PARTNUMBER}P\n{EXTERNAL_LOCATION}k.doc\n{NEW_PARTNUMBER}   \n"
-            "@E\n{NEW_EXTERNAL_LOCATION}e2.doc\n@N\n{INSTANCENAME}I.1\n");
+  ZTRDocumentManager& plan = Build(
+      "@ROOT\n{CHILD_OBJECTS}{K}{K}{E}\n{INSTANCE_OBJECTS}N\n"
+      "@K\n{PARTNUMBER}P\n{EXTERNAL_LOCATION}k.doc\n{NEW_PARTNUMBER}   \n"
+      "@E\n{NEW_EXTERNAL_LOCATION}e2.doc\n@N\n{INSTANCENAME}I.1\n");
   ASSERT_EQ(plan.ChangeableDocumentCount(), 3);  // listed twice, two equal records
   EXPECT_STREQ(plan.ChangeableDocumentAt(2).NewPartNumber.ConvertToChar(), "P");
   EXPECT_STREQ(plan.ChangeableDocumentAt(2).NewExternalLocation.ConvertToChar(), "k.doc");
@@ -94,13 +94,13 @@ TEST_F(PlanTest, IdentifiersMatchExactlyAndLineBreaksStayInFields) {
 }
 
 TEST_F(PlanTest, FindDocumentNamePrefersDocumentsThenTheFirstMatch) {
-  ZTRDocumentManager& plan =
-      Build("@ROOT\n{PARENT_OBJECTS}{P1}{P2}{P3}\n{CHILD_OBJECTS}{K1}{K2}\n"
-            "@P1\n{PARTNUMBER}SHARED\n{EXTERNAL_LOCATION}p1.doc\n"
-            "@P2\n{PARTNUMBER}SHARED\n{EXTERNAL_LOCATION}p2.doc\n"
-            "@P3\n{EXTERNAL_LOCATION}p3.doc\n"
-            "@K1\n{PARTNUMBER}SHARED\n{EXTERNAL_LOCATION}k1.doc\n"
-            "@K2\n{PARTNUMBER}ONLY-K\n{EXTERNAL_LOCATION}k2.doc\n");
+  ZTRDocumentManager& plan = Build(
+      "@ROOT\n{PARENT_OBJECTS}{P1}{P2}{P3}\n{CHILD_OBJECTS}{K1}{K2}\n"
+      "@P1\n{PARTNUMBER}SHARED\n{EXTERNAL_LOCATION}p1.doc\n"
+      "@P2\n{PARTNUMBER}SHARED\n{EXTERNAL_LOCATION}p2.doc\n"
+      "@P3\n{EXTERNAL_LOCATION}p3.doc\n"
+      "@K1\n{PARTNUMBER}SHARED\n{EXTERNAL_LOCATION}k1.doc\n"
+      "@K2\n{PARTNUMBER}ONLY-K\n{EXTERNAL_LOCATION}k2.doc\n");
   CoutCapture console;
   {
     TraceLevel off(0);

@@ -9,7 +9,9 @@
 class CATRawCollPV : public StandinList<void*> {
  public:
   // Removes the null entries; the others keep their order.
-  void RemoveNulls() { items_.erase(std::remove(items_.begin(), items_.end(), nullptr), items_.end()); }
+  void RemoveNulls() {
+    items_.erase(std::remove(items_.begin(), items_.end(), nullptr), items_.end());
+  }
 };
 
 #endif  // CATLISTPV_H

@@ -1,9 +1,8 @@
-#include "CATString.h"
-
 #include <gtest/gtest.h>
 
 #include "CATListOfCATString.h"
 #include "CATListPV.h"
+#include "CATString.h"
 #include "CATUnicodeString.h"
 
 namespace {

@@ -15,7 +15,13 @@ class StandinList {
   int Size() const { return static_cast<int>(items_.size()); }
   // Appends a copy of `item` and returns its position.
   int Append(const T& item) {
+    if (items_.capacity() == 0) items_.reserve(4);  // most lists stay short
     items_.push_back(item);
+    return Size();
+  }
+  int Append(T&& item) {
+    if (items_.capacity() == 0) items_.reserve(4);  // most lists stay short
+    items_.push_back(std::move(item));
     return Size();
   }
   void RemoveAll() { items_.clear(); }

@@ -37,7 +37,8 @@ TEST(StandinTest, OneSessionAtATimeDeletedByItsName) {
 }
 
 TEST(StandinTest, FaultsMatchByOperationNameOrStorageName) {
-  EnvVar faults("QUORVEL_STANDIN_FAIL", "SaveAs=out/../b.doc,SetPrdInstanceName=Bolt.1,Delete_Session");
+  EnvVar faults("QUORVEL_STANDIN_FAIL",
+                "SaveAs=out/../b.doc,SetPrdInstanceName=Bolt.1,Delete_Session");
   EXPECT_TRUE(StandinFault("Delete_Session"));
   EXPECT_FALSE(StandinFault("Create_Session"));
   EXPECT_FALSE(StandinFault("SaveAs"));

@@ -1,7 +1,7 @@
-#include "ZTRConfigTopicManager.h"
-
 #include <cstdint>
 #include <cstdlib>
+
+#include "ZTRConfigTopicManager.h"
 
 ZTRConfigTopicManager g_ZTRConfig;
 
