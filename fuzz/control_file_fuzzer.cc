@@ -1,0 +1,75 @@
+// libFuzzer target for the control-file reader: any bytes must read without a crash, a hang
+// or a read past a buffer, with the same records from a file stream as from memory, and the
+// rename plan must build and dump from whatever was read.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "ZTRConfigTopicManager.h"
+#include "controlfile/control_scanner.h"
+#include "controlfile/ztr_object.h"
+#include "controlfile/ztr_object_manager.h"
+#include "plan/ztr_document_manager.h"
+
+namespace {
+
+bool SameRecord(const ZTRObject& a, const ZTRObject& b) {
+  if (!(a.GetIdentifier() == b.GetIdentifier()) || a.GetKeys().Size() != b.GetKeys().Size()) {
+    return false;
+  }
+  for (int k = 1; k <= a.GetKeys().Size(); ++k) {
+    if (!(a.GetKeys()[k] == b.GetKeys()[k]) || !(a.GetValues()[k] == b.GetValues()[k])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+const std::string& ScratchFile() {
+  static const std::string path = "/tmp/quorvel-fuzz-" + std::to_string(getpid()) + ".ztr";
+  return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const char* bytes = reinterpret_cast<const char*>(data);
+  // Memory and a file stream over the same bytes give the same records.
+  FILE* stream = fmemopen(const_cast<char*>(bytes), size, "rb");
+  BufferBytes buffer(bytes, bytes + size);
+  for (;;) {
+    ZTRObject from_buffer, from_stream;
+    const bool read_buffer = from_buffer.ReadFromBuffer(&buffer);
+    const bool read_stream = stream != nullptr && size > 0 && from_stream.ReadFromFile(stream);
+    if (size > 0 && read_buffer != read_stream) std::abort();
+    if (!read_buffer) break;
+    if (size > 0 && !SameRecord(from_buffer, from_stream)) std::abort();
+  }
+  if (stream != nullptr) std::fclose(stream);
+
+  // The whole reader, the plan built from it, and both dumps with the console on.
+  FILE* file = std::fopen(ScratchFile().c_str(), "wb");
+  if (file == nullptr) return 0;
+  std::fwrite(data, 1, size, file);
+  std::fclose(file);
+  std::ostringstream console, log;
+  std::streambuf* old = std::cout.rdbuf(console.rdbuf());
+  g_ZTRConfig.SetTraceLevel(1);
+  {
+    ZTRObjectManager objects;
+    objects.ReadFile(ScratchFile().c_str());
+    objects.Dump();
+    ZTRDocumentManager plan(objects, &log);
+    plan.Dump();
+    if (plan.DocumentInstanceCount() > 0) {
+      plan.FindDocumentName(plan.DocumentInstanceAt(1).ParentPartNumber);
+    }
+  }
+  std::cout.rdbuf(old);
+  return 0;
+}
