@@ -1,3 +1,4 @@
+#include <iostream>
 #include <memory>
 
 #include "CATSessionServices.h"
@@ -9,6 +10,37 @@ std::unique_ptr<CATSession> g_session;
 }  // namespace
 
 CATSession* CurrentStandinSession() { return g_session.get(); }
+
+CATSession::~CATSession() {
+  for (auto& counted : counted_) {
+    const long references = counted->references();
+    if (references == 0) continue;
+    std::cerr << "Quorvel stand-in: " << counted->interface_name() << " of "
+              << counted->document()->storage_name()
+              << (references > 0 ? " still held at session end (" : " released too often (")
+              << references << ")" << std::endl;
+    // A holder may still release it later: keep it, detached from the gone session.
+    if (references > 0) counted.release();
+  }
+}
+
+StandinDocument* CATSession::Find(const std::string& storage_name) const {
+  const auto found = by_name_.find(storage_name);
+  return found == by_name_.end() ? nullptr : found->second;
+}
+
+StandinDocument* CATSession::Add(std::unique_ptr<StandinDocument> document) {
+  StandinDocument* added = document.get();
+  by_name_[added->storage_name()] = added;
+  documents_.push_back(std::move(document));
+  return added;
+}
+
+void CATSession::Rename(StandinDocument* document, const std::string& storage_name) {
+  by_name_.erase(document->storage_name());
+  document->set_storage_name(storage_name);
+  by_name_[storage_name] = document;
+}
 
 HRESULT Create_Session(const char* name, CATSession*& session) {
   session = nullptr;

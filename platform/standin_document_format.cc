@@ -1,0 +1,121 @@
+#include "standin_document_format.h"
+
+namespace {
+
+const char kFirstLine[] = "STANDIN-DOCUMENT 1";
+
+bool Unescape(const std::string& text, std::string* out) {
+  out->clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      out->push_back(text[i]);
+      continue;
+    }
+    if (++i == text.size()) return false;
+    switch (text[i]) {
+      case '\\':
+        out->push_back('\\');
+        break;
+      case 'n':
+        out->push_back('\n');
+        break;
+      case 'r':
+        out->push_back('\r');
+        break;
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// Splits "keyword TEXT" at its first blank; `has_text` tells whether there was one.
+void SplitLine(const std::string& line, std::string* keyword, std::string* text, bool* has_text) {
+  const size_t blank = line.find(' ');
+  *has_text = blank != std::string::npos;
+  *keyword = line.substr(0, blank);
+  *text = *has_text ? line.substr(blank + 1) : std::string();
+}
+
+}  // namespace
+
+bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roots) {
+  roots->clear();
+  bool first = true;
+  bool product_has_number = false;
+  size_t begin = 0;
+  while (begin < text.size()) {
+    size_t end = text.find('\n', begin);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(begin, end - begin);
+    begin = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (first) {
+      if (line != kFirstLine) return false;
+      first = false;
+      continue;
+    }
+    if (line.empty() || line[0] == '#') continue;
+    std::string keyword, raw, value;
+    bool has_text;
+    SplitLine(line, &keyword, &raw, &has_text);
+    if (!has_text && (keyword == "product" || keyword == "other")) {
+      roots->push_back(StandinRoot{keyword == "product", "", {}});
+      product_has_number = false;
+      continue;
+    }
+    if (!has_text || !Unescape(raw, &value)) return false;
+    StandinRoot* product = roots->empty() || !roots->back().is_product ? nullptr : &roots->back();
+    if (keyword == "partnumber") {
+      if (product == nullptr || product_has_number) return false;
+      product->part_number = value;
+      product_has_number = true;
+    } else if (keyword == "component") {
+      if (product == nullptr) return false;
+      product->components.push_back(StandinComponent{value, false, "", nullptr});
+    } else if (keyword == "reference") {
+      if (product == nullptr || product->components.empty() ||
+          product->components.back().has_reference) {
+        return false;
+      }
+      product->components.back().has_reference = true;
+      product->components.back().reference = value;
+    } else {
+      return false;
+    }
+  }
+  return !first;
+}
+
+std::string FormatStandinDocument(const std::vector<StandinRoot>& roots,
+                                  const std::vector<std::string>& references) {
+  std::string text = std::string(kFirstLine) + "\n";
+  size_t next_reference = 0;
+  for (const StandinRoot& root : roots) {
+    text += root.is_product ? "product\n" : "other\n";
+    if (!root.part_number.empty()) text += "partnumber " + Escape(root.part_number) + "\n";
+    for (const StandinComponent& component : root.components) {
+      text += "component " + Escape(component.instance_name) + "\n";
+      if (component.has_reference) {
+        text += "reference " + Escape(references[next_reference++]) + "\n";
+      }
+    }
+  }
+  return text;
+}

@@ -1,0 +1,33 @@
+// The stand-in's document files: a first line "STANDIN-DOCUMENT 1", then "product" and
+// "other" roots, each product's "partnumber TEXT" and "component TEXT" lines, and a
+// component's "reference TEXT". TEXT escapes "\\", "\n" and "\r".
+#ifndef PLATFORM_STANDIN_DOCUMENT_FORMAT_H
+#define PLATFORM_STANDIN_DOCUMENT_FORMAT_H
+
+#include <string>
+#include <vector>
+
+class StandinDocument;
+
+struct StandinComponent {
+  std::string instance_name;
+  bool has_reference = false;
+  std::string reference;                  // as read, or as last written
+  StandinDocument* resolved = nullptr;    // the document it refers to, once opened
+};
+
+struct StandinRoot {
+  bool is_product = true;
+  std::string part_number;
+  std::vector<StandinComponent> components;
+};
+
+// The roots of a document file's text; false when the text is malformed.
+bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roots);
+
+// A document file's text. `references[i]` is written for the i-th component that has a
+// reference, counting through all roots in order.
+std::string FormatStandinDocument(const std::vector<StandinRoot>& roots,
+                                  const std::vector<std::string>& references);
+
+#endif  // PLATFORM_STANDIN_DOCUMENT_FORMAT_H

@@ -1,0 +1,43 @@
+// Loading: every document of the plan opened in the session, its root product given the plan's
+// part number.
+#include "CATDocumentServices.h"
+#include "driver/output.h"
+#include "plan/ztr_document_manager.h"
+#include "session/root_product.h"
+
+namespace {
+
+// Opens one record's document and sets its part number; 0, or the result that ends loading.
+int LoadDocument(const ZTRDocument& record, std::ostream* log, int open_failure, int no_root) {
+  const CATUnicodeString name = record.ExternalLocation;
+  CATDocument* document = nullptr;
+  ConsoleLine("Loading document: ", name.ConvertToChar(), "...");
+  if (FAILED(CATDocumentServices::OpenDocument(name, document, false))) {
+    LogLine(log, "Failed to load document: ", name.ConvertToChar());
+    ConsoleLine("********* Failed to load document: ", name.ConvertToChar());
+    return open_failure;
+  }
+  LogLine(log, "Document loaded: ", name.ConvertToChar());
+  const CATUnicodeString part_number = record.PartNumber;
+  CATIProduct_var product = FindRootProduct(document);
+  if (product == NULL_var) return no_root;
+  product->SetPartNumber(part_number);
+  LogLine(log, "Partnumber set to: ", part_number.ConvertToChar());
+  ConsoleLine("Partnumber set to: ", part_number.ConvertToChar());
+  ConsoleLine("Loading completed");
+  return 0;
+}
+
+}  // namespace
+
+int ZTRDocumentManager::LoadDocuments() {
+  LogLine(LogStream, "Loading documents");
+  for (int i = 1; i <= DocumentCount(); ++i) {
+    if (const int result = LoadDocument(DocumentAt(i), LogStream, 1, 2)) return result;
+  }
+  for (int i = 1; i <= ChangeableDocumentCount(); ++i) {
+    if (const int result = LoadDocument(ChangeableDocumentAt(i), LogStream, 3, 4)) return result;
+  }
+  LogLine(LogStream, "All documents loaded successfully.");
+  return 0;
+}

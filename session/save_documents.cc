@@ -1,0 +1,54 @@
+// Saving, and the processing sequence that ends with it: changeable documents under their new
+// file paths first, then the documents in place, so that parents refer to the new files.
+#include "CATDocumentServices.h"
+#include "driver/output.h"
+#include "plan/ztr_document_manager.h"
+
+namespace {
+
+// Saves the document open under `location` as `target`. Returns 0 (a failed save included)
+// or `missing` when the document is not in the session.
+int SaveDocument(const CATUnicodeString& location, const CATUnicodeString& target,
+                 std::ostream* log, int missing) {
+  CATDocument* document = nullptr;
+  if (FAILED(CATDocumentServices::GetDocumentInSession(location, document)) ||
+      document == nullptr) {
+    ConsoleLine("********* Failed to get document: ", location.ConvertToChar());
+    return missing;
+  }
+  const CATUnicodeString no_format;
+  if (FAILED(CATDocumentServices::SaveAs(*document, target, no_format, 0))) {
+    LogLine(log, "Failed to save document: ", location.ConvertToChar());
+    ConsoleLine("Failed to save document: ", location.ConvertToChar());
+  } else {
+    LogLine(log, "Document ", location.ConvertToChar(), " saved as ", target.ConvertToChar());
+    ConsoleLine("Document ", location.ConvertToChar(), " saved as ", target.ConvertToChar());
+  }
+  return 0;
+}
+
+}  // namespace
+
+int ZTRDocumentManager::SaveDocuments() {
+  const CATUnicodeString empty;
+  LogLine(LogStream, "Saving files");
+  for (int i = 1; i <= ChangeableDocumentCount(); ++i) {
+    const CATUnicodeString location = ChangeableDocumentAt(i).ExternalLocation;
+    const CATUnicodeString target = ChangeableDocumentAt(i).NewExternalLocation;
+    if (location == empty || target == empty) return 2;
+    if (const int result = SaveDocument(location, target, LogStream, 1)) return result;
+  }
+  for (int i = 1; i <= DocumentCount(); ++i) {
+    const CATUnicodeString location = DocumentAt(i).ExternalLocation;
+    if (location == empty) return 4;
+    if (const int result = SaveDocument(location, location, LogStream, 3)) return result;
+  }
+  LogLine(LogStream, "All files saved successfully.");
+  return 0;
+}
+
+int ZTRDocumentManager::ProcessDocuments() {
+  if (SetNewInstanceNames() != 0) return 1;
+  if (SetNewPartNumbers() != 0) return 2;
+  return SaveDocuments() != 0 ? 3 : 0;
+}
