@@ -19,8 +19,8 @@ CATSession::~CATSession() {
               << counted->document()->storage_name()
               << (references > 0 ? " still held at session end (" : " released too often (")
               << references << ")" << std::endl;
-    // A holder may still release it later: keep it, detached from the gone session.
-    if (references > 0) counted.release();
+    // A holder may still release it later: it stays, and frees itself at its last release.
+    if (references > 0) counted.release()->Detach();
   }
 }
 

@@ -24,7 +24,11 @@ class Counted : public Interface, public StandinCounted {
     CurrentStandinSession()->Track(this);
   }
   unsigned long AddRef() override { return Obtain(); }
-  unsigned long Release() override { return Give(); }
+  unsigned long Release() override {
+    const unsigned long left = Give();
+    if (left == 0 && detached()) delete static_cast<StandinCounted*>(this);
+    return left;
+  }
 };
 
 // Hands a newly made object's reference over to a handle.

@@ -45,11 +45,15 @@ class StandinCounted {
     return references_ > 0 ? static_cast<unsigned long>(references_) : 0;
   }
   long references() const { return references_; }
+  // Held past the session's end: the last release frees it.
+  void Detach() { detached_ = true; }
+  bool detached() const { return detached_; }
   const char* interface_name() const { return interface_name_; }
   StandinDocument* document() const { return document_; }
 
  private:
   long references_ = 1;
+  bool detached_ = false;
   const char* interface_name_;
   StandinDocument* document_;
 };

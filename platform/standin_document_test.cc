@@ -1,0 +1,143 @@
+// The stand-in's documents: their file format, the session that opens and saves them, and the
+// reference accounting at the session's end.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "CATDocumentServices.h"
+#include "CATIEditor.h"
+#include "CATSessionServices.h"
+#include "driver/test_support.h"
+#include "standin_document_format.h"
+
+namespace {
+
+std::string Reformat(const std::string& text) {
+  std::vector<StandinRoot> roots;
+  if (!ParseStandinDocument(text, &roots)) return "(malformed)";
+  std::vector<std::string> references;
+  for (const StandinRoot& root : roots) {
+    for (const StandinComponent& component : root.components) {
+      if (component.has_reference) references.push_back(component.reference);
+    }
+  }
+  return FormatStandinDocument(roots, references);
+}
+
+TEST(StandinDocumentFormatTest, ReadsWhatItWritesAndWritesItAgainTheSame) {
+  const std::string text =
+      "STANDIN-DOCUMENT 1\r\n# a comment\n\nproduct\ncomponent Bolt.1\nreference a\\\\b.doc\n"
+      "partnumber P \\n1\\r \ncomponent \nother\nproduct\ncomponent \xe9t\xe9\nproduct";
+  const std::string written =
+      "STANDIN-DOCUMENT 1\nproduct\npartnumber P \\n1\\r \ncomponent Bolt.1\n"
+      "reference a\\\\b.doc\ncomponent \nother\nproduct\ncomponent \xe9t\xe9\nproduct\n";
+  EXPECT_EQ(Reformat(text), written);
+  EXPECT_EQ(Reformat(written), written);
+  std::vector<StandinRoot> roots;
+  ASSERT_TRUE(ParseStandinDocument(text, &roots));
+  EXPECT_EQ(roots[0].part_number, "P \n1\r ");
+  EXPECT_EQ(roots[0].components[0].reference, "a\\b.doc");
+  EXPECT_FALSE(roots[1].is_product);
+}
+
+TEST(StandinDocumentFormatTest, MalformedDocuments) {
+  for (const char* text : {
+           "", "STANDIN-DOCUMENT 2\n", " STANDIN-DOCUMENT 1\n", "STANDIN-DOCUMENT 1\nassembly\n",
+           "STANDIN-DOCUMENT 1\npartnumber A\n", "STANDIN-DOCUMENT 1\ncomponent A\n",
+           "STANDIN-DOCUMENT 1\nproduct\nreference a.doc\n",
+           "STANDIN-DOCUMENT 1\nproduct\npartnumber A\npartnumber B\n",
+           "STANDIN-DOCUMENT 1\nproduct\ncomponent A\nreference a\nreference b\n",
+           "STANDIN-DOCUMENT 1\nproduct\npartnumber A\\t\n",
+           "STANDIN-DOCUMENT 1\nproduct\npartnumber A\\\n", "STANDIN-DOCUMENT 1\nproduct x\n",
+           "STANDIN-DOCUMENT 1\nproduct\npartnumber\n",
+           "STANDIN-DOCUMENT 1\nother\ncomponent A\n"}) {
+    std::vector<StandinRoot> roots;
+    EXPECT_FALSE(ParseStandinDocument(text, &roots)) << text;
+  }
+}
+
+class StandinSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    old_cwd_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.path());
+    std::filesystem::create_directories("asm");
+    std::filesystem::create_directories("parts");
+    WriteFile("asm/top.doc",
+              "STANDIN-DOCUMENT 1\nproduct\npartnumber TOP\ncomponent B.1\n"
+              "reference ../parts/b.doc\ncomponent Gone.1\nreference nowhere.doc\n");
+    WriteFile("parts/b.doc",
+              "STANDIN-DOCUMENT 1\nproduct\npartnumber B\ncomponent Back.1\n"
+              "reference ../asm/top.doc\n");
+    ASSERT_EQ(Create_Session("Quorvel_Session", session_), S_OK);
+  }
+  void TearDown() override {
+    Delete_Session("Quorvel_Session", 0, 0);
+    std::filesystem::current_path(old_cwd_);
+  }
+  ScratchDir dir_;
+  std::filesystem::path old_cwd_;
+  CATSession* session_ = nullptr;
+};
+
+TEST_F(StandinSessionTest, OpensReferencesAndSavesThemRelativeToTheNewFile) {
+  CATDocument* top = nullptr;
+  ASSERT_EQ(CATDocumentServices::OpenDocument("asm/top.doc", top), S_OK);
+  CATDocument* again = nullptr;
+  EXPECT_EQ(CATDocumentServices::OpenDocument("./asm/../asm/top.doc", again), S_FALSE);
+  EXPECT_EQ(again, top);
+  CATDocument* b = nullptr;
+  ASSERT_EQ(CATDocumentServices::GetDocumentInSession(dir_.File("parts/b.doc").c_str(), b), S_OK);
+
+  std::filesystem::create_directories("new/deep");
+  ASSERT_EQ(CATDocumentServices::SaveAs(*b, "new/deep/b2.doc"), S_OK);
+  CATDocument* found = nullptr;
+  EXPECT_TRUE(FAILED(CATDocumentServices::GetDocumentInSession("parts/b.doc", found)));
+  EXPECT_EQ(found, nullptr);
+  ASSERT_EQ(CATDocumentServices::SaveAs(*top, "asm/top.doc"), S_OK);
+  EXPECT_EQ(ReadWholeFile("asm/top.doc"),
+            "STANDIN-DOCUMENT 1\nproduct\npartnumber TOP\ncomponent B.1\n"
+            "reference ../new/deep/b2.doc\ncomponent Gone.1\nreference nowhere.doc\n");
+  EXPECT_EQ(ReadWholeFile("new/deep/b2.doc"),
+            "STANDIN-DOCUMENT 1\nproduct\npartnumber B\ncomponent Back.1\n"
+            "reference ../../asm/top.doc\n");
+  EXPECT_EQ(ReadWholeFile("parts/b.doc").substr(0, 18), "STANDIN-DOCUMENT 1");
+}
+
+TEST_F(StandinSessionTest, FailedSaveLeavesTheTargetWholeAndTheNameUnchanged) {
+  CATDocument* top = nullptr;
+  ASSERT_EQ(CATDocumentServices::OpenDocument("asm/top.doc", top), S_OK);
+  EXPECT_TRUE(FAILED(CATDocumentServices::SaveAs(*top, "no/such/folder/top.doc")));
+  EXPECT_TRUE(FAILED(CATDocumentServices::SaveAs(*top, "parts/b.doc")));  // another document's
+  std::filesystem::create_directories("taken.doc/inside");
+  EXPECT_TRUE(FAILED(CATDocumentServices::SaveAs(*top, "taken.doc")));  // rename over a folder
+  EXPECT_TRUE(std::filesystem::is_directory("taken.doc/inside"));
+  EXPECT_EQ(ReadWholeFile("parts/b.doc").find("partnumber TOP"), std::string::npos);
+  CATDocument* found = nullptr;
+  EXPECT_EQ(CATDocumentServices::GetDocumentInSession("asm/top.doc", found), S_OK);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(".")) {
+    EXPECT_EQ(entry.path().filename().string().find(".quorvel-save"), std::string::npos);
+  }
+}
+
+TEST_F(StandinSessionTest, SessionEndReportsReferencesStillHeldOrReleasedTooOften) {
+  CATDocument* top = nullptr;
+  ASSERT_EQ(CATDocumentServices::OpenDocument("asm/top.doc", top), S_OK);
+  CATIEditor* kept = nullptr;
+  CATIEditor* released_twice = nullptr;
+  ASSERT_EQ(top->QueryInterface(IID_CATIEditor, reinterpret_cast<void**>(&kept)), S_OK);
+  ASSERT_EQ(top->QueryInterface(IID_CATIEditor, reinterpret_cast<void**>(&released_twice)), S_OK);
+  released_twice->Release();
+  released_twice->Release();
+  std::ostringstream errors;
+  std::streambuf* old = std::cerr.rdbuf(errors.rdbuf());
+  EXPECT_EQ(Delete_Session("Quorvel_Session", 0, 0), S_OK);
+  std::cerr.rdbuf(old);
+  const std::string top_name = dir_.File("asm/top.doc");
+  EXPECT_EQ(errors.str(), "Quorvel stand-in: CATIEditor of " + top_name +
+                              " still held at session end (1)\nQuorvel stand-in: CATIEditor of " +
+                              top_name + " released too often (-1)\n");
+  kept->Release();  // still safe after the session is gone
+}
+
+}  // namespace
