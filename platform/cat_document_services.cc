@@ -1,13 +1,12 @@
-#include "CATDocumentServices.h"
-
-#include <sys/stat.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
+#include "CATDocumentServices.h"
 #include "standin_faults.h"
 #include "standin_paths.h"
 #include "standin_session.h"

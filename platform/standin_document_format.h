@@ -12,8 +12,8 @@ class StandinDocument;
 struct StandinComponent {
   std::string instance_name;
   bool has_reference = false;
-  std::string reference;                  // as read, or as last written
-  StandinDocument* resolved = nullptr;    // the document it refers to, once opened
+  std::string reference;                // as read, or as last written
+  StandinDocument* resolved = nullptr;  // the document it refers to, once opened
 };
 
 struct StandinRoot {

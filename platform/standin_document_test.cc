@@ -41,16 +41,15 @@ TEST(StandinDocumentFormatTest, ReadsWhatItWritesAndWritesItAgainTheSame) {
 }
 
 TEST(StandinDocumentFormatTest, MalformedDocuments) {
-  for (const char* text : {
-           "", "STANDIN-DOCUMENT 2\n", " STANDIN-DOCUMENT 1\n", "STANDIN-DOCUMENT 1\nassembly\n",
-           "STANDIN-DOCUMENT 1\npartnumber A\n", "STANDIN-DOCUMENT 1\ncomponent A\n",
-           "STANDIN-DOCUMENT 1\nproduct\nreference a.doc\n",
-           "STANDIN-DOCUMENT 1\nproduct\npartnumber A\npartnumber B\n",
-           "STANDIN-DOCUMENT 1\nproduct\ncomponent A\nreference a\nreference b\n",
-           "STANDIN-DOCUMENT 1\nproduct\npartnumber A\\t\n",
-           "STANDIN-DOCUMENT 1\nproduct\npartnumber A\\\n", "STANDIN-DOCUMENT 1\nproduct x\n",
-           "STANDIN-DOCUMENT 1\nproduct\npartnumber\n",
-           "STANDIN-DOCUMENT 1\nother\ncomponent A\n"}) {
+  for (const char* text :
+       {"", "STANDIN-DOCUMENT 2\n", " STANDIN-DOCUMENT 1\n", "STANDIN-DOCUMENT 1\nassembly\n",
+        "STANDIN-DOCUMENT 1\npartnumber A\n", "STANDIN-DOCUMENT 1\ncomponent A\n",
+        "STANDIN-DOCUMENT 1\nproduct\nreference a.doc\n",
+        "STANDIN-DOCUMENT 1\nproduct\npartnumber A\npartnumber B\n",
+        "STANDIN-DOCUMENT 1\nproduct\ncomponent A\nreference a\nreference b\n",
+        "STANDIN-DOCUMENT 1\nproduct\npartnumber A\\t\n",
+        "STANDIN-DOCUMENT 1\nproduct\npartnumber A\\\n", "STANDIN-DOCUMENT 1\nproduct x\n",
+        "STANDIN-DOCUMENT 1\nproduct\npartnumber\n", "STANDIN-DOCUMENT 1\nother\ncomponent A\n"}) {
     std::vector<StandinRoot> roots;
     EXPECT_FALSE(ParseStandinDocument(text, &roots)) << text;
   }

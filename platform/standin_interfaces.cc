@@ -66,7 +66,8 @@ class Product : public Counted<CATIProduct> {
   }
 
   CATIProduct_var GetReferenceProduct() override {
-    if (component_ == nullptr) return Adopt<CATIProduct_var>(new Product(document(), root_, nullptr));
+    if (component_ == nullptr)
+      return Adopt<CATIProduct_var>(new Product(document(), root_, nullptr));
     StandinDocument* referred = component_->resolved;
     StandinRoot* product = referred ? referred->FirstProduct() : nullptr;
     if (product == nullptr) return CATIProduct_var();

@@ -69,8 +69,8 @@ TEST_F(LoadDocumentsTest, EveryWayToMissTheRootProductGivesTwo) {
   Plan("@ROOT\n{PARENT_OBJECTS}{E}\n@E\n{EXTERNAL_LOCATION}empty.doc\n");
   EXPECT_EQ(plan_->LoadDocuments(), 2);
   EXPECT_EQ(Log(), "Loading documents\nDocument loaded: empty.doc\n");
-  for (const char* fault : {"IID_CATIEditor=asm.doc", "IID_CATIDocRoots=asm.doc",
-                            "GiveDocRoots=./asm.doc"}) {
+  for (const char* fault :
+       {"IID_CATIEditor=asm.doc", "IID_CATIDocRoots=asm.doc", "GiveDocRoots=./asm.doc"}) {
     EnvVar set("QUORVEL_STANDIN_FAIL", fault);
     Plan(kTwoLists);
     EXPECT_EQ(plan_->LoadDocuments(), 2) << fault;

@@ -49,10 +49,11 @@ TEST_F(SaveDocumentsTest, WholeRunSavesChildrenUnderNewNamesAndParentsInPlace) {
 }
 
 TEST_F(SaveDocumentsTest, FailedSaveIsLoggedAndTheRestStillSaved) {
-  Plan("@ROOT\n{PARENT_OBJECTS}{A}\n{CHILD_OBJECTS}{K}\n"
-       "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n"
-       "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}parts/bolt.doc\n"
-       "{NEW_EXTERNAL_LOCATION}missing/bolt.doc\n");
+  Plan(
+      "@ROOT\n{PARENT_OBJECTS}{A}\n{CHILD_OBJECTS}{K}\n"
+      "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n"
+      "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}parts/bolt.doc\n"
+      "{NEW_EXTERNAL_LOCATION}missing/bolt.doc\n");
   ASSERT_EQ(plan_->LoadDocuments(), 0);
   Log();
   WriteFile("asm.doc", "left alone?");
@@ -93,9 +94,10 @@ TEST_F(SaveDocumentsTest, DocumentsThatCannotBeFoundStopSaving) {
 }
 
 TEST_F(SaveDocumentsTest, DocumentInBothListsIsNotFoundUnderItsOldNameAfterItsSave) {
-  Plan("@ROOT\n{PARENT_OBJECTS}{K}\n{CHILD_OBJECTS}{K}\n"
-       "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}parts/bolt.doc\n"
-       "{NEW_EXTERNAL_LOCATION}parts/bolt-b.doc\n");
+  Plan(
+      "@ROOT\n{PARENT_OBJECTS}{K}\n{CHILD_OBJECTS}{K}\n"
+      "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}parts/bolt.doc\n"
+      "{NEW_EXTERNAL_LOCATION}parts/bolt-b.doc\n");
   ASSERT_EQ(plan_->LoadDocuments(), 0);
   Log();
   EXPECT_EQ(plan_->SaveDocuments(), 3);
@@ -103,9 +105,10 @@ TEST_F(SaveDocumentsTest, DocumentInBothListsIsNotFoundUnderItsOldNameAfterItsSa
 }
 
 TEST_F(SaveDocumentsTest, SavingOverAnotherOpenDocumentFails) {
-  Plan("@ROOT\n{CHILD_OBJECTS}{K}\n{PARENT_OBJECTS}{A}\n"
-       "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}parts/bolt.doc\n"
-       "{NEW_EXTERNAL_LOCATION}asm.doc\n@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n");
+  Plan(
+      "@ROOT\n{CHILD_OBJECTS}{K}\n{PARENT_OBJECTS}{A}\n"
+      "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}parts/bolt.doc\n"
+      "{NEW_EXTERNAL_LOCATION}asm.doc\n@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n");
   ASSERT_EQ(plan_->LoadDocuments(), 0);
   Log();
   EXPECT_EQ(plan_->SaveDocuments(), 0);

@@ -74,8 +74,8 @@ int SetNewInstanceName(const ZTRDocumentManager& plan, const ZTRDocumentInstance
   bool renamed = false;
   const CATUnicodeString name = plan.FindDocumentName(parent_part_number);
   if (name == CATUnicodeString()) {
-    LogLine(log, "Failed to find document name for partnumber: ",
-            parent_part_number.ConvertToChar());
+    LogLine(log,
+            "Failed to find document name for partnumber: ", parent_part_number.ConvertToChar());
     ConsoleLine("********* Failed to find document name for partnumber: ",
                 parent_part_number.ConvertToChar());
     return 6;

@@ -87,8 +87,10 @@ TEST_F(SetNewInstanceNamesTest, ChildrenThatCannotBeReadStopTheStageSilently) {
     const char* fault;
     int result;
   } cases[] = {
-      {"GiveDocRoots=asm.doc", 2},        {"IID_CATIProduct=Bolt.1", 3},
-      {"GetPrdInstanceName=Base.1", 4},   {"FindInstance=Bolt.1", 5},
+      {"GiveDocRoots=asm.doc", 2},
+      {"IID_CATIProduct=Bolt.1", 3},
+      {"GetPrdInstanceName=Base.1", 4},
+      {"FindInstance=Bolt.1", 5},
   };
   Loaded("{I1}\n");
   for (const Case& c : cases) {

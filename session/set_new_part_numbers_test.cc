@@ -29,9 +29,10 @@ TEST_F(SetNewPartNumbersTest, ChecksTheCurrentNumberAndSetsTheNewOne) {
 
 TEST_F(SetNewPartNumbersTest, TwoRecordsOnOneDocumentStopAtTheSecondCheck) {
   Write("bolt.doc", Product("BOLT"));
-  Plan("@ROOT\n{CHILD_OBJECTS}{K}{K2}\n"
-       "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}bolt.doc\n{NEW_PARTNUMBER}BOLT-B\n"
-       "@K2\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}./bolt.doc\n{NEW_PARTNUMBER}BOLT-C\n");
+  Plan(
+      "@ROOT\n{CHILD_OBJECTS}{K}{K2}\n"
+      "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}bolt.doc\n{NEW_PARTNUMBER}BOLT-B\n"
+      "@K2\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}./bolt.doc\n{NEW_PARTNUMBER}BOLT-C\n");
   ASSERT_EQ(plan_->LoadDocuments(), 0);
   Log();
   EXPECT_EQ(plan_->SetNewPartNumbers(), 3);
@@ -45,8 +46,7 @@ TEST_F(SetNewPartNumbersTest, DocumentNameMissingOrNotInTheSession) {
   CoutCapture console;
   TraceLevel on(1);
   EXPECT_EQ(Plan("@ROOT\n{CHILD_OBJECTS}{K}\n@K\n{PARTNUMBER}BOLT\n").SetNewPartNumbers(), 4);
-  EXPECT_EQ(Log(),
-            "Setting new part numbers\nFailed to find document name for partnumber: BOLT\n");
+  EXPECT_EQ(Log(), "Setting new part numbers\nFailed to find document name for partnumber: BOLT\n");
   EXPECT_EQ(Plan(kBolt).SetNewPartNumbers(), 1);  // never loaded
   EXPECT_EQ(Log(), "Setting new part numbers\nFailed to get document: bolt.doc\n");
   EXPECT_EQ(console.Text(),

@@ -1,0 +1,20 @@
+// make_structure N FOLDER: writes a product structure of N documents and a control file,
+// rename.ztr, that renames all of it. Run Quorvel in FOLDER on rename.ztr.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "bench/structure_generator.h"
+
+int main(int argc, char* argv[]) {
+  const int documents = argc == 3 ? std::atoi(argv[1]) : 0;
+  if (documents < 2) {
+    std::fprintf(stderr, "Usage: %s N FOLDER  (N documents, at least 2)\n", argv[0]);
+    return 2;
+  }
+  if (!GenerateStructure(documents, argv[2])) {
+    std::fprintf(stderr, "%s: cannot write into %s\n", argv[0], argv[2]);
+    return 1;
+  }
+  return 0;
+}
