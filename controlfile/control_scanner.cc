@@ -66,6 +66,12 @@ void FileBytes::SkipSpace() {
   if (c != EOF) ungetc(c, file_);
 }
 
+int FileBytes::Peek() {
+  const int c = getc_unlocked(file_);
+  if (c != EOF) ungetc(c, file_);
+  return c;
+}
+
 bool BufferBytes::Match(char literal) {
   if (next_ == end_ || *next_ != literal) return false;
   ++next_;

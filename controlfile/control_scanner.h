@@ -32,6 +32,9 @@ class FileBytes {
   bool Match(char literal);
   int Field(char stop, char* field);
   void SkipSpace();
+  // The next byte, left unread; EOF at the end.
+  int Peek();
+  long Offset() { return std::ftell(file_); }
 
  private:
   FILE* file_;
@@ -40,22 +43,43 @@ class FileBytes {
 // The bytes of a whole file held in memory, from a position that advances as they match.
 class BufferBytes {
  public:
-  BufferBytes(const char* begin, const char* end) : next_(begin), end_(end) {}
+  BufferBytes(const char* begin, const char* end) : begin_(begin), next_(begin), end_(end) {}
 
   bool Match(char literal);
   int Field(char stop, char* field);
   void SkipSpace();
+  int Peek() const { return next_ == end_ ? EOF : static_cast<unsigned char>(*next_); }
+  long Offset() const { return static_cast<long>(next_ - begin_); }
 
  private:
+  const char* begin_;
   const char* next_;
   const char* end_;
 };
 
+// What a scan saw past its match, for reports on a control file.
+struct ScanNotes {
+  bool cut = false;           // the identifier or value went on past the width and was cut
+  bool key_too_long = false;  // the key went on past the width, so the line did not match
+};
+
+// True when a field of `length` bytes stopped at the width with more of it to come.
+template <typename Bytes>
+bool FieldWentOn(Bytes& bytes, int length, char stop) {
+  if (length < kControlFieldWidth) return false;
+  const int next = bytes.Peek();
+  return next != EOF && next != static_cast<unsigned char>(stop);
+}
+
 // Matches an identifier line into `identifier` (kControlFieldBuffer bytes), NUL-terminated.
 // True when the identifier was matched; the white space after it is then consumed as well.
 template <typename Bytes>
-bool ScanIdentifierLine(Bytes& bytes, char* identifier) {
-  if (!bytes.Match('@') || bytes.Field('\n', identifier) == 0) return false;
+bool ScanIdentifierLine(Bytes& bytes, char* identifier, ScanNotes* notes = nullptr) {
+  if (notes != nullptr) *notes = ScanNotes();
+  if (!bytes.Match('@')) return false;
+  const int length = bytes.Field('\n', identifier);
+  if (length == 0) return false;
+  if (notes != nullptr) notes->cut = FieldWentOn(bytes, length, '\n');
   bytes.SkipSpace();
   return true;
 }
@@ -64,11 +88,18 @@ bool ScanIdentifierLine(Bytes& bytes, char* identifier) {
 // NUL-terminated. True when both were matched; the white space after the value is then
 // consumed as well.
 template <typename Bytes>
-bool ScanAttributeLine(Bytes& bytes, char* key, char* value) {
-  if (!bytes.Match('{') || bytes.Field('}', key) == 0 || !bytes.Match('}') ||
-      bytes.Field('\n', value) == 0) {
+bool ScanAttributeLine(Bytes& bytes, char* key, char* value, ScanNotes* notes = nullptr) {
+  if (notes != nullptr) *notes = ScanNotes();
+  if (!bytes.Match('{')) return false;
+  const int key_length = bytes.Field('}', key);
+  if (key_length == 0) return false;
+  if (!bytes.Match('}')) {
+    if (notes != nullptr) notes->key_too_long = FieldWentOn(bytes, key_length, '}');
     return false;
   }
+  const int value_length = bytes.Field('\n', value);
+  if (value_length == 0) return false;
+  if (notes != nullptr) notes->cut = FieldWentOn(bytes, value_length, '\n');
   bytes.SkipSpace();
   return true;
 }

@@ -22,29 +22,41 @@ void ReplaceAll(CATString* text, const CATString& from, const CATString& to) {
 
 bool ZTRObject::ReadFromFile(FILE* file) {
   FileBytes bytes(file);
-  return ReadRecord(bytes);
+  return ReadRecord(bytes, nullptr);
 }
 
-bool ZTRObject::ReadFromBuffer(BufferBytes* bytes) { return ReadRecord(*bytes); }
+bool ZTRObject::ReadFromBuffer(BufferBytes* bytes, ControlFileObserver* observer) {
+  return ReadRecord(*bytes, observer);
+}
 
 template <typename Bytes>
-bool ZTRObject::ReadRecord(Bytes& bytes) {
+bool ZTRObject::ReadRecord(Bytes& bytes, ControlFileObserver* observer) {
   Keys.RemoveAll();
   Values.RemoveAll();
   // The two field buffers, kept for the thread's later records: a record needs them only
   // while it is read, and every scan terminates what it writes.
   thread_local std::unique_ptr<char[]> first(new char[kControlFieldBuffer]);
   thread_local std::unique_ptr<char[]> second(new char[kControlFieldBuffer]);
-  if (!ScanIdentifierLine(bytes, first.get())) {
+  ScanNotes notes;
+  ScanNotes* wanted = observer != nullptr ? &notes : nullptr;
+  long line = observer != nullptr ? bytes.Offset() : 0;
+  if (!ScanIdentifierLine(bytes, first.get(), wanted)) {
+    if (observer != nullptr) observer->OnMismatch(static_cast<size_t>(line), false);
     ConsoleLine("ZTRObject: ID not found in file");
     return false;
   }
+  if (observer != nullptr) observer->OnRecord(static_cast<size_t>(line), notes.cut);
   // Fields are taken as C strings: a NUL byte ends the text.
   Identifier = CATString(first.get());
   Identifier.Strip(CATString::CATStripModeTrailing, '\r');
-  while (ScanAttributeLine(bytes, first.get(), second.get())) {
+  for (;;) {
+    if (observer != nullptr) line = bytes.Offset();
+    if (!ScanAttributeLine(bytes, first.get(), second.get(), wanted)) break;
+    if (observer != nullptr)
+      observer->OnAttribute(static_cast<size_t>(line), first.get(), notes.cut);
     StoreAttribute(first.get(), second.get());
   }
+  if (observer != nullptr) observer->OnMismatch(static_cast<size_t>(line), notes.key_too_long);
   return true;
 }
 

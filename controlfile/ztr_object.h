@@ -7,6 +7,7 @@
 
 #include "CATListOfCATString.h"
 #include "CATString.h"
+#include "controlfile/control_file_observer.h"
 #include "controlfile/control_scanner.h"
 
 class ZTRObject {
@@ -14,8 +15,9 @@ class ZTRObject {
   // Reads one record from the file's position: an identifier line and the attribute lines
   // after it, up to the first line that is not one. False when no identifier line is there.
   bool ReadFromFile(FILE* file);
-  // The same, from the bytes of a file read into memory.
-  bool ReadFromBuffer(BufferBytes* bytes);
+  // The same, from the bytes of a file read into memory, telling `observer` (when there is
+  // one) where it found what.
+  bool ReadFromBuffer(BufferBytes* bytes, ControlFileObserver* observer = nullptr);
 
   // Stores one attribute: the key upper-cased, the value with blanks cut from both ends and
   // carriage returns from its end. A key given again keeps its position and takes the new
@@ -37,7 +39,7 @@ class ZTRObject {
 
  private:
   template <typename Bytes>
-  bool ReadRecord(Bytes& bytes);
+  bool ReadRecord(Bytes& bytes, ControlFileObserver* observer);
   // SetAttribute on copies that it may change and move into the lists.
   void StoreAttribute(CATString key, CATString value);
 

@@ -9,15 +9,16 @@ ZTRObjectManager::~ZTRObjectManager() {
   for (int i = 1; i <= Objects.Size(); ++i) delete static_cast<ZTRObject*>(Objects[i]);
 }
 
-bool ZTRObjectManager::ReadFile(const CATUnicodeString& file_name) {
+bool ZTRObjectManager::ReadFile(const CATUnicodeString& file_name, ControlFileObserver* observer) {
   std::string contents;
   if (!ReadControlFileBytes(file_name.ConvertToChar(), &contents)) {
     ConsoleLine("ZTRObjectManager: Could not open file ", file_name.ConvertToChar());
     return false;
   }
+  if (observer != nullptr) observer->OnBytes(contents);
   BufferBytes bytes(contents.data(), contents.data() + contents.size());
   auto* object = new ZTRObject;
-  while (object->ReadFromBuffer(&bytes)) {
+  while (object->ReadFromBuffer(&bytes, observer)) {
     Objects.Append(object);
     object = new ZTRObject;
   }

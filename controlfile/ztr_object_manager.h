@@ -6,6 +6,7 @@
 #include "CATListPV.h"
 #include "CATString.h"
 #include "CATUnicodeString.h"
+#include "controlfile/control_file_observer.h"
 #include "controlfile/ztr_object.h"
 
 class ZTRObjectManager {
@@ -16,8 +17,9 @@ class ZTRObjectManager {
   ZTRObjectManager& operator=(const ZTRObjectManager&) = delete;
 
   // Appends every record of the named file. False only when the file cannot be opened (a
-  // directory cannot); a file that holds no record reads as true.
-  bool ReadFile(const CATUnicodeString& file_name);
+  // directory cannot); a file that holds no record reads as true. An `observer` is told
+  // where each record and attribute line was found, and where lines did not match.
+  bool ReadFile(const CATUnicodeString& file_name, ControlFileObserver* observer = nullptr);
 
   // The first object whose identifier equals `identifier` exactly, or null.
   const ZTRObject* FindObject(const CATString& identifier) const;

@@ -1,0 +1,197 @@
+// Quorvel-check on control files that show each finding, with its exact line.
+#include "check/control_file_check.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/test_support.h"
+
+namespace {
+
+class CheckTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    old_cwd_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.path());
+  }
+  void TearDown() override { std::filesystem::current_path(old_cwd_); }
+
+  // Runs the check on `control` written as c.ztr; returns the report and sets `exit_code_`.
+  std::string Check(const std::string& control, bool open = false) {
+    WriteFile("c.ztr", control);
+    std::vector<std::string> args = {"Quorvel-check", "c.ztr"};
+    if (open) args.insert(args.begin() + 1, "--open");
+    return Run(args);
+  }
+  std::string Run(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(&arg[0]);
+    std::ostringstream out;
+    errors_.str("");
+    exit_code_ = RunControlFileCheck(static_cast<int>(argv.size()), argv.data(), out, errors_);
+    return out.str();
+  }
+
+  ScratchDir dir_;
+  std::filesystem::path old_cwd_;
+  std::ostringstream errors_;
+  int exit_code_ = -1;
+};
+
+TEST_F(CheckTest, TheShippedExampleHasNoFinding) {
+  std::filesystem::copy(QUORVEL_SOURCE_DIR "/examples/bracket", ".",
+                        std::filesystem::copy_options::recursive);
+  EXPECT_EQ(Run({"Quorvel-check", "rename.ztr"}), "0 errors, 0 warnings\n");
+  EXPECT_EQ(exit_code_, 0);
+  EXPECT_EQ(Run({"Quorvel-check", "--open", "rename.ztr"}), "0 errors, 0 warnings\n");
+  EXPECT_EQ(exit_code_, 0);
+  EXPECT_FALSE(std::filesystem::exists("parts/bolt-m8x25.CATPart"));  // nothing written
+}
+
+TEST_F(CheckTest, ReadingProblems) {
+  EXPECT_EQ(Check("\n@ROOT\n"),
+            "c.ztr:1: error: reading stops here: the file must begin with \"@\"; this line and "
+            "the 1 non-empty lines after it are ignored\n"
+            "c.ztr:1: warning: no ROOT object; nothing is renamed\n1 errors, 1 warnings\n");
+  EXPECT_EQ(exit_code_, 2);
+  EXPECT_EQ(Check("@ROOT\n{PARENT_OBJECTS}{P1}\n@P1\n{PARTNUMBER}A\n{EXTERNAL_LOCATION}a.doc\n"
+                  "{external_location}b.doc\n{EXTERNAL_LOCATION}\n\n@P2\njunk\n"),
+            "c.ztr:6: warning: key \"EXTERNAL_LOCATION\" given twice in this record (first at "
+            "line 5); the later value wins\n"
+            "c.ztr:7: error: reading stops here: an attribute line with an empty value; this "
+            "line and the 2 non-empty lines after it are ignored\n1 errors, 1 warnings\n");
+  EXPECT_EQ(Check("@ROOT\n{PARENT_OBJECTS}{P1}\n@P1\n{}x\n"),
+            "c.ztr:3: error: document \"P1\" has no EXTERNAL_LOCATION\n"
+            "c.ztr:4: error: reading stops here: an attribute line with an empty key; this line "
+            "and the 0 non-empty lines after it are ignored\n2 errors, 0 warnings\n");
+  EXPECT_NE(Check("@ROOT\n{PARENT_OBJECTS}{P1}\n@P1\n{EXTERNAL_LOCATION\n")
+                .find("c.ztr:4: error: reading stops here: an attribute line without its closing"),
+            std::string::npos);
+  EXPECT_NE(Check("@ROOT\n@\n")
+                .find("c.ztr:2: error: reading stops here: an identifier line "
+                      "with no identifier"),
+            std::string::npos);
+}
+
+TEST_F(CheckTest, FieldsLongerThanTheLimit) {
+  const std::string limit(65535, 'X');
+  EXPECT_EQ(Check("@ROOT\n@" + limit + "tail\n"),
+            "c.ztr:2: error: identifier longer than 65,535 characters; it is cut to its first "
+            "65,535\n"
+            "c.ztr:2: error: reading stops here: the rest of a line cut at 65,535 characters is "
+            "read as a line of its own; this line and the 0 non-empty lines after it are "
+            "ignored\n2 errors, 0 warnings\n");
+  EXPECT_EQ(Check("@ROOT\n{NOTE}" + limit + "{L}w\n{" + limit + "@A\n"),
+            "c.ztr:2: error: value of \"NOTE\" longer than 65,535 characters; it is cut to its "
+            "first 65,535\n"
+            "c.ztr:2: warning: key \"NOTE\" is never read\n"
+            "c.ztr:2: warning: key \"L\" is never read\n"
+            "c.ztr:3: error: key longer than 65,535 characters; the attribute is dropped\n"
+            "2 errors, 2 warnings\n");
+}
+
+TEST_F(CheckTest, PlanProblems) {
+  EXPECT_EQ(Check("@ROOT\n"                                              // 1
+                  "{PARENT_OBJECTS}{ASM}{P 2}{BOTH}\n"                   // 2
+                  "{CHILD_OBJECTS}{K1}{K2}{BOTH}{SAME}{K3}\n"            // 3
+                  "{INSTANCE_OBJECTS}{N1}{N2}{N3}{N4}{N5}\n"             // 4
+                  "@ASM\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n"  // 5-7
+                  "@P2\n{PARTNUMBER}P2\n"                                // 8-9
+                  "@K1\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}bolt.doc\n{NEW_PARTNUMBER}BOLT-B\n"
+                  "{NEW_EXTERNAL_LOCATION}out.doc\n"  // 10-14
+                  "@K2\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}./bolt.doc\n{NEW_PARTNUMBER}ASM\n"
+                  "{NEW_EXTERNAL_LOCATION}out.doc\n"  // 15-19
+                  "@BOTH\n{PARTNUMBER}B\n{EXTERNAL_LOCATION}both.doc\n"
+                  "{NEW_EXTERNAL_LOCATION}asm.doc\n"                     // 20-23
+                  "@SAME\n{PARTNUMBER}S\n{EXTERNAL_LOCATION}same.doc\n"  // 24-26
+                  "@K3\n{PARTNUMBER}BOLT\n"                              // 27-28
+                  "@N1\n{PARENT_PARTNUMBER}ASM\n{INSTANCENAME}Bolt.1\n{NEW_INSTANCENAME}M.1\n"
+                  "@N2\n{PARENT_PARTNUMBER}ASM\n{INSTANCENAME}Bolt.1\n{NEW_INSTANCENAME}M.1\n"
+                  "@N3\n{PARENT_PARTNUMBER}NOPE\n{INSTANCENAME}Nut.1\n"  // 37-39
+                  "@N4\n{INSTANCENAME}Nut.2\n"                           // 40-41
+                  "@N5\n{PARENT_PARTNUMBER}ASM\n"                        // 42-43
+                  "@N1\n"),                                              // 44
+            "c.ztr:2: error: PARENT_OBJECTS lists \"P 2\", which names no object; did you mean "
+            "\"P2\"?\n"
+            "c.ztr:5: error: \"ASM\" would be saved to \"asm.doc\", as \"BOTH\" (line 20) "
+            "would\n"
+            "c.ztr:15: error: changeable document \"K2\" names the document of \"K1\" (line 10); "
+            "its part number check would fail: the document then carries \"BOLT-B\", not "
+            "\"BOLT\"\n"
+            "c.ztr:18: warning: new part number \"ASM\" is the part number of \"ASM\" (line 5) "
+            "as well\n"
+            "c.ztr:20: error: document \"BOTH\" is listed under PARENT_OBJECTS too and gets a "
+            "new file path: once saved as \"asm.doc\", it is not found under its old one to be "
+            "saved again\n"
+            "c.ztr:24: warning: changeable document \"SAME\" gets neither a new part number nor "
+            "a new file path\n"
+            "c.ztr:27: error: document \"K3\" has no EXTERNAL_LOCATION\n"
+            "c.ztr:27: warning: changeable document \"K3\" gets neither a new part number nor a "
+            "new file path\n"
+            "c.ztr:33: warning: instance \"Bolt.1\" under \"ASM\" is renamed already by the "
+            "record at line 29\n"
+            "c.ztr:36: warning: new instance name \"M.1\" under \"ASM\" is given already by the "
+            "record at line 29\n"
+            "c.ztr:38: error: instance \"N3\": no listed document carries the parent part "
+            "number \"NOPE\"\n"
+            "c.ztr:40: error: instance \"N4\" has no PARENT_PARTNUMBER\n"
+            "c.ztr:42: error: instance \"N5\" has no INSTANCENAME\n"
+            "c.ztr:44: warning: identifier \"N1\" is used again (first at line 29); only the "
+            "first object is ever found\n"
+            "8 errors, 6 warnings\n");
+  EXPECT_EQ(exit_code_, 2);
+}
+
+TEST_F(CheckTest, RootInAnotherCaseAndKeysForAnotherRole) {
+  EXPECT_EQ(Check("@Root\n{PARENT_OBJECTS}{A}\n"),
+            "c.ztr:1: warning: no ROOT object: \"Root\" is not it, identifiers are "
+            "case-sensitive; nothing is renamed\n0 errors, 1 warnings\n");
+  EXPECT_EQ(exit_code_, 1);
+  EXPECT_EQ(Check("@ROOT\n{PARENT_OBJECTS}{A}\n@A\n{PARTNUMBER}A\n{EXTERNAL_LOCATION}a.doc\n"
+                  "{NEW_PARTNUMBER}B\n"),
+            "c.ztr:6: warning: key \"NEW_PARTNUMBER\" is not read for \"A\", given what it is "
+            "listed as\n0 errors, 1 warnings\n");
+}
+
+TEST_F(CheckTest, OpeningTheDocuments) {
+  WriteFile("asm.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber ASM-OLD\ncomponent Bolt.1\n");
+  WriteFile("sheet.doc", "STANDIN-DOCUMENT 1\nother\nproduct\npartnumber S\n");
+  WriteFile("bolt.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber BOLT\n");
+  WriteFile("taken.doc", "anything");
+  EXPECT_EQ(Check("@ROOT\n{PARENT_OBJECTS}{A}{S}{M}\n{CHILD_OBJECTS}{K}\n{INSTANCE_OBJECTS}{N}\n"
+                  "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n"    // 5-7
+                  "@S\n{PARTNUMBER}S\n{EXTERNAL_LOCATION}sheet.doc\n"    // 8-10
+                  "@M\n{PARTNUMBER}M\n{EXTERNAL_LOCATION}missing.doc\n"  // 11-13
+                  "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}bolt.doc\n{NEW_EXTERNAL_LOCATION}"
+                  "taken.doc\n"                                          // 14-17
+                  "@N\n{PARENT_PARTNUMBER}ASM\n{INSTANCENAME}Bolt.2\n",  // 18-20
+                  true),
+            "c.ztr:6: warning: document \"A\": the root product of \"asm.doc\" carries the part "
+            "number \"ASM-OLD\", not \"ASM\"\n"
+            "c.ztr:8: error: document \"S\": \"sheet.doc\" has no root product\n"
+            "c.ztr:11: error: document \"M\": \"missing.doc\" cannot be opened\n"
+            "c.ztr:17: warning: document \"K\": a file \"taken.doc\" exists already and would be "
+            "replaced\n"
+            "c.ztr:20: warning: instance \"N\": no component \"Bolt.2\" under \"asm.doc\"\n"
+            "2 errors, 3 warnings\n");
+  EXPECT_EQ(ReadWholeFile("taken.doc"), "anything");
+}
+
+TEST_F(CheckTest, WrongCommandLineOrUnreadableFile) {
+  EXPECT_EQ(Run({"Quorvel-check"}), "");
+  EXPECT_EQ(exit_code_, 3);
+  EXPECT_EQ(errors_.str(), "Usage: Quorvel-check [--open] control_file\n");
+  Run({"Quorvel-check", "a.ztr", "b.ztr"});
+  EXPECT_EQ(exit_code_, 3);
+  Run({"Quorvel-check", "--verbose", "a.ztr"});
+  EXPECT_EQ(exit_code_, 3);
+  EXPECT_EQ(Run({"Quorvel-check", "missing.ztr"}), "");
+  EXPECT_EQ(exit_code_, 3);
+  EXPECT_EQ(errors_.str(), "Quorvel-check: missing.ztr: cannot be read\n");
+}
+
+}  // namespace

@@ -1,0 +1,371 @@
+#include "check/plan_check.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+
+namespace {
+
+const char* const kLists[] = {"PARENT_OBJECTS", "CHILD_OBJECTS", "INSTANCE_OBJECTS"};
+const char* const kRootKeys[] = {"PARENT_OBJECTS", "CHILD_OBJECTS", "INSTANCE_OBJECTS"};
+const char* const kDocumentKeys[] = {"PARTNUMBER", "EXTERNAL_LOCATION"};
+const char* const kChangeableKeys[] = {"PARTNUMBER", "EXTERNAL_LOCATION", "NEW_PARTNUMBER",
+                                       "NEW_EXTERNAL_LOCATION"};
+const char* const kInstanceKeys[] = {"PARENT_PARTNUMBER", "INSTANCENAME", "NEW_INSTANCENAME"};
+
+std::string Text(const CATUnicodeString& text) { return text.ConvertToChar(); }
+std::string Text(const CATString& text) { return text.CastToCharPtr(); }
+
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+std::string WithoutBlanks(std::string text) {
+  text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; }),
+             text.end());
+  return text;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+// The candidate that `wanted` most likely meant: the same without blanks, or in another case,
+// or a small slip away; empty when none is close.
+std::string Closest(const std::string& wanted, const std::vector<std::string>& candidates) {
+  for (const std::string& candidate : candidates) {
+    if (WithoutBlanks(candidate) == WithoutBlanks(wanted)) return candidate;
+  }
+  for (const std::string& candidate : candidates) {
+    if (Upper(candidate) == Upper(wanted)) return candidate;
+  }
+  std::string best;
+  size_t best_distance = std::min<size_t>(3, wanted.size() / 2 + 1);
+  for (const std::string& candidate : candidates) {
+    const size_t distance = EditDistance(wanted, candidate);
+    if (distance < best_distance) {
+      best = candidate;
+      best_distance = distance;
+    }
+  }
+  return best;
+}
+
+class PlanChecker {
+ public:
+  PlanChecker(const ZTRObjectManager& objects, const ZTRDocumentManager& plan,
+              const ReadingMap& map, Report* report)
+      : objects_(objects), plan_(plan), map_(map), report_(report) {
+    for (int i = 1; i <= objects.Size(); ++i) {
+      index_[objects.GetObject(i)] = static_cast<size_t>(i - 1);
+      identifiers_.push_back(Text(objects.GetObject(i)->GetIdentifier()));
+    }
+  }
+
+  void Run(CheckedPlan* listed) {
+    CheckIdentifiers();
+    const ZTRObject* root = objects_.FindObject("ROOT");
+    if (root == nullptr) {
+      ReportNoRoot();
+      return;
+    }
+    ListObjects(*root, listed);
+    CheckKeys(*root, *listed);
+    CheckDocuments(*listed);
+    CheckInstances(*listed);
+    CheckPartNumbers(*listed);
+    CheckSaves(*listed);
+  }
+
+ private:
+  int Line(const ListedObject& listed) const { return map_.records()[listed.record].line; }
+  int KeyLine(const ListedObject& listed, const char* key) const {
+    return map_.KeyLine(listed.record, key);
+  }
+  std::string Name(const ListedObject& listed) const {
+    return Quoted(Text(listed.object->GetIdentifier()));
+  }
+  static std::string At(int line) { return " (line " + std::to_string(line) + ")"; }
+
+  void CheckIdentifiers() {
+    for (int i = 1; i <= objects_.Size(); ++i) {
+      const ZTRObject* first = objects_.FindObject(objects_.GetObject(i)->GetIdentifier());
+      if (first == objects_.GetObject(i)) continue;
+      report_->Warning(map_.records()[static_cast<size_t>(i - 1)].line,
+                       "identifier " + Quoted(identifiers_[static_cast<size_t>(i - 1)]) +
+                           " is used again (first at line " +
+                           std::to_string(map_.records()[index_.at(first)].line) +
+                           "); only the first object is ever found");
+    }
+  }
+
+  void ReportNoRoot() {
+    for (size_t i = 0; i < identifiers_.size(); ++i) {
+      if (Upper(identifiers_[i]) == "ROOT") {
+        report_->Warning(map_.records()[i].line,
+                         "no ROOT object: " + Quoted(identifiers_[i]) +
+                             " is not it, identifiers are case-sensitive; nothing is renamed");
+        return;
+      }
+    }
+    report_->Warning(1, "no ROOT object; nothing is renamed");
+  }
+
+  void ListObjects(const ZTRObject& root, CheckedPlan* listed) {
+    root_ = index_.at(&root);
+    std::vector<ListedObject>* lists[] = {&listed->documents, &listed->changeable_documents,
+                                          &listed->instances};
+    for (int l = 0; l < 3; ++l) {
+      const CATListValCATString items = root.GetAttributeList(kLists[l]);
+      for (int i = 1; i <= items.Size(); ++i) {
+        const ZTRObject* object = objects_.FindObject(items[i]);
+        if (object != nullptr) {
+          lists[l]->push_back({object, index_.at(object)});
+          continue;
+        }
+        const std::string wanted = Text(items[i]);
+        const std::string close = Closest(wanted, identifiers_);
+        report_->Error(map_.KeyLine(root_, kLists[l]),
+                       std::string(kLists[l]) + " lists " + Quoted(wanted) +
+                           ", which names no object" +
+                           (close.empty() ? "" : "; did you mean " + Quoted(close) + "?"));
+      }
+    }
+  }
+
+  // Keys that nothing reads, for each object by what it is listed as.
+  void CheckKeys(const ZTRObject& root, const CheckedPlan& listed) {
+    std::map<size_t, std::set<std::string>> read;
+    std::set<std::string> all;
+    auto add = [&](size_t record, const auto& keys) {
+      for (const char* key : keys) {
+        read[record].insert(key);
+        all.insert(key);
+      }
+    };
+    add(index_.at(&root), kRootKeys);
+    for (const ListedObject& o : listed.documents) add(o.record, kDocumentKeys);
+    for (const ListedObject& o : listed.changeable_documents) add(o.record, kChangeableKeys);
+    for (const ListedObject& o : listed.instances) add(o.record, kInstanceKeys);
+    add(identifiers_.size(), kChangeableKeys);  // an unlisted object: every key counts as known
+    add(identifiers_.size(), kInstanceKeys);
+    add(identifiers_.size(), kRootKeys);
+    for (size_t r = 0; r < identifiers_.size(); ++r) {
+      if (objects_.FindObject(objects_.GetObject(static_cast<int>(r) + 1)->GetIdentifier()) !=
+          objects_.GetObject(static_cast<int>(r) + 1)) {
+        continue;  // never found at all; said already
+      }
+      const bool is_listed = read.count(r) != 0;
+      const std::set<std::string>& known = is_listed ? read[r] : all;
+      for (const ReadingMap::Attribute& attribute : map_.records()[r].attributes) {
+        if (known.count(attribute.key) != 0) continue;
+        if (all.count(attribute.key) != 0) {
+          report_->Warning(attribute.line, "key " + Quoted(attribute.key) + " is not read for " +
+                                               Quoted(identifiers_[r]) +
+                                               ", given what it is listed as");
+          continue;
+        }
+        const std::string close =
+            Closest(attribute.key, std::vector<std::string>(known.begin(), known.end()));
+        report_->Warning(attribute.line,
+                         "key " + Quoted(attribute.key) + " is never read" +
+                             (close.empty() ? "" : "; did you mean " + Quoted(close) + "?"));
+      }
+    }
+  }
+
+  void CheckDocuments(const CheckedPlan& listed) {
+    for (size_t i = 0; i < listed.documents.size(); ++i) {
+      if (plan_.DocumentAt(static_cast<int>(i) + 1).ExternalLocation == CATUnicodeString()) {
+        report_->Error(Line(listed.documents[i]),
+                       "document " + Name(listed.documents[i]) + " has no EXTERNAL_LOCATION");
+      }
+    }
+    for (size_t i = 0; i < listed.changeable_documents.size(); ++i) {
+      const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(static_cast<int>(i) + 1);
+      const ListedObject& object = listed.changeable_documents[i];
+      if (record.ExternalLocation == CATUnicodeString()) {
+        report_->Error(Line(object), "document " + Name(object) + " has no EXTERNAL_LOCATION");
+      }
+      if (record.NewPartNumber == record.PartNumber &&
+          SameFile(record.NewExternalLocation) == SameFile(record.ExternalLocation)) {
+        report_->Warning(Line(object), "changeable document " + Name(object) +
+                                           " gets neither a new part number nor a new file path");
+      }
+    }
+  }
+
+  void CheckInstances(const CheckedPlan& listed) {
+    std::map<std::pair<std::string, std::string>, int> renamed, given;
+    for (size_t i = 0; i < listed.instances.size(); ++i) {
+      const ZTRDocumentInstance& record = plan_.DocumentInstanceAt(static_cast<int>(i) + 1);
+      const ListedObject& object = listed.instances[i];
+      const std::string parent = Text(record.ParentPartNumber);
+      if (parent.empty()) {
+        report_->Error(Line(object), "instance " + Name(object) + " has no PARENT_PARTNUMBER");
+      } else if (plan_.FindDocumentName(record.ParentPartNumber) == CATUnicodeString()) {
+        report_->Error(KeyLine(object, "PARENT_PARTNUMBER"),
+                       "instance " + Name(object) + ": no listed document carries the parent " +
+                           "part number " + Quoted(parent));
+      }
+      if (record.Instancename == CATUnicodeString()) {
+        report_->Error(Line(object), "instance " + Name(object) + " has no INSTANCENAME");
+        continue;
+      }
+      const auto same =
+          renamed.emplace(std::make_pair(parent, Text(record.Instancename)), Line(object));
+      if (!same.second) {
+        report_->Warning(Line(object), "instance " + Quoted(Text(record.Instancename)) + " under " +
+                                           Quoted(parent) +
+                                           " is renamed already by the record at line " +
+                                           std::to_string(same.first->second));
+      }
+      const auto taken =
+          given.emplace(std::make_pair(parent, Text(record.NewInstancename)), Line(object));
+      if (!taken.second) {
+        report_->Warning(KeyLine(object, "NEW_INSTANCENAME"),
+                         "new instance name " + Quoted(Text(record.NewInstancename)) + " under " +
+                             Quoted(parent) + " is given already by the record at line " +
+                             std::to_string(taken.first->second));
+      }
+    }
+  }
+
+  // Replays what loading and the part-number stage do to each document's part number.
+  void CheckPartNumbers(const CheckedPlan& listed) {
+    std::map<std::string, std::string> carried;  // file -> part number in the session
+    for (int i = 1; i <= plan_.DocumentCount(); ++i) {
+      carried[SameFile(plan_.DocumentAt(i).ExternalLocation)] =
+          Text(plan_.DocumentAt(i).PartNumber);
+    }
+    for (int i = 1; i <= plan_.ChangeableDocumentCount(); ++i) {
+      const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(i);
+      carried[SameFile(record.ExternalLocation)] = Text(record.PartNumber);
+    }
+    std::map<std::string, const ListedObject*> changed_by;
+    for (size_t i = 0; i < listed.changeable_documents.size(); ++i) {
+      const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(static_cast<int>(i) + 1);
+      const ListedObject& object = listed.changeable_documents[i];
+      const std::string file = SameFile(record.ExternalLocation);
+      if (file.empty()) continue;
+      if (carried[file] != Text(record.PartNumber)) {
+        const auto earlier = changed_by.find(file);
+        report_->Error(
+            Line(object),
+            "changeable document " + Name(object) + " names the document of " +
+                (earlier != changed_by.end() ? Name(*earlier->second) + At(Line(*earlier->second))
+                                             : std::string("another record")) +
+                "; its part number check would fail: the document then carries " +
+                Quoted(carried[file]) + ", not " + Quoted(Text(record.PartNumber)));
+        continue;
+      }
+      carried[file] = Text(record.NewPartNumber);
+      changed_by[file] = &object;
+    }
+    for (size_t i = 0; i < listed.changeable_documents.size(); ++i) {
+      const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(static_cast<int>(i) + 1);
+      if (record.NewPartNumber == record.PartNumber) continue;
+      const std::string file = SameFile(record.ExternalLocation);
+      const std::string number = Text(record.NewPartNumber);
+      for (int j = 1; j <= plan_.DocumentCount() + plan_.ChangeableDocumentCount(); ++j) {
+        const bool is_document = j <= plan_.DocumentCount();
+        const ZTRDocument& other = is_document
+                                       ? plan_.DocumentAt(j)
+                                       : plan_.ChangeableDocumentAt(j - plan_.DocumentCount());
+        if (SameFile(other.ExternalLocation) == file || Text(other.PartNumber) != number) continue;
+        const ListedObject& holder =
+            is_document
+                ? listed.documents[static_cast<size_t>(j - 1)]
+                : listed.changeable_documents[static_cast<size_t>(j - 1 - plan_.DocumentCount())];
+        report_->Warning(KeyLine(listed.changeable_documents[i], "NEW_PARTNUMBER"),
+                         "new part number " + Quoted(number) + " is the part number of " +
+                             Name(holder) + At(Line(holder)) + " as well");
+        break;
+      }
+    }
+  }
+
+  void CheckSaves(const CheckedPlan& listed) {
+    struct Save {
+      std::string from, to, written;
+      const ListedObject* object;
+    };
+    std::vector<Save> saves;  // in the order saving goes: changeable documents first
+    std::map<std::string, const ListedObject*> in_place;
+    for (size_t i = 0; i < listed.documents.size(); ++i) {
+      in_place.emplace(SameFile(plan_.DocumentAt(static_cast<int>(i) + 1).ExternalLocation),
+                       &listed.documents[i]);
+    }
+    for (size_t i = 0; i < listed.changeable_documents.size(); ++i) {
+      const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(static_cast<int>(i) + 1);
+      const ListedObject& object = listed.changeable_documents[i];
+      const std::string from = SameFile(record.ExternalLocation);
+      const std::string to = SameFile(record.NewExternalLocation);
+      saves.push_back({from, to, Text(record.NewExternalLocation), &object});
+      if (from != to && in_place.count(from) != 0) {
+        const ListedObject& parent = *in_place[from];
+        const std::string as = parent.object == object.object
+                                   ? std::string()
+                                   : ", as " + Name(parent) + At(Line(parent)) + ",";
+        report_->Error(Line(object), "document " + Name(object) +
+                                         " is listed under PARENT_OBJECTS too" + as +
+                                         " and gets a new file path: once saved as " +
+                                         Quoted(Text(record.NewExternalLocation)) +
+                                         ", it is not found under its old one to be saved again");
+      }
+    }
+    for (size_t i = 0; i < listed.documents.size(); ++i) {
+      const CATUnicodeString& location = plan_.DocumentAt(static_cast<int>(i) + 1).ExternalLocation;
+      saves.push_back(
+          {SameFile(location), SameFile(location), Text(location), &listed.documents[i]});
+    }
+    std::map<std::string, const Save*> writers;
+    for (const Save& save : saves) {
+      if (save.to.empty()) continue;
+      const auto first = writers.emplace(save.to, &save);
+      if (first.second || first.first->second->from == save.from) continue;
+      const ListedObject& other = *first.first->second->object;
+      report_->Error(Line(*save.object), Name(*save.object) + " would be saved to " +
+                                             Quoted(save.written) + ", as " + Name(other) +
+                                             At(Line(other)) + " would");
+    }
+  }
+
+  const ZTRObjectManager& objects_;
+  const ZTRDocumentManager& plan_;
+  const ReadingMap& map_;
+  Report* report_;
+  std::map<const ZTRObject*, size_t> index_;
+  std::vector<std::string> identifiers_;
+  size_t root_ = 0;
+};
+
+}  // namespace
+
+std::string SameFile(const CATUnicodeString& path) {
+  const std::string text = path.ConvertToChar();
+  if (text.empty()) return text;
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(text, error);
+  return (error ? std::filesystem::path(text) : absolute).lexically_normal().generic_string();
+}
+
+void CheckPlan(const ZTRObjectManager& objects, const ZTRDocumentManager& plan,
+               const ReadingMap& map, CheckedPlan* listed, Report* report) {
+  PlanChecker(objects, plan, map, report).Run(listed);
+}

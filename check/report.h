@@ -1,0 +1,39 @@
+// The findings of a check, printed the way compilers print theirs, so that editors can jump to
+// them: "FILE:LINE: error: MESSAGE" or "FILE:LINE: warning: MESSAGE", sorted by line, then a
+// count "N errors, M warnings".
+#ifndef CHECK_REPORT_H
+#define CHECK_REPORT_H
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+class Report {
+ public:
+  void Error(int line, const std::string& message) { Add(line, true, message); }
+  void Warning(int line, const std::string& message) { Add(line, false, message); }
+
+  // Prints every finding, in line order (findings of one line in the order they were made),
+  // and the count.
+  void Print(const std::string& file, std::ostream& out) const;
+
+  // 0 no finding, 1 warnings only, 2 at least one error.
+  int ExitCode() const;
+
+ private:
+  struct Finding {
+    int line;
+    bool error;
+    std::string message;
+  };
+  void Add(int line, bool error, const std::string& message) {
+    findings_.push_back({line, error, message});
+  }
+
+  std::vector<Finding> findings_;
+};
+
+// `text` in double quotes, with line breaks and other control bytes written as escapes.
+std::string Quoted(const std::string& text);
+
+#endif  // CHECK_REPORT_H
