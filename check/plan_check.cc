@@ -46,7 +46,7 @@ std::string Upper(std::string text) {
 }
 
 // The candidate that `wanted` most likely meant: the same without blanks, or in another case,
-// or a small slip away; empty when none is close.
+// or the one candidate a small slip away; empty when none is, or several are equally close.
 std::string Closest(const std::string& wanted, const std::vector<std::string>& candidates) {
   for (const std::string& candidate : candidates) {
     if (WithoutBlanks(candidate) == WithoutBlanks(wanted)) return candidate;
@@ -56,14 +56,18 @@ std::string Closest(const std::string& wanted, const std::vector<std::string>& c
   }
   std::string best;
   size_t best_distance = std::min<size_t>(3, wanted.size() / 2 + 1);
+  bool tied = false;
   for (const std::string& candidate : candidates) {
     const size_t distance = EditDistance(wanted, candidate);
     if (distance < best_distance) {
       best = candidate;
       best_distance = distance;
+      tied = false;
+    } else if (distance == best_distance && !best.empty() && candidate != best) {
+      tied = true;
     }
   }
-  return best;
+  return tied ? std::string() : best;
 }
 
 class PlanChecker {

@@ -137,35 +137,4 @@ TEST(ControlScannerTest, MatchesFscanfOnGeneratedFiles) {
   }
 }
 
-// What a mismatch leaves unread decides where the next scan starts.
-TEST(ControlScannerTest, LeavesTheFailingByteUnread) {
-  struct Case {
-    std::string bytes;
-    bool matched;
-    std::string rest;  // what a plain read finds after the scan
-  } cases[] = {
-      {"{K}V\n\n  @A", true, "@A"},
-      {"{K}\nrest", false, "\nrest"},  // empty value: the line feed stays
-      {"{}V\n", false, "}V\n"},        // empty key: the brace stays
-      {"@A\n", false, "@A\n"},         // not an attribute line
-      {"{K", false, ""},
-      {"{K}V  \t", true, ""},
-      {"{K\nL}V\n{", true, "{"},  // a key may hold line feeds
-  };
-  ScratchDir dir;
-  for (const Case& c : cases) {
-    WriteFile(dir.File("f"), c.bytes);
-    FILE* file = std::fopen(dir.File("f").c_str(), "rb");
-    char key[kControlFieldBuffer], value[kControlFieldBuffer];
-    std::string rest;
-    {
-      FileBytes bytes(file);
-      EXPECT_EQ(ScanAttributeLine(bytes, key, value), c.matched) << c.bytes;
-    }
-    for (int ch = std::fgetc(file); ch != EOF; ch = std::fgetc(file)) rest += static_cast<char>(ch);
-    EXPECT_EQ(rest, c.rest) << c.bytes;
-    std::fclose(file);
-  }
-}
-
 }  // namespace

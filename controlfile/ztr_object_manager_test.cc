@@ -98,17 +98,6 @@ TEST(ZTRObjectManagerTest, UnreadableFileReportsWithTheTraceSwitchOn) {
                                 "\nZTRObjectManager: Could not open file " + dir.path() + "\n");
 }
 
-TEST(ZTRObjectManagerTest, FindObjectIsExactAndTakesTheFirst) {
-  ScratchDir dir;
-  WriteFile(dir.File("c"), "@ROOT\n{K}1\n@ROOT\n{K}2\n@root\n");
-  ZTRObjectManager objects;
-  ASSERT_TRUE(objects.ReadFile(dir.File("c").c_str()));
-  ASSERT_NE(objects.FindObject("ROOT"), nullptr);
-  EXPECT_STREQ(objects.FindObject("ROOT")->GetAttribute("K").CastToCharPtr(), "1");
-  EXPECT_EQ(objects.FindObject("root"), objects.GetObject(3));
-  EXPECT_EQ(objects.FindObject("ROOT "), nullptr);
-}
-
 TEST(ZTRObjectManagerTest, DumpOfTheWorkedExampleAndTheEndOfReadingLine) {
   ScratchDir dir;
   WriteFile(dir.File("c"),

@@ -88,7 +88,7 @@ TEST_F(PlanTest, MissingNewValuesFallBackToTheCurrentOnes) {
 
 TEST_F(PlanTest, IdentifiersMatchExactlyAndLineBreaksStayInFields) {
   ZTRDocumentManager& plan =
-      Build("@ROOT\n{PARENT_OBJECTS}{ P1}{}{P1}\n@P1\n{PARTNUMBER}A@EOL@B\n");
+      Build("@ROOT\n{PARENT_OBJECTS}{ P1}{}{P1}\n@P1\n{PARTNUMBER}A@EOL@B\n@P1\n{PARTNUMBER}C\n");
   ASSERT_EQ(plan.DocumentCount(), 1);
   EXPECT_STREQ(plan.DocumentAt(1).PartNumber.ConvertToChar(), "A\nB");
 }

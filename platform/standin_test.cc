@@ -53,13 +53,4 @@ TEST(StandinTest, FaultsMatchByOperationNameOrStorageName) {
   EXPECT_EQ(Delete_Session("Quorvel_Session", 0, 0), S_OK);
 }
 
-TEST(StandinTest, StorageNamesFoldDotsWithoutResolvingLinks) {
-  EXPECT_EQ(StorageName("/a/./b/../c//d.doc"), "/a/c/d.doc");
-  EXPECT_EQ(StorageName("/a/b/"), "/a/b");
-  EXPECT_EQ(StorageName("x.doc"), StorageName("./sub/../x.doc"));
-  EXPECT_EQ(RelativePath("/a/parts/b.doc", "/a/asm"), "../parts/b.doc");
-  EXPECT_EQ(DirectoryOf("/a/b.doc"), "/a");
-  EXPECT_EQ(DirectoryOf("/b.doc"), "/");
-}
-
 }  // namespace
