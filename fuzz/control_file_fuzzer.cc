@@ -30,10 +30,16 @@ bool SameRecord(const ZTRObject& a, const ZTRObject& b) {
   return true;
 }
 
-const std::string& ScratchFile() {
-  static const std::string path = "/tmp/quorvel-fuzz-" + std::to_string(getpid()) + ".ztr";
-  return path;
-}
+// The file the whole reader reads each input from, removed when the fuzzer exits.
+class ScratchFile {
+ public:
+  ScratchFile() : path_("/tmp/quorvel-fuzz-" + std::to_string(getpid()) + ".ztr") {}
+  ~ScratchFile() { std::remove(path_.c_str()); }
+  const char* path() const { return path_.c_str(); }
+
+ private:
+  std::string path_;
+};
 
 }  // namespace
 
@@ -53,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (stream != nullptr) std::fclose(stream);
 
   // The whole reader, the plan built from it, and both dumps with the console on.
-  FILE* file = std::fopen(ScratchFile().c_str(), "wb");
+  static const ScratchFile scratch;
+  FILE* file = std::fopen(scratch.path(), "wb");
   if (file == nullptr) return 0;
   std::fwrite(data, 1, size, file);
   std::fclose(file);
@@ -62,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   g_ZTRConfig.SetTraceLevel(1);
   {
     ZTRObjectManager objects;
-    objects.ReadFile(ScratchFile().c_str());
+    objects.ReadFile(scratch.path());
     objects.Dump();
     ZTRDocumentManager plan(objects, &log);
     plan.Dump();
