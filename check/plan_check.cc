@@ -7,12 +7,13 @@
 
 namespace {
 
-const char* const kLists[] = {"PARENT_OBJECTS", "CHILD_OBJECTS", "INSTANCE_OBJECTS"};
-const char* const kRootKeys[] = {"PARENT_OBJECTS", "CHILD_OBJECTS", "INSTANCE_OBJECTS"};
-const char* const kDocumentKeys[] = {"PARTNUMBER", "EXTERNAL_LOCATION"};
-const char* const kChangeableKeys[] = {"PARTNUMBER", "EXTERNAL_LOCATION", "NEW_PARTNUMBER",
-                                       "NEW_EXTERNAL_LOCATION"};
-const char* const kInstanceKeys[] = {"PARENT_PARTNUMBER", "INSTANCENAME", "NEW_INSTANCENAME"};
+using Keys = std::vector<std::string>;
+// The keys the plan reads, by what an object is listed as.
+const Keys kRootKeys = {"PARENT_OBJECTS", "CHILD_OBJECTS", "INSTANCE_OBJECTS"};
+const Keys kDocumentKeys = {"PARTNUMBER", "EXTERNAL_LOCATION"};
+const Keys kChangeableKeys = {"PARTNUMBER", "EXTERNAL_LOCATION", "NEW_PARTNUMBER",
+                              "NEW_EXTERNAL_LOCATION"};
+const Keys kInstanceKeys = {"PARENT_PARTNUMBER", "INSTANCENAME", "NEW_INSTANCENAME"};
 
 std::string Text(const CATUnicodeString& text) { return text.ConvertToChar(); }
 std::string Text(const CATString& text) { return text.CastToCharPtr(); }
@@ -38,11 +39,10 @@ std::string WithoutBlanks(std::string text) {
   return text;
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
+std::string Upper(const std::string& text) {
+  CATString upper(text.c_str());
+  upper.ToUpper();
+  return upper.CastToCharPtr();
 }
 
 // The candidate that `wanted` most likely meant: the same without blanks, or in another case,
@@ -135,7 +135,7 @@ class PlanChecker {
     std::vector<ListedObject>* lists[] = {&listed->documents, &listed->changeable_documents,
                                           &listed->instances};
     for (int l = 0; l < 3; ++l) {
-      const CATListValCATString items = root.GetAttributeList(kLists[l]);
+      const CATListValCATString items = root.GetAttributeList(kRootKeys[l].c_str());
       for (int i = 1; i <= items.Size(); ++i) {
         const ZTRObject* object = objects_.FindObject(items[i]);
         if (object != nullptr) {
@@ -144,38 +144,33 @@ class PlanChecker {
         }
         const std::string wanted = Text(items[i]);
         const std::string close = Closest(wanted, identifiers_);
-        report_->Error(map_.KeyLine(root_, kLists[l]),
-                       std::string(kLists[l]) + " lists " + Quoted(wanted) +
-                           ", which names no object" +
+        report_->Error(map_.KeyLine(root_, kRootKeys[l]),
+                       kRootKeys[l] + " lists " + Quoted(wanted) + ", which names no object" +
                            (close.empty() ? "" : "; did you mean " + Quoted(close) + "?"));
       }
     }
   }
 
-  // Keys that nothing reads, for each object by what it is listed as.
+  // Keys that nothing reads, for each object by what it is listed as; an object listed as
+  // nothing may hold any key that the plan reads of some object.
   void CheckKeys(const ZTRObject& root, const CheckedPlan& listed) {
     std::map<size_t, std::set<std::string>> read;
-    std::set<std::string> all;
-    auto add = [&](size_t record, const auto& keys) {
-      for (const char* key : keys) {
-        read[record].insert(key);
-        all.insert(key);
-      }
+    auto add = [&read](size_t record, const Keys& keys) {
+      read[record].insert(keys.begin(), keys.end());
     };
+    std::set<std::string> all;
+    for (const Keys* keys : {&kRootKeys, &kChangeableKeys, &kInstanceKeys}) {
+      all.insert(keys->begin(), keys->end());
+    }
     add(index_.at(&root), kRootKeys);
     for (const ListedObject& o : listed.documents) add(o.record, kDocumentKeys);
     for (const ListedObject& o : listed.changeable_documents) add(o.record, kChangeableKeys);
     for (const ListedObject& o : listed.instances) add(o.record, kInstanceKeys);
-    add(identifiers_.size(), kChangeableKeys);  // an unlisted object: every key counts as known
-    add(identifiers_.size(), kInstanceKeys);
-    add(identifiers_.size(), kRootKeys);
     for (size_t r = 0; r < identifiers_.size(); ++r) {
-      if (objects_.FindObject(objects_.GetObject(static_cast<int>(r) + 1)->GetIdentifier()) !=
-          objects_.GetObject(static_cast<int>(r) + 1)) {
-        continue;  // never found at all; said already
-      }
-      const bool is_listed = read.count(r) != 0;
-      const std::set<std::string>& known = is_listed ? read[r] : all;
+      const ZTRObject* object = objects_.GetObject(static_cast<int>(r) + 1);
+      if (objects_.FindObject(object->GetIdentifier()) != object) continue;  // never found
+      const auto listed_as = read.find(r);
+      const std::set<std::string>& known = listed_as != read.end() ? listed_as->second : all;
       for (const ReadingMap::Attribute& attribute : map_.records()[r].attributes) {
         if (known.count(attribute.key) != 0) continue;
         if (all.count(attribute.key) != 0) {

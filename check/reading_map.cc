@@ -3,13 +3,7 @@
 #include <algorithm>
 #include <map>
 
-namespace {
-
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-}  // namespace
+#include "controlfile/control_scanner.h"
 
 void ReadingMap::OnBytes(const std::string& bytes) {
   bytes_ = bytes;
@@ -50,7 +44,7 @@ int ReadingMap::KeyLine(size_t index, const std::string& key) const {
 }
 
 std::string ReadingMap::WhyNotRead(size_t offset) const {
-  if (offset > 0 && !IsSpace(bytes_[offset - 1])) {
+  if (offset > 0 && !IsControlFileSpace(bytes_[offset - 1])) {
     return "the rest of a line cut at 65,535 characters is read as a line of its own";
   }
   const size_t end = std::min(bytes_.find('\n', offset), bytes_.size());
@@ -96,7 +90,7 @@ void ReadingMap::Check(Report* report) const {
     for (size_t l = static_cast<size_t>(line); l < line_starts_.size(); ++l) {
       const size_t end = l + 1 < line_starts_.size() ? line_starts_[l + 1] : bytes_.size();
       ignored += std::any_of(bytes_.begin() + line_starts_[l], bytes_.begin() + end,
-                             [](char c) { return !IsSpace(c); })
+                             [](char c) { return !IsControlFileSpace(c); })
                      ? 1
                      : 0;
     }

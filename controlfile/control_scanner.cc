@@ -5,14 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-bool IsScanSpace(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-}  // namespace
-
 bool ReadControlFileBytes(const char* name, std::string* bytes) {
   FILE* file = std::fopen(name, "rb");
   if (file == nullptr) return false;
@@ -62,7 +54,7 @@ void FileBytes::SkipSpace() {
   int c;
   do {
     c = getc_unlocked(file_);
-  } while (c != EOF && IsScanSpace(c));
+  } while (c != EOF && IsControlFileSpace(c));
   if (c != EOF) ungetc(c, file_);
 }
 
@@ -90,5 +82,5 @@ int BufferBytes::Field(char stop, char* field) {
 }
 
 void BufferBytes::SkipSpace() {
-  while (next_ != end_ && IsScanSpace(static_cast<unsigned char>(*next_))) ++next_;
+  while (next_ != end_ && IsControlFileSpace(static_cast<unsigned char>(*next_))) ++next_;
 }

@@ -16,6 +16,11 @@ constexpr int kControlFieldWidth = 65535;
 // A field buffer: the widest field and its terminating NUL.
 constexpr int kControlFieldBuffer = kControlFieldWidth + 1;
 
+// The white space that the patterns skip between lines.
+inline bool IsControlFileSpace(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
 // Reads every byte of the named file into `bytes`. False when the file cannot be opened; a
 // directory cannot. A read error ends the bytes where it occurs.
 bool ReadControlFileBytes(const char* name, std::string* bytes);

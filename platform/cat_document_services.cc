@@ -3,8 +3,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "CATDocumentServices.h"
 #include "standin_faults.h"
@@ -13,24 +11,13 @@
 
 namespace {
 
-bool ReadWholeFile(const std::string& path, std::string* text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) return false;
-  *text = bytes.str();
-  return true;
-}
-
 // Opens the document with `storage_name` in `session`, then what its components refer to.
 // Null when the file cannot be read or is malformed.
 StandinDocument* Open(CATSession* session, const std::string& storage_name) {
   if (StandinFaultOnPath("OpenDocument", storage_name)) return nullptr;
   if (StandinDocument* open = session->Find(storage_name)) return open;
-  std::string text;
   std::vector<StandinRoot> roots;
-  if (!ReadWholeFile(storage_name, &text) || !ParseStandinDocument(text, &roots)) return nullptr;
+  if (!ReadStandinDocument(storage_name, &roots)) return nullptr;
   StandinDocument* document =
       session->Add(std::make_unique<StandinDocument>(storage_name, std::move(roots)));
   const std::string directory = DirectoryOf(storage_name);

@@ -1,5 +1,8 @@
 #include "standin_document_format.h"
 
+#include <fstream>
+#include <sstream>
+
 namespace {
 
 const char kFirstLine[] = "STANDIN-DOCUMENT 1";
@@ -29,7 +32,17 @@ bool Unescape(const std::string& text, std::string* out) {
   return true;
 }
 
-std::string Escape(const std::string& text) {
+// Splits "keyword TEXT" at its first blank; `has_text` tells whether there was one.
+void SplitLine(const std::string& line, std::string* keyword, std::string* text, bool* has_text) {
+  const size_t blank = line.find(' ');
+  *has_text = blank != std::string::npos;
+  *keyword = line.substr(0, blank);
+  *text = *has_text ? line.substr(blank + 1) : std::string();
+}
+
+}  // namespace
+
+std::string EscapeStandinText(const std::string& text) {
   std::string out;
   for (char c : text) {
     if (c == '\\') {
@@ -45,16 +58,6 @@ std::string Escape(const std::string& text) {
   return out;
 }
 
-// Splits "keyword TEXT" at its first blank; `has_text` tells whether there was one.
-void SplitLine(const std::string& line, std::string* keyword, std::string* text, bool* has_text) {
-  const size_t blank = line.find(' ');
-  *has_text = blank != std::string::npos;
-  *keyword = line.substr(0, blank);
-  *text = *has_text ? line.substr(blank + 1) : std::string();
-}
-
-}  // namespace
-
 bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roots) {
   roots->clear();
   bool first = true;
@@ -62,10 +65,11 @@ bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roo
   size_t begin = 0;
   while (begin < text.size()) {
     size_t end = text.find('\n', begin);
-    if (end == std::string::npos) end = text.size();
+    const bool ended = end != std::string::npos;  // a last line may lack its line feed
+    if (!ended) end = text.size();
     std::string line = text.substr(begin, end - begin);
     begin = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (ended && !line.empty() && line.back() == '\r') line.pop_back();
     if (first) {
       if (line != kFirstLine) return false;
       first = false;
@@ -103,17 +107,26 @@ bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roo
   return !first;
 }
 
+bool ReadStandinDocument(const std::string& path, std::vector<StandinRoot>* roots) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream text;
+  text << in.rdbuf();
+  return !in.bad() && ParseStandinDocument(text.str(), roots);
+}
+
 std::string FormatStandinDocument(const std::vector<StandinRoot>& roots,
                                   const std::vector<std::string>& references) {
   std::string text = std::string(kFirstLine) + "\n";
   size_t next_reference = 0;
   for (const StandinRoot& root : roots) {
     text += root.is_product ? "product\n" : "other\n";
-    if (!root.part_number.empty()) text += "partnumber " + Escape(root.part_number) + "\n";
+    if (!root.part_number.empty())
+      text += "partnumber " + EscapeStandinText(root.part_number) + "\n";
     for (const StandinComponent& component : root.components) {
-      text += "component " + Escape(component.instance_name) + "\n";
+      text += "component " + EscapeStandinText(component.instance_name) + "\n";
       if (component.has_reference) {
-        text += "reference " + Escape(references[next_reference++]) + "\n";
+        text += "reference " + EscapeStandinText(references[next_reference++]) + "\n";
       }
     }
   }

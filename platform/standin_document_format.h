@@ -22,8 +22,14 @@ struct StandinRoot {
   std::vector<StandinComponent> components;
 };
 
+// `text` with "\\", line feed and carriage return escaped, as document files write it.
+std::string EscapeStandinText(const std::string& text);
+
 // The roots of a document file's text; false when the text is malformed.
 bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roots);
+
+// The roots of the document file at `path`; false when it cannot be read or is malformed.
+bool ReadStandinDocument(const std::string& path, std::vector<StandinRoot>* roots);
 
 // A document file's text. `references[i]` is written for the i-th component that has a
 // reference, counting through all roots in order.

@@ -38,6 +38,9 @@ TEST(StandinDocumentFormatTest, ReadsWhatItWritesAndWritesItAgainTheSame) {
   EXPECT_EQ(roots[0].part_number, "P \n1\r ");
   EXPECT_EQ(roots[0].components[0].reference, "a\\b.doc");
   EXPECT_FALSE(roots[1].is_product);
+  // Only a carriage return before a line feed ends a line; one at the very end is text.
+  ASSERT_TRUE(ParseStandinDocument("STANDIN-DOCUMENT 1\r\nproduct\npartnumber X\r", &roots));
+  EXPECT_EQ(roots[0].part_number, "X\r");
 }
 
 TEST(StandinDocumentFormatTest, MalformedDocuments) {

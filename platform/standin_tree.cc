@@ -1,37 +1,12 @@
 #include "standin_tree.h"
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "standin_document_format.h"
 #include "standin_paths.h"
 
 namespace {
-
-std::string Shown(const std::string& text) {
-  std::string shown;
-  for (char c : text) {
-    if (c == '\\') {
-      shown += "\\\\";
-    } else if (c == '\n') {
-      shown += "\\n";
-    } else if (c == '\r') {
-      shown += "\\r";
-    } else {
-      shown.push_back(c);
-    }
-  }
-  return shown;
-}
-
-bool Load(const std::string& storage_name, std::vector<StandinRoot>* roots) {
-  std::ifstream in(storage_name, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return in.good() && ParseStandinDocument(text.str(), roots);
-}
 
 class TreePrinter {
  public:
@@ -49,11 +24,12 @@ class TreePrinter {
         break;
       }
     }
-    out_ << "  " << (product ? "[" + Shown(product->part_number) + "]" : "(no product)") << "\n";
+    out_ << "  " << (product ? "[" + EscapeStandinText(product->part_number) + "]" : "(no product)")
+         << "\n";
     if (product == nullptr) return;
     open_.push_back(storage_name);
     for (const StandinComponent& component : product->components) {
-      out_ << std::string(2 * depth + 2, ' ') << Shown(component.instance_name);
+      out_ << std::string(2 * depth + 2, ' ') << EscapeStandinText(component.instance_name);
       if (!component.has_reference) {
         out_ << "  (no reference)\n";
         continue;
@@ -63,11 +39,11 @@ class TreePrinter {
                                                 ? reference
                                                 : DirectoryOf(storage_name) + "/" + reference);
       std::vector<StandinRoot> child_roots;
-      if (reference.empty() || !Load(child, &child_roots)) {
-        out_ << "  " << Shown(reference) << "  (cannot be opened)\n";
+      if (reference.empty() || !ReadStandinDocument(child, &child_roots)) {
+        out_ << "  " << EscapeStandinText(reference) << "  (cannot be opened)\n";
         continue;
       }
-      out_ << "  " << Shown(RelativePath(child, cwd_));
+      out_ << "  " << EscapeStandinText(RelativePath(child, cwd_));
       bool cycle = false;
       for (const std::string& ancestor : open_) cycle = cycle || ancestor == child;
       if (cycle) {
@@ -90,11 +66,11 @@ class TreePrinter {
 bool PrintStandinTree(const std::string& path, std::ostream& out, std::ostream& errors) {
   const std::string storage_name = StorageName(path);
   std::vector<StandinRoot> roots;
-  if (path.empty() || !Load(storage_name, &roots)) {
+  if (path.empty() || !ReadStandinDocument(storage_name, &roots)) {
     errors << "Quorvel-tree: " << path << ": not a readable stand-in document" << std::endl;
     return false;
   }
-  out << Shown(path);
+  out << EscapeStandinText(path);
   TreePrinter(out).Document(storage_name, roots, 0);
   return true;
 }
