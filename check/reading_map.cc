@@ -26,7 +26,10 @@ void ReadingMap::OnAttribute(size_t offset, const CATString& key, bool value_cut
 
 void ReadingMap::OnMismatch(size_t offset, bool key_too_long) {
   if (key_too_long) dropped_keys_.push_back(offset);
-  if (!mismatched_) stop_ = offset;
+  if (!mismatched_) {
+    stop_ = offset;
+    stop_key_too_long_ = key_too_long;
+  }
   mismatched_ = true;
 }
 
@@ -44,6 +47,7 @@ int ReadingMap::KeyLine(size_t index, const std::string& key) const {
 }
 
 std::string ReadingMap::WhyNotRead(size_t offset) const {
+  if (stop_key_too_long_) return "an attribute line whose key is longer than 65,535 characters";
   if (offset > 0 && !IsControlFileSpace(bytes_[offset - 1])) {
     return "the rest of a line cut at 65,535 characters is read as a line of its own";
   }

@@ -38,7 +38,7 @@ class ReadingMap : public ControlFileObserver {
 
  private:
   int LineOf(size_t offset) const;
-  // Why the line at `offset` could not be read.
+  // Why the line at `offset`, where reading stopped, could not be read.
   std::string WhyNotRead(size_t offset) const;
 
   std::string bytes_;
@@ -47,6 +47,7 @@ class ReadingMap : public ControlFileObserver {
   std::vector<size_t> dropped_keys_;
   bool mismatched_ = false;  // no line has matched since the first mismatch at stop_
   size_t stop_ = 0;
+  bool stop_key_too_long_ = false;
 };
 
 #endif  // CHECK_READING_MAP_H
