@@ -89,6 +89,7 @@ class PlanChecker {
       return;
     }
     ListObjects(*root, listed);
+    FindFiles();
     CheckKeys(*root, *listed);
     CheckDocuments(*listed);
     CheckInstances(*listed);
@@ -107,9 +108,11 @@ class PlanChecker {
   static std::string At(int line) { return " (line " + std::to_string(line) + ")"; }
 
   void CheckIdentifiers() {
+    shadowed_.assign(identifiers_.size(), false);
     for (int i = 1; i <= objects_.Size(); ++i) {
       const ZTRObject* first = objects_.FindObject(objects_.GetObject(i)->GetIdentifier());
       if (first == objects_.GetObject(i)) continue;
+      shadowed_[static_cast<size_t>(i - 1)] = true;
       report_->Warning(map_.records()[static_cast<size_t>(i - 1)].line,
                        "identifier " + Quoted(identifiers_[static_cast<size_t>(i - 1)]) +
                            " is used again (first at line " +
@@ -167,8 +170,7 @@ class PlanChecker {
     for (const ListedObject& o : listed.changeable_documents) add(o.record, kChangeableKeys);
     for (const ListedObject& o : listed.instances) add(o.record, kInstanceKeys);
     for (size_t r = 0; r < identifiers_.size(); ++r) {
-      const ZTRObject* object = objects_.GetObject(static_cast<int>(r) + 1);
-      if (objects_.FindObject(object->GetIdentifier()) != object) continue;  // never found
+      if (shadowed_[r]) continue;  // never found at all
       const auto listed_as = read.find(r);
       const std::set<std::string>& known = listed_as != read.end() ? listed_as->second : all;
       for (const ReadingMap::Attribute& attribute : map_.records()[r].attributes) {
@@ -201,8 +203,7 @@ class PlanChecker {
       if (record.ExternalLocation == CATUnicodeString()) {
         report_->Error(Line(object), "document " + Name(object) + " has no EXTERNAL_LOCATION");
       }
-      if (record.NewPartNumber == record.PartNumber &&
-          SameFile(record.NewExternalLocation) == SameFile(record.ExternalLocation)) {
+      if (record.NewPartNumber == record.PartNumber && new_files_[i] == changeable_files_[i]) {
         report_->Warning(Line(object), "changeable document " + Name(object) +
                                            " gets neither a new part number nor a new file path");
       }
@@ -245,22 +246,40 @@ class PlanChecker {
     }
   }
 
+  // The file of each listed document, and of each changeable document's new path, worked out
+  // once: the checks below compare them often.
+  void FindFiles() {
+    for (int i = 1; i <= plan_.DocumentCount(); ++i) {
+      document_files_.push_back(SameFile(plan_.DocumentAt(i).ExternalLocation));
+    }
+    for (int i = 1; i <= plan_.ChangeableDocumentCount(); ++i) {
+      changeable_files_.push_back(SameFile(plan_.ChangeableDocumentAt(i).ExternalLocation));
+      new_files_.push_back(SameFile(plan_.ChangeableDocumentAt(i).NewExternalLocation));
+    }
+  }
+
   // Replays what loading and the part-number stage do to each document's part number.
   void CheckPartNumbers(const CheckedPlan& listed) {
     std::map<std::string, std::string> carried;  // file -> part number in the session
+    // Part number -> the listed documents (file, object) that carry it, in list order.
+    std::map<std::string, std::vector<std::pair<std::string, const ListedObject*>>> carriers;
     for (int i = 1; i <= plan_.DocumentCount(); ++i) {
-      carried[SameFile(plan_.DocumentAt(i).ExternalLocation)] =
-          Text(plan_.DocumentAt(i).PartNumber);
+      const size_t k = static_cast<size_t>(i - 1);
+      carried[document_files_[k]] = Text(plan_.DocumentAt(i).PartNumber);
+      carriers[Text(plan_.DocumentAt(i).PartNumber)].emplace_back(document_files_[k],
+                                                                  &listed.documents[k]);
     }
     for (int i = 1; i <= plan_.ChangeableDocumentCount(); ++i) {
-      const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(i);
-      carried[SameFile(record.ExternalLocation)] = Text(record.PartNumber);
+      const size_t k = static_cast<size_t>(i - 1);
+      carried[changeable_files_[k]] = Text(plan_.ChangeableDocumentAt(i).PartNumber);
+      carriers[Text(plan_.ChangeableDocumentAt(i).PartNumber)].emplace_back(
+          changeable_files_[k], &listed.changeable_documents[k]);
     }
     std::map<std::string, const ListedObject*> changed_by;
     for (size_t i = 0; i < listed.changeable_documents.size(); ++i) {
       const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(static_cast<int>(i) + 1);
       const ListedObject& object = listed.changeable_documents[i];
-      const std::string file = SameFile(record.ExternalLocation);
+      const std::string& file = changeable_files_[i];
       if (file.empty()) continue;
       if (carried[file] != Text(record.PartNumber)) {
         const auto earlier = changed_by.find(file);
@@ -279,21 +298,14 @@ class PlanChecker {
     for (size_t i = 0; i < listed.changeable_documents.size(); ++i) {
       const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(static_cast<int>(i) + 1);
       if (record.NewPartNumber == record.PartNumber) continue;
-      const std::string file = SameFile(record.ExternalLocation);
       const std::string number = Text(record.NewPartNumber);
-      for (int j = 1; j <= plan_.DocumentCount() + plan_.ChangeableDocumentCount(); ++j) {
-        const bool is_document = j <= plan_.DocumentCount();
-        const ZTRDocument& other = is_document
-                                       ? plan_.DocumentAt(j)
-                                       : plan_.ChangeableDocumentAt(j - plan_.DocumentCount());
-        if (SameFile(other.ExternalLocation) == file || Text(other.PartNumber) != number) continue;
-        const ListedObject& holder =
-            is_document
-                ? listed.documents[static_cast<size_t>(j - 1)]
-                : listed.changeable_documents[static_cast<size_t>(j - 1 - plan_.DocumentCount())];
+      const auto holders = carriers.find(number);
+      if (holders == carriers.end()) continue;
+      for (const auto& holder : holders->second) {
+        if (holder.first == changeable_files_[i]) continue;
         report_->Warning(KeyLine(listed.changeable_documents[i], "NEW_PARTNUMBER"),
                          "new part number " + Quoted(number) + " is the part number of " +
-                             Name(holder) + At(Line(holder)) + " as well");
+                             Name(*holder.second) + At(Line(*holder.second)) + " as well");
         break;
       }
     }
@@ -307,14 +319,13 @@ class PlanChecker {
     std::vector<Save> saves;  // in the order saving goes: changeable documents first
     std::map<std::string, const ListedObject*> in_place;
     for (size_t i = 0; i < listed.documents.size(); ++i) {
-      in_place.emplace(SameFile(plan_.DocumentAt(static_cast<int>(i) + 1).ExternalLocation),
-                       &listed.documents[i]);
+      in_place.emplace(document_files_[i], &listed.documents[i]);
     }
     for (size_t i = 0; i < listed.changeable_documents.size(); ++i) {
       const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(static_cast<int>(i) + 1);
       const ListedObject& object = listed.changeable_documents[i];
-      const std::string from = SameFile(record.ExternalLocation);
-      const std::string to = SameFile(record.NewExternalLocation);
+      const std::string& from = changeable_files_[i];
+      const std::string& to = new_files_[i];
       saves.push_back({from, to, Text(record.NewExternalLocation), &object});
       if (from != to && in_place.count(from) != 0) {
         const ListedObject& parent = *in_place[from];
@@ -329,9 +340,9 @@ class PlanChecker {
       }
     }
     for (size_t i = 0; i < listed.documents.size(); ++i) {
-      const CATUnicodeString& location = plan_.DocumentAt(static_cast<int>(i) + 1).ExternalLocation;
-      saves.push_back(
-          {SameFile(location), SameFile(location), Text(location), &listed.documents[i]});
+      saves.push_back({document_files_[i], document_files_[i],
+                       Text(plan_.DocumentAt(static_cast<int>(i) + 1).ExternalLocation),
+                       &listed.documents[i]});
     }
     std::map<std::string, const Save*> writers;
     for (const Save& save : saves) {
@@ -351,6 +362,8 @@ class PlanChecker {
   Report* report_;
   std::map<const ZTRObject*, size_t> index_;
   std::vector<std::string> identifiers_;
+  std::vector<bool> shadowed_;  // by record: an earlier object has the same identifier
+  std::vector<std::string> document_files_, changeable_files_, new_files_;
   size_t root_ = 0;
 };
 
