@@ -1,6 +1,6 @@
 // libFuzzer target for the control-file reader: any bytes must read without a crash, a hang
 // or a read past a buffer, with the same records from a file stream as from memory, and the
-// rename plan must build and dump from whatever was read.
+// rename plan must build and dump, and Quorvel-check report, whatever was read.
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,6 +11,9 @@
 #include <string>
 
 #include "ZTRConfigTopicManager.h"
+#include "check/plan_check.h"
+#include "check/reading_map.h"
+#include "check/report.h"
 #include "controlfile/control_scanner.h"
 #include "controlfile/ztr_object.h"
 #include "controlfile/ztr_object_manager.h"
@@ -69,10 +72,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   g_ZTRConfig.SetTraceLevel(1);
   {
     ZTRObjectManager objects;
-    objects.ReadFile(scratch.path());
+    ReadingMap map;
+    objects.ReadFile(scratch.path(), &map);
     objects.Dump();
     ZTRDocumentManager plan(objects, &log);
     plan.Dump();
+    // Quorvel-check's findings on the same reading.
+    Report report;
+    map.Check(&report);
+    CheckedPlan listed;
+    CheckPlan(objects, plan, map, &listed, &report);
+    report.Print("fuzz.ztr", console);
     if (plan.DocumentInstanceCount() > 0) {
       plan.FindDocumentName(plan.DocumentInstanceAt(1).ParentPartNumber);
     }
