@@ -134,7 +134,7 @@ class PlanChecker {
   }
 
   void ListObjects(const ZTRObject& root, CheckedPlan* listed) {
-    root_ = index_.at(&root);
+    const size_t root_record = index_.at(&root);
     std::vector<ListedObject>* lists[] = {&listed->documents, &listed->changeable_documents,
                                           &listed->instances};
     for (int l = 0; l < 3; ++l) {
@@ -147,7 +147,7 @@ class PlanChecker {
         }
         const std::string wanted = Text(items[i]);
         const std::string close = Closest(wanted, identifiers_);
-        report_->Error(map_.KeyLine(root_, kRootKeys[l]),
+        report_->Error(map_.KeyLine(root_record, kRootKeys[l]),
                        kRootKeys[l] + " lists " + Quoted(wanted) + ", which names no object" +
                            (close.empty() ? "" : "; did you mean " + Quoted(close) + "?"));
       }
@@ -364,7 +364,6 @@ class PlanChecker {
   std::vector<std::string> identifiers_;
   std::vector<bool> shadowed_;  // by record: an earlier object has the same identifier
   std::vector<std::string> document_files_, changeable_files_, new_files_;
-  size_t root_ = 0;
 };
 
 }  // namespace
