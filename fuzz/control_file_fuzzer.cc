@@ -47,6 +47,10 @@ class ScratchFile {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Everything runs with the console on, written to memory: the fuzzer's own output stays clean.
+  std::ostringstream console, log;
+  std::streambuf* old = std::cout.rdbuf(console.rdbuf());
+  g_ZTRConfig.SetTraceLevel(1);
   const char* bytes = reinterpret_cast<const char*>(data);
   // Memory and a file stream over the same bytes give the same records.
   FILE* stream = fmemopen(const_cast<char*>(bytes), size, "rb");
@@ -61,15 +65,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (stream != nullptr) std::fclose(stream);
 
-  // The whole reader, the plan built from it, and both dumps with the console on.
+  // The whole reader, the plan built from it, and both dumps.
   static const ScratchFile scratch;
   FILE* file = std::fopen(scratch.path(), "wb");
-  if (file == nullptr) return 0;
+  if (file == nullptr) {
+    std::cout.rdbuf(old);
+    return 0;
+  }
   std::fwrite(data, 1, size, file);
   std::fclose(file);
-  std::ostringstream console, log;
-  std::streambuf* old = std::cout.rdbuf(console.rdbuf());
-  g_ZTRConfig.SetTraceLevel(1);
   {
     ZTRObjectManager objects;
     ReadingMap map;
