@@ -1,5 +1,4 @@
 // The interfaces that the stand-in's documents answer: editor, document roots and products.
-#include <iostream>
 
 #include "CATIDocRoots.h"
 #include "CATIEditor.h"
