@@ -43,7 +43,7 @@ class CheckTest : public ::testing::Test {
 };
 
 TEST_F(CheckTest, TheShippedExampleHasNoFindingAndItsTypicalMistakesHave) {
-  std::filesystem::copy(QUORVEL_SOURCE_DIR "/examples/bracket", ".",
+  std::filesystem::copy(kSourceDir / "examples" / "bracket", ".",
                         std::filesystem::copy_options::recursive);
   EXPECT_EQ(Run({"Quorvel-check", "rename.ztr"}), "0 errors, 0 warnings\n");
   EXPECT_EQ(exit_code_, 0);

@@ -1,33 +1,23 @@
 #include "controlfile/control_scanner.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstring>
 
 bool ReadControlFileBytes(const char* name, std::string* bytes) {
   FILE* file = std::fopen(name, "rb");
   if (file == nullptr) return false;
-  struct stat info;
-  if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
-    std::fclose(file);
-    return false;
-  }
   bytes->clear();
-  if (info.st_size > 0) {
-    bytes->resize(static_cast<size_t>(info.st_size));
-    bytes->resize(std::fread(&(*bytes)[0], 1, bytes->size(), file));
-  }
-  // The size is only a hint: a file that grew, or one without a size, is read to its end.
   char chunk[1 << 16];
   size_t n;
   while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes->append(chunk, n);
+  // Some systems open a folder as a file that fails its first read.
+  const bool unreadable = bytes->empty() && std::ferror(file);
   std::fclose(file);
-  return true;
+  return !unreadable;
 }
 
 bool FileBytes::Match(char literal) {
-  const int c = getc_unlocked(file_);
+  const int c = std::getc(file_);
   if (c == static_cast<unsigned char>(literal)) return true;
   if (c != EOF) ungetc(c, file_);
   return false;
@@ -38,7 +28,7 @@ bool FileBytes::Match(char literal) {
 int FileBytes::Field(char stop, char* field) {
   int n = 0;
   while (n < kControlFieldWidth) {
-    const int c = getc_unlocked(file_);
+    const int c = std::getc(file_);
     if (c == EOF) break;
     if (c == static_cast<unsigned char>(stop)) {
       ungetc(c, file_);
@@ -53,13 +43,13 @@ int FileBytes::Field(char stop, char* field) {
 void FileBytes::SkipSpace() {
   int c;
   do {
-    c = getc_unlocked(file_);
+    c = std::getc(file_);
   } while (c != EOF && IsControlFileSpace(c));
   if (c != EOF) ungetc(c, file_);
 }
 
 int FileBytes::Peek() {
-  const int c = getc_unlocked(file_);
+  const int c = std::getc(file_);
   if (c != EOF) ungetc(c, file_);
   return c;
 }

@@ -26,11 +26,10 @@ inline bool IsControlFileSpace(int c) {
 bool ReadControlFileBytes(const char* name, std::string* bytes);
 
 // The bytes of an open file from its position, taken one at a time, so that the file is left
-// exactly after what was matched. Holds the file's lock while it lives.
+// exactly after what was matched.
 class FileBytes {
  public:
-  explicit FileBytes(FILE* file) : file_(file) { flockfile(file_); }
-  ~FileBytes() { funlockfile(file_); }
+  explicit FileBytes(FILE* file) : file_(file) {}
   FileBytes(const FileBytes&) = delete;
   FileBytes& operator=(const FileBytes&) = delete;
 

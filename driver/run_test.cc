@@ -1,15 +1,18 @@
 // The tool as users run it: the built executable in a scratch folder, its console, its log
 // and its exit code.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "driver/test_support.h"
+#include "standin_process.h"
 
 namespace {
+
+// The executable as an absolute path: the test folders may be on another drive.
+const std::string kQuorvel = std::filesystem::absolute(QUORVEL_BINARY).generic_string();
 
 struct Outcome {
   int exit_code;
@@ -20,14 +23,11 @@ struct Outcome {
 class RunTest : public ::testing::Test {
  protected:
   // Runs `Quorvel ARGS` in the folder work/ with the given environment assignments.
-  Outcome Run(const std::string& args, const std::string& env = "") {
-    const std::string command = "cd '" + work_ + "' && env -u ZTR_TRACE_LEVEL -u " +
-                                "QUORVEL_STANDIN_FAIL " + env + " " + QUORVEL_BINARY + " " + args +
-                                " >'" + dir_.File("out") + "' 2>'" + dir_.File("err") +
-                                "' </dev/null";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWholeFile(dir_.File("out")),
-            ReadWholeFile(dir_.File("err"))};
+  Outcome Run(const std::vector<std::string>& args, std::vector<std::string> env = {}) {
+    env.insert(env.begin(), {"ZTR_TRACE_LEVEL", "QUORVEL_STANDIN_FAIL"});
+    const int exit_code =
+        StandinRunProcess(kQuorvel, args, work_, env, dir_.File("out"), dir_.File("err"));
+    return {exit_code, ReadTextFile(dir_.File("out")), ReadTextFile(dir_.File("err"))};
   }
   std::string Work(const std::string& name) const { return work_ + "/" + name; }
   bool WorkIsEmpty() const { return std::filesystem::is_empty(work_); }
@@ -57,11 +57,11 @@ const char kPlanTrace[] =
     "NewInstancename: Bolt.1\n";
 
 TEST_F(RunTest, NoArgumentShowsUsageAndCreatesNoFile) {
-  const std::string usage = std::string("Usage: ") + QUORVEL_BINARY + " control_file\n";
-  Outcome quiet = Run("");
+  const std::string usage = "Usage: " + kQuorvel + " control_file\n";
+  Outcome quiet = Run({});
   EXPECT_EQ(quiet.exit_code, 2);
   EXPECT_EQ(quiet.out, usage);
-  Outcome traced = Run("", "ZTR_TRACE_LEVEL=1");
+  Outcome traced = Run({}, {"ZTR_TRACE_LEVEL=1"});
   EXPECT_EQ(traced.exit_code, 2);
   EXPECT_EQ(traced.out, usage + "Quorvel failed\n");
   EXPECT_TRUE(WorkIsEmpty());
@@ -69,39 +69,39 @@ TEST_F(RunTest, NoArgumentShowsUsageAndCreatesNoFile) {
 
 TEST_F(RunTest, EmptyArgumentLogsToDotLogInTheWorkingFolder) {
   WriteFile(Work(".log"), "old run\n");
-  Outcome outcome = Run("'' ignored");
+  Outcome outcome = Run({"", "ignored"});
   EXPECT_EQ(outcome.exit_code, 3);
-  EXPECT_EQ(outcome.out, std::string("Usage: ") + QUORVEL_BINARY + " control_file\n");
-  EXPECT_EQ(ReadWholeFile(Work(".log")), "Quorvel failed\n");
+  EXPECT_EQ(outcome.out, "Usage: " + kQuorvel + " control_file\n");
+  EXPECT_EQ(ReadTextFile(Work(".log")), "Quorvel failed\n");
 }
 
 TEST_F(RunTest, ControlFileThatCannotBeOpened) {
-  Outcome missing = Run("missing.ztr", "ZTR_TRACE_LEVEL=2");
+  Outcome missing = Run({"missing.ztr"}, {"ZTR_TRACE_LEVEL=2"});
   EXPECT_EQ(missing.exit_code, 4);
   EXPECT_EQ(missing.out,
             "ZTRObjectManager: Could not open file missing.ztr\nZTR control_file not found\n"
             "Quorvel failed\n");
-  EXPECT_EQ(ReadWholeFile(Work("missing.ztr.log")), "Quorvel failed\n");
+  EXPECT_EQ(ReadTextFile(Work("missing.ztr.log")), "Quorvel failed\n");
   std::filesystem::create_directory(Work("folder"));
-  Outcome folder = Run("folder");
+  Outcome folder = Run({"folder"});
   EXPECT_EQ(folder.exit_code, 4);
   EXPECT_EQ(folder.out, "");
-  EXPECT_EQ(ReadWholeFile(Work("folder.log")), "Quorvel failed\n");
+  EXPECT_EQ(ReadTextFile(Work("folder.log")), "Quorvel failed\n");
 }
 
 TEST_F(RunTest, ReadableControlFileRunsTheSessionAndExitsZero) {
   WriteFile(Work("c.ztr"), kControl);
   WriteFile(Work("c.ztr.log"), "lines of an earlier run\n");
-  Outcome traced = Run("c.ztr extra arguments", "ZTR_TRACE_LEVEL=1");
+  Outcome traced = Run({"c.ztr", "extra", "arguments"}, {"ZTR_TRACE_LEVEL=1"});
   EXPECT_EQ(traced.exit_code, 0);
   EXPECT_EQ(traced.out.substr(0, std::string(kControlTrace).size()), kControlTrace);
   EXPECT_NE(traced.out.find(std::string("Create_Session OK\n") + kPlanTrace), std::string::npos);
   EXPECT_EQ(traced.out.substr(traced.out.size() - 18), "Delete_Session OK\n");
   EXPECT_EQ(traced.err, "");
-  EXPECT_EQ(ReadWholeFile(Work("c.ztr.log")).find("earlier"), std::string::npos);
-  EXPECT_EQ(ReadWholeFile(Work("c.ztr.log")).find("Quorvel failed"), std::string::npos);
+  EXPECT_EQ(ReadTextFile(Work("c.ztr.log")).find("earlier"), std::string::npos);
+  EXPECT_EQ(ReadTextFile(Work("c.ztr.log")).find("Quorvel failed"), std::string::npos);
 
-  Outcome quiet = Run("c.ztr", "ZTR_TRACE_LEVEL=0");
+  Outcome quiet = Run({"c.ztr"}, {"ZTR_TRACE_LEVEL=0"});
   EXPECT_EQ(quiet.exit_code, 0);
   EXPECT_EQ(quiet.out, "");
   EXPECT_EQ(quiet.err, "");
@@ -109,28 +109,28 @@ TEST_F(RunTest, ReadableControlFileRunsTheSessionAndExitsZero) {
 
 TEST_F(RunTest, SessionFailures) {
   WriteFile(Work("c.ztr"), kControl);
-  Outcome create = Run("c.ztr", "ZTR_TRACE_LEVEL=1 QUORVEL_STANDIN_FAIL=Create_Session");
+  Outcome create = Run({"c.ztr"}, {"ZTR_TRACE_LEVEL=1", "QUORVEL_STANDIN_FAIL=Create_Session"});
   EXPECT_EQ(create.exit_code, 7);
   EXPECT_EQ(create.out, std::string(kControlTrace) + "ERROR in creating session\nQuorvel failed\n");
-  EXPECT_EQ(ReadWholeFile(Work("c.ztr.log")), "Quorvel failed\n");
+  EXPECT_EQ(ReadTextFile(Work("c.ztr.log")), "Quorvel failed\n");
 
   Outcome remove =
-      Run("c.ztr", "ZTR_TRACE_LEVEL=1 QUORVEL_STANDIN_FAIL=GiveDocRoots,Delete_Session");
+      Run({"c.ztr"}, {"ZTR_TRACE_LEVEL=1", "QUORVEL_STANDIN_FAIL=GiveDocRoots,Delete_Session"});
   EXPECT_EQ(remove.exit_code, 6);
   const std::string tail = "ERROR in deleting session\nQuorvel failed\n";
   EXPECT_EQ(remove.out.substr(remove.out.size() - tail.size()), tail);
-  const std::string log = ReadWholeFile(Work("c.ztr.log"));
+  const std::string log = ReadTextFile(Work("c.ztr.log"));
   EXPECT_EQ(log.substr(log.size() - 15), "Quorvel failed\n");
 }
 
 TEST_F(RunTest, RenamesTheShippedExample) {
-  std::filesystem::copy(QUORVEL_SOURCE_DIR "/examples/bracket", work_,
+  std::filesystem::copy(kSourceDir / "examples" / "bracket", work_,
                         std::filesystem::copy_options::recursive);
-  Outcome outcome = Run("rename.ztr");
+  Outcome outcome = Run({"rename.ztr"});
   EXPECT_EQ(outcome.exit_code, 0);
   EXPECT_EQ(outcome.out, "");
   EXPECT_EQ(outcome.err, "");
-  const std::string log = ReadWholeFile(Work("rename.ztr.log"));
+  const std::string log = ReadTextFile(Work("rename.ztr.log"));
   EXPECT_EQ(log.substr(0, 18), "Loading documents\n");
   EXPECT_NE(log.find("Saving files\n"
                      "Document parts/bolt-m8x20.CATPart saved as parts/bolt-m8x25.CATPart\n"
@@ -150,7 +150,7 @@ TEST_F(RunTest, RenamesTheShippedExample) {
 TEST_F(RunTest, LogThatCannotBeOpenedChangesNothingElse) {
   WriteFile(Work("c.ztr"), kControl);
   std::filesystem::create_directory(Work("c.ztr.log"));
-  Outcome outcome = Run("c.ztr", "QUORVEL_STANDIN_FAIL=Delete_Session");
+  Outcome outcome = Run({"c.ztr"}, {"QUORVEL_STANDIN_FAIL=Delete_Session"});
   EXPECT_EQ(outcome.exit_code, 6);
   EXPECT_EQ(outcome.out, "");
   EXPECT_TRUE(std::filesystem::is_directory(Work("c.ztr.log")));

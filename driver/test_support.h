@@ -3,23 +3,30 @@
 #ifndef DRIVER_TEST_SUPPORT_H
 #define DRIVER_TEST_SUPPORT_H
 
-#include <stdlib.h>
-#include <unistd.h>
-
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <random>
 #include <sstream>
 #include <string>
 
 #include "ZTRConfigTopicManager.h"
+#include "standin_process.h"
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class ScratchDir {
  public:
   ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();
-    path_ = mkdtemp(pattern.data()) ? pattern : std::string();
+    // A name nobody holds: creating a folder fails where one is there already.
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    const std::filesystem::path temp = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      const std::filesystem::path path = temp / ("quorvel-test-" + std::to_string(random()));
+      std::error_code error;
+      if (std::filesystem::create_directory(path, error)) path_ = path.generic_string();
+    }
   }
   ~ScratchDir() {
     std::error_code ignored;
@@ -32,6 +39,10 @@ class ScratchDir {
   std::string path_;
 };
 
+// The project's source folder as an absolute path, fixed when the tests start: they change
+// folders, and their scratch folders may be on another drive than the sources.
+inline const std::filesystem::path kSourceDir = std::filesystem::absolute(QUORVEL_SOURCE_DIR);
+
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
@@ -41,6 +52,15 @@ inline std::string ReadWholeFile(const std::string& path) {
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
+}
+
+// A file written in text mode (a log, a console), read back with its line ends as "\n"
+// whatever the system writes for them.
+inline std::string ReadTextFile(const std::string& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 // Collects what is written to std::cout while it lives.
@@ -71,22 +91,12 @@ class TraceLevel {
 class EnvVar {
  public:
   EnvVar(const char* name, const char* value) : name_(name) {
-    const char* old = getenv(name);
+    const char* old = std::getenv(name);
     had_ = old != nullptr;
     if (had_) old_ = old;
-    if (value) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
+    StandinSetEnv(name, value);
   }
-  ~EnvVar() {
-    if (had_) {
-      setenv(name_.c_str(), old_.c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-  }
+  ~EnvVar() { StandinSetEnv(name_.c_str(), had_ ? old_.c_str() : nullptr); }
 
  private:
   std::string name_;

@@ -5,7 +5,6 @@
 #define SESSION_STAGE_TEST_SUPPORT_H
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <memory>
 #include <sstream>

@@ -1,0 +1,63 @@
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "standin_process.h"
+
+extern char** environ;
+
+void StandinSetEnv(const char* name, const char* value) {
+  if (value != nullptr) {
+    setenv(name, value, 1);
+  } else {
+    unsetenv(name);
+  }
+}
+
+int StandinRunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::string& directory, const std::vector<std::string>& environment,
+                      const std::string& out_file, const std::string& err_file) {
+  // Everything the child needs is made before fork, so that it only calls async-safe functions.
+  std::vector<std::string> variables;
+  for (char** entry = environ; *entry != nullptr; ++entry) variables.emplace_back(*entry);
+  for (const std::string& change : environment) {
+    const std::string name = change.substr(0, change.find('='));
+    std::vector<std::string> kept;
+    for (std::string& variable : variables) {
+      if (variable.compare(0, name.size() + 1, name + "=") != 0) kept.push_back(variable);
+    }
+    variables.swap(kept);
+    if (change.find('=') != std::string::npos) variables.push_back(change);
+  }
+  std::vector<char*> envp;
+  for (std::string& variable : variables) envp.push_back(&variable[0]);
+  envp.push_back(nullptr);
+  std::vector<std::string> args{program};
+  args.insert(args.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(&arg[0]);
+  argv.push_back(nullptr);
+
+  const pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
+        chdir(directory.c_str()) != 0) {
+      _exit(127);
+    }
+    execve(program.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
