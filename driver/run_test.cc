@@ -8,6 +8,7 @@
 
 #include "driver/test_support.h"
 #include "standin_process.h"
+#include "standin_system.h"
 
 namespace {
 
@@ -140,6 +141,42 @@ TEST_F(RunTest, RenamesTheShippedExample) {
                      "All files saved successfully.\n"),
             std::string::npos);
   EXPECT_EQ(log.find("Failed"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(Work("hinge/hinge-sub.CATProduct"))
+                .find("component HingePin.1\nreference ../parts/hinge-pin-b.CATPart\n"),
+            std::string::npos);
+  EXPECT_EQ(ReadWholeFile(Work("parts/bolt-m8x25.CATPart")),
+            "STANDIN-DOCUMENT 1\nproduct\npartnumber BOLT-M8x25\n");
+}
+
+// The example as a Windows editor writes it: line ends CRLF, folders separated by
+// backslashes, and some names in another letter case than their files.
+TEST_F(RunTest, RenamesTheWindowsExample) {
+  if (!StandinOnWindows()) {
+    GTEST_SKIP() << "backslash paths, and names in another letter case, name the example's "
+                    "files on Windows only";
+  }
+  std::filesystem::copy(kSourceDir / "examples" / "bracket-windows", work_,
+                        std::filesystem::copy_options::recursive);
+  Outcome outcome = Run({"rename.ztr"});
+  EXPECT_EQ(outcome.exit_code, 0);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, "");
+  const std::string log = ReadTextFile(Work("rename.ztr.log"));
+  EXPECT_NE(log.find("Saving files\n"
+                     "Document PARTS\\BOLT-M8X20.CATPART saved as parts\\bolt-m8x25.CATPart\n"
+                     "Document parts\\hinge-pin.CATPart saved as parts\\hinge-pin-b.CATPart\n"
+                     "Document bracket-asm.CATProduct saved as bracket-asm.CATProduct\n"
+                     "Document Hinge\\Hinge-Sub.CATProduct saved as Hinge\\Hinge-Sub.CATProduct\n"
+                     "All files saved successfully.\n"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("Failed"), std::string::npos);
+  // One document for each file, whatever the spelling: every bolt refers to the one new file.
+  const std::string assembly = ReadWholeFile(Work("bracket-asm.CATProduct"));
+  EXPECT_NE(assembly.find("component M8x25.4\nreference parts/bolt-m8x25.CATPart\n"),
+            std::string::npos)
+      << assembly;
+  EXPECT_EQ(assembly.find("bolt-m8x20"), std::string::npos);
   EXPECT_NE(ReadWholeFile(Work("hinge/hinge-sub.CATProduct"))
                 .find("component HingePin.1\nreference ../parts/hinge-pin-b.CATPart\n"),
             std::string::npos);

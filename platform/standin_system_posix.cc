@@ -1,0 +1,3 @@
+#include "standin_system.h"
+
+bool StandinOnWindows() { return false; }
