@@ -25,8 +25,7 @@ StandinDocument* Open(CATSession* session, const std::string& storage_name) {
     for (StandinComponent& component : root.components) {
       if (!component.has_reference || component.reference.empty()) continue;
       const std::string& reference = component.reference;
-      component.resolved =
-          Open(session, StorageName(reference[0] == '/' ? reference : directory + "/" + reference));
+      component.resolved = Open(session, ReferenceStorageName(reference, directory));
     }
   }
   return document;

@@ -3,6 +3,7 @@
 
 #include "CATSessionServices.h"
 #include "standin_faults.h"
+#include "standin_paths.h"
 #include "standin_session.h"
 
 namespace {
@@ -25,21 +26,21 @@ CATSession::~CATSession() {
 }
 
 StandinDocument* CATSession::Find(const std::string& storage_name) const {
-  const auto found = by_name_.find(storage_name);
+  const auto found = by_name_.find(StorageKey(storage_name));
   return found == by_name_.end() ? nullptr : found->second;
 }
 
 StandinDocument* CATSession::Add(std::unique_ptr<StandinDocument> document) {
   StandinDocument* added = document.get();
-  by_name_[added->storage_name()] = added;
+  by_name_[StorageKey(added->storage_name())] = added;
   documents_.push_back(std::move(document));
   return added;
 }
 
 void CATSession::Rename(StandinDocument* document, const std::string& storage_name) {
-  by_name_.erase(document->storage_name());
+  by_name_.erase(StorageKey(document->storage_name()));
   document->set_storage_name(storage_name);
-  by_name_[storage_name] = document;
+  by_name_[StorageKey(storage_name)] = document;
 }
 
 HRESULT Create_Session(const char* name, CATSession*& session) {

@@ -23,7 +23,7 @@ bool Lookup(const char* operation, Match match, const std::string& text) {
       if (equals == std::string::npos) return true;
       const std::string wanted = entry.substr(equals + 1);
       if (match == Match::kName && wanted == text) return true;
-      if (match == Match::kPath && StorageName(wanted) == text) return true;
+      if (match == Match::kPath && StorageKey(StorageName(wanted)) == StorageKey(text)) return true;
     }
     begin = end + 1;
   }

@@ -74,7 +74,7 @@ class CATSession {
  private:
   std::string name_;
   std::vector<std::unique_ptr<StandinDocument>> documents_;
-  std::map<std::string, StandinDocument*> by_name_;
+  std::map<std::string, StandinDocument*> by_name_;  // by StorageKey of the storage name
   std::vector<std::unique_ptr<StandinCounted>> counted_;
 };
 

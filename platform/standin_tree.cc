@@ -35,9 +35,7 @@ class TreePrinter {
         continue;
       }
       const std::string& reference = component.reference;
-      const std::string child = StorageName(!reference.empty() && reference[0] == '/'
-                                                ? reference
-                                                : DirectoryOf(storage_name) + "/" + reference);
+      const std::string child = ReferenceStorageName(reference, DirectoryOf(storage_name));
       std::vector<StandinRoot> child_roots;
       if (reference.empty() || !ReadStandinDocument(child, &child_roots)) {
         out_ << "  " << EscapeStandinText(reference) << "  (cannot be opened)\n";
@@ -45,7 +43,8 @@ class TreePrinter {
       }
       out_ << "  " << EscapeStandinText(RelativePath(child, cwd_));
       bool cycle = false;
-      for (const std::string& ancestor : open_) cycle = cycle || ancestor == child;
+      for (const std::string& ancestor : open_)
+        cycle = cycle || StorageKey(ancestor) == StorageKey(child);
       if (cycle) {
         out_ << "  (refers back to an enclosing document)\n";
         continue;

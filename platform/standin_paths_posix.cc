@@ -1,7 +1,7 @@
-#include "standin_paths.h"
-
 #include <filesystem>
 #include <system_error>
+
+#include "standin_paths.h"
 
 namespace fs = std::filesystem;
 
@@ -17,6 +17,13 @@ std::string StorageName(const std::string& path) {
   while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
   return normal;
 }
+
+std::string ReferenceStorageName(const std::string& reference, const std::string& directory) {
+  return StorageName(!reference.empty() && reference[0] == '/' ? reference
+                                                               : directory + "/" + reference);
+}
+
+std::string StorageKey(const std::string& storage_name) { return storage_name; }
 
 std::string DirectoryOf(const std::string& storage_name) {
   const std::string parent = fs::path(storage_name).parent_path().generic_string();

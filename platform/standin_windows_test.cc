@@ -1,0 +1,93 @@
+// The stand-in on Windows: its path rules, names that differ in letter case only, and saving
+// through the system's replace call.
+#include <gtest/gtest.h>
+#include <filesystem>
+
+#include "CATDocumentServices.h"
+#include "CATSessionServices.h"
+#include "driver/test_support.h"
+#include "standin_faults.h"
+#include "standin_paths.h"
+
+namespace {
+
+TEST(StandinWindowsPathsTest, DrivesUncPathsBothSeparatorsAndLetterCase) {
+  EXPECT_EQ(StorageName("C:\\a\\.\\b\\..\\c.doc"), "C:/a/c.doc");
+  EXPECT_EQ(StorageName("c:/A//b/"), "c:/A/b");
+  EXPECT_EQ(StorageName("C:\\"), "C:/");
+  EXPECT_EQ(StorageName("\\\\server\\share\\dir\\..\\x.doc"), "//server/share/x.doc");
+  EXPECT_EQ(StorageName("rel\\x.doc"),
+            std::filesystem::current_path().generic_string() + "/rel/x.doc");
+
+  struct Reference {
+    const char* reference;
+    const char* directory;
+    const char* storage_name;
+  };
+  for (const Reference& c : std::initializer_list<Reference>{
+           {"..\\parts\\b.doc", "D:/p/asm", "D:/p/parts/b.doc"},
+           {"E:\\lib\\b.doc", "D:/p", "E:/lib/b.doc"},
+           {"\\lib\\b.doc", "D:/p", "D:/lib/b.doc"},  // from the root of the folder's drive
+           {"\\lib\\b.doc", "//srv/share/p", "//srv/share/lib/b.doc"},
+           {"\\\\srv\\share\\b.doc", "D:/p", "//srv/share/b.doc"},
+           {"b.doc", "D:/", "D:/b.doc"},
+           {"b.doc", "//srv/share/", "//srv/share/b.doc"}}) {
+    EXPECT_EQ(ReferenceStorageName(c.reference, c.directory), c.storage_name) << c.reference;
+  }
+  EXPECT_EQ(DirectoryOf("C:/x.doc"), "C:/");
+  EXPECT_EQ(DirectoryOf("//srv/share/x.doc"), "//srv/share/");
+  EXPECT_EQ(DirectoryOf("C:/a/x.doc"), "C:/a");
+
+  EXPECT_EQ(RelativePath("D:/p/parts/b.doc", "d:/P/asm"), "../parts/b.doc");
+  EXPECT_EQ(RelativePath("E:/x.doc", "D:/p"), "E:/x.doc");  // no relative path between drives
+  EXPECT_EQ(RelativePath("//srv/share/x.doc", "//SRV/Share/dir"), "../x.doc");
+  EXPECT_EQ(RelativePath("//srv/other/x.doc", "//srv/share"), "//srv/other/x.doc");
+
+  EXPECT_EQ(StorageKey("C:/Parts/Bolt.DOC"), StorageKey("c:/parts/bolt.doc"));
+  EXPECT_EQ(StorageKey("C:/\xc4rger.doc"), StorageKey("C:/\xe4rger.doc"));  // A and a umlaut
+  EXPECT_NE(StorageKey("C:/parts/bolt.doc"), StorageKey("C:/parts/bolt2.doc"));
+}
+
+class StandinWindowsSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    old_cwd_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.path());
+    std::filesystem::create_directories("asm");
+    std::filesystem::create_directories("parts");
+    // A reference as a Windows user writes it: backslashes (escaped in the document), and
+    // another letter case than the file's.
+    WriteFile("asm/top.doc",
+              "STANDIN-DOCUMENT 1\r\nproduct\r\npartnumber TOP\r\ncomponent B.1\r\n"
+              "reference ..\\\\PARTS\\\\B.DOC\r\n");
+    WriteFile("parts/b.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber B\n");
+    ASSERT_EQ(Create_Session("Quorvel_Session", session_), S_OK);
+  }
+  void TearDown() override {
+    Delete_Session("Quorvel_Session", 0, 0);
+    std::filesystem::current_path(old_cwd_);
+  }
+  ScratchDir dir_;
+  std::filesystem::path old_cwd_;
+  CATSession* session_ = nullptr;
+};
+
+TEST_F(StandinWindowsSessionTest, NamesInAnotherLetterCaseOrWithBackslashesAreOneDocument) {
+  CATDocument* top = nullptr;
+  ASSERT_EQ(CATDocumentServices::OpenDocument("Asm\\Top.doc", top), S_OK);
+  CATDocument* b = nullptr;
+  EXPECT_EQ(CATDocumentServices::OpenDocument("parts/b.doc", b), S_FALSE);  // by the reference
+  CATDocument* found = nullptr;
+  EXPECT_EQ(CATDocumentServices::GetDocumentInSession("PARTS\\b.Doc", found), S_OK);
+  EXPECT_EQ(found, b);
+  EXPECT_EQ(
+      CATDocumentServices::GetDocumentInSession((dir_.path() + "\\ASM\\TOP.DOC").c_str(), found),
+      S_OK);
+  EXPECT_EQ(found, top);
+  // Saving over another open document is refused whatever the spelling.
+  EXPECT_TRUE(FAILED(CATDocumentServices::SaveAs(*top, "Parts\\B.doc")));
+  EnvVar fault("QUORVEL_STANDIN_FAIL", "SaveAs=ASM/top.DOC");
+  EXPECT_TRUE(FAILED(CATDocumentServices::SaveAs(*top, "asm\\top.doc")));
+}
+
+}  // namespace
