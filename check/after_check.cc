@@ -185,6 +185,7 @@ class AfterChecker {
       const bool old_still = old_expected.record == i && !old_expected.present && has[old_name] > 0;
       const bool new_missing =
           new_expected.record == i && new_expected.present && has[new_name] == 0;
+      if (!old_still && !new_missing) continue;
       const std::string under = Shown(parent_of[i]);
       if (old_still && new_missing) {
         report_->Error(KeyLine(object, "INSTANCENAME"),
@@ -253,7 +254,13 @@ class AfterChecker {
     }
     for (size_t d = 0; d < count; ++d) {
       // Each finding names the first component, and how many more there are like it.
-      std::vector<std::pair<int, std::pair<const StructureInstance*, int>>> stale;
+      struct Stale {
+        int renamed;
+        const StructureInstance* first;
+        int more;
+      };
+      std::vector<Stale> stale;
+      std::unordered_map<int, size_t> stale_index;  // renamed record -> entry in `stale`
       const StructureInstance* unresolved = nullptr;
       int more_unresolved = 0;
       for (const StructureInstance& instance : structure_.documents[d].instances) {
@@ -267,17 +274,15 @@ class AfterChecker {
         }
         const int renamed = renamed_by[static_cast<size_t>(instance.document)];
         if (renamed < 0) continue;
-        bool said = false;
-        for (auto& entry : stale) {
-          if (entry.first != renamed) continue;
-          ++entry.second.second;
-          said = true;
+        const auto [entry, added] = stale_index.emplace(renamed, stale.size());
+        if (added) {
+          stale.push_back({renamed, &instance, 0});
+        } else {
+          ++stale[entry->second].more;
         }
-        if (!said) stale.push_back({renamed, {&instance, 0}});
       }
-      for (const auto& entry : stale) {
-        ReportStale(d, listed_as[d], static_cast<size_t>(entry.first), *entry.second.first,
-                    entry.second.second);
+      for (const Stale& entry : stale) {
+        ReportStale(d, listed_as[d], static_cast<size_t>(entry.renamed), *entry.first, entry.more);
       }
       if (unresolved != nullptr && reached_from[d] >= 0) {
         const ListedObject& object = *saved_[static_cast<size_t>(reached_from[d])].object;

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <sstream>
 #include <string>
 
@@ -35,7 +36,9 @@ class AfterTest : public ::testing::Test {
     std::string args[] = {"Quorvel-check", "--after", "rename.ztr"};
     char* argv[] = {&args[0][0], &args[1][0], &args[2][0]};
     std::ostringstream out, errors;
+    std::streambuf* old_cerr = std::cerr.rdbuf(errors.rdbuf());
     exit_code_ = RunControlFileCheck(3, argv, out, errors);
+    std::cerr.rdbuf(old_cerr);
     EXPECT_EQ(errors.str(), "");  // every reference released, nothing else said
     return out.str();
   }
