@@ -49,6 +49,7 @@ class AfterChecker {
   struct Saved {
     const ListedObject* object;
     const ZTRChangeableDocument* changeable;  // null for a document in place
+    CATUnicodeString part_number;             // as the control file gives it
     CATUnicodeString file;
   };
 
@@ -81,12 +82,12 @@ class AfterChecker {
   void OpenListedDocuments() {
     for (int i = 1; i <= plan_.DocumentCount(); ++i) {
       saved_.push_back({&listed_.documents[static_cast<size_t>(i - 1)], nullptr,
-                        plan_.DocumentAt(i).ExternalLocation});
+                        plan_.DocumentAt(i).PartNumber, plan_.DocumentAt(i).ExternalLocation});
     }
     for (int i = 1; i <= plan_.ChangeableDocumentCount(); ++i) {
       const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(i);
       saved_.push_back({&listed_.changeable_documents[static_cast<size_t>(i - 1)], &record,
-                        record.NewExternalLocation});
+                        record.PartNumber, record.NewExternalLocation});
     }
     std::vector<CATDocument*> roots;
     for (const Saved& saved : saved_) {
@@ -140,10 +141,7 @@ class AfterChecker {
     // the first in-place document with it, failing that the first changeable one.
     std::unordered_map<std::string, int> parents;
     for (size_t i = 0; i < saved_.size(); ++i) {
-      const CATUnicodeString& part_number =
-          saved_[i].changeable != nullptr ? saved_[i].changeable->PartNumber
-                                          : plan_.DocumentAt(static_cast<int>(i) + 1).PartNumber;
-      parents.emplace(Text(part_number), positions_[i]);
+      parents.emplace(Text(saved_[i].part_number), positions_[i]);
     }
     struct Expected {
       bool present;
