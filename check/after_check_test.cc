@@ -26,10 +26,10 @@ class AfterTest : public ::testing::Test {
   void TearDown() override { std::filesystem::current_path(old_cwd_); }
 
   // Runs the tool on rename.ztr with the platform faults given; true when it exits with 0.
-  bool RunTool(const std::string& faults = "") {
-    const std::string command = "env -u ZTR_TRACE_LEVEL QUORVEL_STANDIN_FAIL='" + faults + "' " +
-                                QUORVEL_BINARY + " rename.ztr >/dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
+  bool RunTool(const char* faults = nullptr) {
+    const EnvVar trace("ZTR_TRACE_LEVEL", nullptr);  // the tool then writes nothing
+    const EnvVar fail("QUORVEL_STANDIN_FAIL", faults);
+    return std::system(QUORVEL_BINARY " rename.ztr") == 0;
   }
   // The report of Quorvel-check --after rename.ztr; sets `exit_code_`.
   std::string After() {
