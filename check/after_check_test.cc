@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
@@ -12,13 +11,14 @@
 
 #include "check/control_file_check.h"
 #include "driver/test_support.h"
+#include "standin_process.h"
 
 namespace {
 
 class AfterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::filesystem::copy(QUORVEL_SOURCE_DIR "/examples/bracket", dir_.path(),
+    std::filesystem::copy(kSourceDir / "examples" / "bracket", dir_.path(),
                           std::filesystem::copy_options::recursive);
     old_cwd_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_.path());
@@ -29,7 +29,7 @@ class AfterTest : public ::testing::Test {
   bool RunTool(const char* faults = nullptr) {
     const EnvVar trace("ZTR_TRACE_LEVEL", nullptr);  // the tool then writes nothing
     const EnvVar fail("QUORVEL_STANDIN_FAIL", faults);
-    return std::system(QUORVEL_BINARY " rename.ztr") == 0;
+    return StandinRunProcess(kQuorvelBinary, {"rename.ztr"}, ".", {}, "", "") == 0;
   }
   // The report of Quorvel-check --after rename.ztr; sets `exit_code_`.
   std::string After() {

@@ -12,9 +12,6 @@
 
 namespace {
 
-// The executable as an absolute path: the test folders may be on another drive.
-const std::string kQuorvel = std::filesystem::absolute(QUORVEL_BINARY).generic_string();
-
 struct Outcome {
   int exit_code;
   std::string out;
@@ -27,7 +24,7 @@ class RunTest : public ::testing::Test {
   Outcome Run(const std::vector<std::string>& args, std::vector<std::string> env = {}) {
     env.insert(env.begin(), {"ZTR_TRACE_LEVEL", "QUORVEL_STANDIN_FAIL"});
     const int exit_code =
-        StandinRunProcess(kQuorvel, args, work_, env, dir_.File("out"), dir_.File("err"));
+        StandinRunProcess(kQuorvelBinary, args, work_, env, dir_.File("out"), dir_.File("err"));
     return {exit_code, ReadTextFile(dir_.File("out")), ReadTextFile(dir_.File("err"))};
   }
   std::string Work(const std::string& name) const { return work_ + "/" + name; }
@@ -58,7 +55,7 @@ const char kPlanTrace[] =
     "NewInstancename: Bolt.1\n";
 
 TEST_F(RunTest, NoArgumentShowsUsageAndCreatesNoFile) {
-  const std::string usage = "Usage: " + kQuorvel + " control_file\n";
+  const std::string usage = "Usage: " + kQuorvelBinary + " control_file\n";
   Outcome quiet = Run({});
   EXPECT_EQ(quiet.exit_code, 2);
   EXPECT_EQ(quiet.out, usage);
@@ -72,7 +69,7 @@ TEST_F(RunTest, EmptyArgumentLogsToDotLogInTheWorkingFolder) {
   WriteFile(Work(".log"), "old run\n");
   Outcome outcome = Run({"", "ignored"});
   EXPECT_EQ(outcome.exit_code, 3);
-  EXPECT_EQ(outcome.out, "Usage: " + kQuorvel + " control_file\n");
+  EXPECT_EQ(outcome.out, "Usage: " + kQuorvelBinary + " control_file\n");
   EXPECT_EQ(ReadTextFile(Work(".log")), "Quorvel failed\n");
 }
 

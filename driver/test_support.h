@@ -42,6 +42,9 @@ class ScratchDir {
 // The project's source folder as an absolute path, fixed when the tests start: they change
 // folders, and their scratch folders may be on another drive than the sources.
 inline const std::filesystem::path kSourceDir = std::filesystem::absolute(QUORVEL_SOURCE_DIR);
+// The built Quorvel, as an absolute path fixed the same way.
+inline const std::string kQuorvelBinary =
+    std::filesystem::absolute(QUORVEL_BINARY).generic_string();
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;

@@ -12,9 +12,9 @@ void StandinSetEnv(const char* name, const char* value);
 
 // Runs `program` (a path to an executable) with `arguments` after its own name, in the folder
 // `directory`, with standard input empty and standard output and error written to the files
-// `out_file` and `err_file`. Its environment is this process's, changed by `environment`:
-// "NAME=VALUE" sets a variable, a bare "NAME" removes one. Returns the exit code, or -1 when
-// the program could not be started or did not exit normally.
+// `out_file` and `err_file` (an empty name discards them). Its environment is this process's,
+// changed by `environment`: "NAME=VALUE" sets a variable, a bare "NAME" removes one. Returns the
+// exit code, or -1 when the program could not be started or did not exit normally.
 int StandinRunProcess(const std::string& program, const std::vector<std::string>& arguments,
                       const std::string& directory, const std::vector<std::string>& environment,
                       const std::string& out_file, const std::string& err_file);

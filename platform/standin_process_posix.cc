@@ -46,8 +46,10 @@ int StandinRunProcess(const std::string& program, const std::vector<std::string>
   if (child < 0) return -1;
   if (child == 0) {
     const int in = open("/dev/null", O_RDONLY);
-    const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    const int out =
+        open(out_file.empty() ? "/dev/null" : out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    const int err =
+        open(err_file.empty() ? "/dev/null" : err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
         chdir(directory.c_str()) != 0) {
       _exit(127);

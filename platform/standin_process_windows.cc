@@ -73,8 +73,10 @@ int StandinRunProcess(const std::string& program, const std::vector<std::string>
   for (const std::string& arg : arguments) command_line += " " + QuoteArgument(arg);
 
   HANDLE in = OpenInherited("NUL", GENERIC_READ, OPEN_EXISTING);
-  HANDLE out = OpenInherited(out_file.c_str(), GENERIC_WRITE, CREATE_ALWAYS);
-  HANDLE err = OpenInherited(err_file.c_str(), GENERIC_WRITE, CREATE_ALWAYS);
+  HANDLE out = OpenInherited(out_file.empty() ? "NUL" : out_file.c_str(), GENERIC_WRITE,
+                             out_file.empty() ? OPEN_EXISTING : CREATE_ALWAYS);
+  HANDLE err = OpenInherited(err_file.empty() ? "NUL" : err_file.c_str(), GENERIC_WRITE,
+                             err_file.empty() ? OPEN_EXISTING : CREATE_ALWAYS);
   int exit_code = -1;
   if (in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE) {
     STARTUPINFOA startup{};
