@@ -46,9 +46,8 @@ void WriteDotGraph(const ShownStructure& structure, bool plan, bool changed_only
   }
   long unresolved = 0;
   std::string edges;
-  while (!pending.empty()) {
-    const int n = pending.back();
-    pending.pop_back();
+  for (size_t next = 0; next < pending.size(); ++next) {
+    const int n = pending[next];
     const ShownNode& node = structure.nodes[n];
     std::string label = node.file != node.old_file && plan
                             ? DisplayFile(node.old_file, cwd) + " -> " + DisplayFile(node.file, cwd)

@@ -26,12 +26,11 @@ std::string Text(const CATUnicodeString& text) { return text.ConvertToChar(); }
 
 std::string Quote(const std::string& text) { return "\"" + DisplayText(text) + "\""; }
 
-// The name under which the session knows the file at `path`: absolute, normalised lexically.
-std::string StorageNameOf(const std::string& path) {
+// The name under which the session knows the file at `path`: absolute against `cwd`,
+// normalised lexically.
+std::string StorageNameOf(const std::string& path, const std::string& cwd) {
   if (path.empty()) return path;
-  std::error_code error;
-  fs::path absolute =
-      fs::path(path).is_absolute() ? fs::path(path) : fs::current_path(error) / path;
+  const fs::path absolute = fs::path(path).is_absolute() ? fs::path(path) : fs::path(cwd) / path;
   std::string normal = absolute.lexically_normal().generic_string();
   while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
   return normal;
@@ -45,16 +44,18 @@ struct ListedRecords {
 
 ListedRecords ListRecords(const ZTRObjectManager& objects) {
   ListedRecords listed;
-  std::map<const ZTRObject*, size_t> position;
-  for (int i = 1; i <= objects.Size(); ++i) position[objects.GetObject(i)] = i - 1;
-  const ZTRObject* root = objects.FindObject("ROOT");
-  if (root == nullptr) return listed;
+  std::map<std::string, size_t> first;  // identifier -> position of the first object with it
+  for (int i = 1; i <= objects.Size(); ++i) {
+    first.emplace(objects.GetObject(i)->GetIdentifier().CastToCharPtr(), i - 1);
+  }
+  const auto root = first.find("ROOT");
+  if (root == first.end()) return listed;
   const auto list = [&](const char* key, std::vector<size_t>* records) {
-    const CATListValCATString identifiers = root->GetAttributeList(key);
+    const CATListValCATString identifiers =
+        objects.GetObject(static_cast<int>(root->second) + 1)->GetAttributeList(key);
     for (int i = 1; i <= identifiers.Size(); ++i) {
-      if (const ZTRObject* object = objects.FindObject(identifiers[i])) {
-        records->push_back(position[object]);
-      }
+      const auto found = first.find(identifiers[i].CastToCharPtr());
+      if (found != first.end()) records->push_back(found->second);
     }
   };
   list("PARENT_OBJECTS", &listed.documents);
@@ -136,7 +137,7 @@ class PreviewBuilder {
     return DisplayFile(storage_name, cwd_);
   }
   std::string FileOf(const CATUnicodeString& location) const {
-    return File(StorageNameOf(Text(location)));
+    return File(StorageNameOf(Text(location), cwd_));
   }
 
   static bool HasRootProduct(const CATUnicodeString& location) {
@@ -233,7 +234,7 @@ class PreviewBuilder {
 
   // The document the session would give for `location` at this point of the saving stage.
   CATDocument* Lookup(const CATUnicodeString& location) const {
-    const std::string name = StorageNameOf(Text(location));
+    const std::string name = StorageNameOf(Text(location), cwd_);
     const auto moved_in = moved_in_.find(name);
     if (moved_in != moved_in_.end()) return moved_in->second;
     if (moved_out_.count(name) > 0) return nullptr;
@@ -245,7 +246,7 @@ class PreviewBuilder {
   // One save as the platform would make it: false, with a finding, when it would fail.
   bool SaveAs(CATDocument* document, const CATUnicodeString& target, size_t record,
               const char* key) {
-    const std::string name = StorageNameOf(Text(target));
+    const std::string name = StorageNameOf(Text(target), cwd_);
     const CATDocument* holder = Lookup(target);
     std::string problem;
     std::error_code error;
@@ -414,7 +415,7 @@ class PreviewBuilder {
       const std::string name =
           SUCCEEDED(CATDocumentServices::GetDocumentInSession(location, document))
               ? Text(document->StorageName())
-              : StorageNameOf(Text(location));
+              : StorageNameOf(Text(location), cwd_);
       const auto found = after_index_.find(name);
       return found == after_index_.end() ? -1 : found->second;
     };
