@@ -363,7 +363,10 @@ class PreviewBuilder {
         }
         d = in_tree->second;
       } else {
-        d = after_index_.at(file);
+        // Every file reached is written by the run or one the walk found.
+        const auto found = after_index_.find(file);
+        if (found == after_index_.end()) continue;
+        d = found->second;
       }
       const StructureDocument& now = after.documents[d];
       const StructureDocument& old = BeforeOf(after, d);

@@ -1,7 +1,6 @@
 #include "tree/tree_command.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdlib>
 #include <vector>
@@ -33,7 +32,7 @@ TEST(TreeCommandTest, CommandLineAndInputThatCannotBeRead) {
   WriteFile(dir.File("top.doc"), "STANDIN-DOCUMENT 1\nproduct\npartnumber TOP\n");
   WriteFile(dir.File("bad.doc"), "not a document\n");
   WriteFile(dir.File("locked.ztr"), "@ROOT\n");
-  chmod(dir.File("locked.ztr").c_str(), 0);
+  std::filesystem::permissions(dir.File("locked.ztr"), std::filesystem::perms::none);
   const bool root_reads_anything = ReadWholeFile(dir.File("locked.ztr")) == "@ROOT\n";
   const std::string top = dir.File("top.doc");
   const struct {

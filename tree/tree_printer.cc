@@ -41,6 +41,7 @@ class TreePrinter {
       } else {
         line += "  " + FileAndPartNumber(structure_.nodes[child]);
         if (!instance.stale_new_file.empty()) {
+          stale_ = true;
           line += "  (old file; the run saves its document as " +
                   DisplayFile(instance.stale_new_file, cwd_) + ")";
         }
@@ -58,8 +59,11 @@ class TreePrinter {
       if (expand) Enter(child);
     }
     if (options_.plan) {
-      out_ << "\nLegend: OLD -> NEW    changed by the run (instance name, file, part number)\n"
-              "        (see line N)  the file's instances are shown on line N\n";
+      out_ << "\nLegend: OLD -> NEW       changed by the run (instance name, file, part number)\n"
+              "        (see line N)     the file's instances are shown on line N\n";
+      if (stale_) {
+        out_ << "        (old file; ...)  a link the run leaves on a renamed document's old file\n";
+      }
     }
     return true;
   }
@@ -125,6 +129,7 @@ class TreePrinter {
   std::vector<long> path_line_;   // the line of a node on the path printed, 0 when not on it
   std::vector<Frame> path_;
   long lines_ = 0;
+  bool stale_ = false;  // a line shows a link left on an old file
 };
 
 }  // namespace

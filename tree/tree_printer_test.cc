@@ -111,8 +111,8 @@ TEST(TreePrinterTest, PreviewShowsChangesEscapedAndCanKeepOnlyChangedBranches) {
             "  Sub.1  sub.doc  [SUB]\n"
             "    Bolt.1 -> M8.\\033[1m1  b.doc -> b2.doc  [B -> B2\\233]\n"
             "\n"
-            "Legend: OLD -> NEW    changed by the run (instance name, file, part number)\n"
-            "        (see line N)  the file's instances are shown on line N\n");
+            "Legend: OLD -> NEW       changed by the run (instance name, file, part number)\n"
+            "        (see line N)     the file's instances are shown on line N\n");
 }
 
 }  // namespace
