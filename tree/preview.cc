@@ -22,7 +22,12 @@ namespace {
 
 const char kSessionName[] = "Quorvel-tree preview";
 
+const size_t kNoRecord = static_cast<size_t>(-1);
+
 std::string Text(const CATUnicodeString& text) { return text.ConvertToChar(); }
+std::string Text(const CATString& text) {
+  return std::string(text.CastToCharPtr(), static_cast<size_t>(text.GetLengthInChar()));
+}
 
 std::string Quote(const std::string& text) { return "\"" + DisplayText(text) + "\""; }
 
@@ -46,7 +51,7 @@ ListedRecords ListRecords(const ZTRObjectManager& objects) {
   ListedRecords listed;
   std::map<std::string, size_t> first;  // identifier -> position of the first object with it
   for (int i = 1; i <= objects.Size(); ++i) {
-    first.emplace(objects.GetObject(i)->GetIdentifier().CastToCharPtr(), i - 1);
+    first.emplace(Text(objects.GetObject(i)->GetIdentifier()), i - 1);
   }
   const auto root = first.find("ROOT");
   if (root == first.end()) return listed;
@@ -54,7 +59,7 @@ ListedRecords ListRecords(const ZTRObjectManager& objects) {
     const CATListValCATString identifiers =
         objects.GetObject(static_cast<int>(root->second) + 1)->GetAttributeList(key);
     for (int i = 1; i <= identifiers.Size(); ++i) {
-      const auto found = first.find(identifiers[i].CastToCharPtr());
+      const auto found = first.find(Text(identifiers[i]));
       if (found != first.end()) records->push_back(found->second);
     }
   };
@@ -94,6 +99,10 @@ class PreviewBuilder {
       return false;
     }
     ZTRDocumentManager plan(objects_, log);
+    // Each list the plan holds has its records, whatever the identifiers hold.
+    listed_.documents.resize(plan.DocumentCount(), kNoRecord);
+    listed_.changeable_documents.resize(plan.ChangeableDocumentCount(), kNoRecord);
+    listed_.instances.resize(plan.DocumentInstanceCount(), kNoRecord);
     RunStages(&plan);
     // Only now the root: until here the session holds what a run's session holds.
     CATDocument* root_document = nullptr;
@@ -129,9 +138,14 @@ class PreviewBuilder {
     Warn(line, "the run stops here: " + message);
     preview_->stops = true;
   }
-  int Line(size_t record, const char* key) const { return map_.KeyLine(record, key); }
+  bool Known(size_t record) const { return record < map_.records().size(); }
+  int Line(size_t record, const char* key) const {
+    return Known(record) ? map_.KeyLine(record, key) : 0;
+  }
+  int Line(size_t record) const { return Known(record) ? map_.records()[record].line : 0; }
   std::string Identifier(size_t record) const {
-    return objects_.GetObject(static_cast<int>(record) + 1)->GetIdentifier().CastToCharPtr();
+    return Known(record) ? Text(objects_.GetObject(static_cast<int>(record) + 1)->GetIdentifier())
+                         : std::string();
   }
   std::string File(const std::string& storage_name) const {
     return DisplayFile(storage_name, cwd_);
@@ -427,9 +441,9 @@ class PreviewBuilder {
       for (size_t i = 0; i < records.size(); ++i) {
         const CATUnicodeString& location = record_at(static_cast<int>(i) + 1).ExternalLocation;
         if (in_tree(location) >= 0) continue;
-        Warn(map_.records()[records[i]].line,
-             std::string(key) + " lists " + Quote(Identifier(records[i])) + ", whose file " +
-                 FileOf(location) + " is not part of this structure");
+        Warn(Line(records[i]), std::string(key) + " lists " + Quote(Identifier(records[i])) +
+                                   ", whose file " + FileOf(location) +
+                                   " is not part of this structure");
       }
     };
     document_records("PARENT_OBJECTS", listed_.documents,
@@ -453,9 +467,8 @@ class PreviewBuilder {
       }
       if (parent->second == -2) continue;  // no document of the plan: where the run stops
       if (parent->second < 0) {
-        Warn(map_.records()[at].line, "INSTANCE_OBJECTS lists " + Quote(Identifier(at)) +
-                                          ", whose parent " + Quote(part_number) +
-                                          " is not part of this structure");
+        Warn(Line(at), "INSTANCE_OBJECTS lists " + Quote(Identifier(at)) + ", whose parent " +
+                           Quote(part_number) + " is not part of this structure");
         continue;
       }
       const int d = parent->second;
@@ -496,7 +509,7 @@ class PreviewBuilder {
 
   const ZTRObjectManager& objects_;
   const ReadingMap& map_;
-  const ListedRecords listed_;
+  ListedRecords listed_;
   Preview* preview_;
   ProductStructure before_;  // the walk before the run
   std::string cwd_;
