@@ -1,33 +1,10 @@
-#include <windows.h>
-
 #include <algorithm>
 #include <vector>
 
+#include "standin_names_windows.h"
 #include "standin_paths.h"
 
 namespace {
-
-// The code page in which the system's narrow file functions, those of the C runtime
-// included, take file names.
-UINT FileCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
-
-std::wstring Wide(const std::string& text, UINT code_page) {
-  if (text.empty()) return std::wstring();
-  const int size = static_cast<int>(text.size());
-  const int n = MultiByteToWideChar(code_page, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  if (n > 0) MultiByteToWideChar(code_page, 0, text.data(), size, &wide[0], n);
-  return wide;
-}
-
-std::string Narrow(const std::wstring& wide, UINT code_page) {
-  if (wide.empty()) return std::string();
-  const int size = static_cast<int>(wide.size());
-  const int n = WideCharToMultiByte(code_page, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<size_t>(n), '\0');
-  if (n > 0) WideCharToMultiByte(code_page, 0, wide.data(), size, &text[0], n, nullptr, nullptr);
-  return text;
-}
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
@@ -77,15 +54,14 @@ std::string StorageName(const std::string& path) {
   if (nul != std::string::npos) return StorageName(path.substr(0, nul)) + path.substr(nul);
   // The system's own rules: absolute against the working directory (of the path's drive),
   // "\" and "/" alike, "." and ".." folded, no link resolved.
-  const UINT code_page = FileCodePage();
-  const std::wstring wide = Wide(path, code_page);
+  const std::wstring wide = StandinWide(path);
   DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (size == 0) return path;
   std::wstring full(size, L'\0');
   size = GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
   full.resize(size);
   std::replace(full.begin(), full.end(), L'\\', L'/');
-  const std::string spelled = Narrow(full, code_page);
+  const std::string spelled = StandinNarrow(full);
   // Repeated separators after the root merged, and none at the end but the root's.
   const size_t root = RootLength(spelled);
   std::string name = spelled.substr(0, root);
@@ -109,7 +85,7 @@ std::string ReferenceStorageName(const std::string& reference, const std::string
 }
 
 std::string StorageKey(const std::string& storage_name) {
-  const std::wstring wide = Wide(storage_name, FileCodePage());
+  const std::wstring wide = StandinWide(storage_name);
   if (wide.empty()) return storage_name;
   std::wstring upper(wide.size(), L'\0');
   const int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(),
@@ -117,7 +93,7 @@ std::string StorageKey(const std::string& storage_name) {
                               static_cast<int>(upper.size()), nullptr, nullptr, 0);
   if (n <= 0) return storage_name;
   upper.resize(static_cast<size_t>(n));
-  return Narrow(upper, CP_UTF8);
+  return StandinNarrow(upper, CP_UTF8);
 }
 
 std::string DirectoryOf(const std::string& storage_name) {

@@ -1,6 +1,7 @@
 // The stand-in on Windows: its path rules, names that differ in letter case only, and saving
 // through the system's replace call.
 #include <gtest/gtest.h>
+
 #include <filesystem>
 
 #include "CATDocumentServices.h"
@@ -88,6 +89,36 @@ TEST_F(StandinWindowsSessionTest, NamesInAnotherLetterCaseOrWithBackslashesAreOn
   EXPECT_TRUE(FAILED(CATDocumentServices::SaveAs(*top, "Parts\\B.doc")));
   EnvVar fault("QUORVEL_STANDIN_FAIL", "SaveAs=ASM/top.DOC");
   EXPECT_TRUE(FAILED(CATDocumentServices::SaveAs(*top, "asm\\top.doc")));
+}
+
+TEST_F(StandinWindowsSessionTest, SavesReplaceWholeOrCreateButNeverOverwriteAReadOnlyFile) {
+  CATDocument* top = nullptr;
+  ASSERT_EQ(CATDocumentServices::OpenDocument("asm\\top.doc", top), S_OK);
+  CATDocument* b = nullptr;
+  ASSERT_EQ(CATDocumentServices::GetDocumentInSession("parts/b.doc", b), S_OK);
+  // A new file, then the parent in place, which now refers to it.
+  ASSERT_EQ(CATDocumentServices::SaveAs(*b, "Parts\\B2.doc"), S_OK);
+  CATDocument* found = nullptr;
+  EXPECT_EQ(CATDocumentServices::GetDocumentInSession("parts/b2.DOC", found), S_OK);
+  EXPECT_EQ(found, b);
+  ASSERT_EQ(CATDocumentServices::SaveAs(*top, "asm/top.doc"), S_OK);
+  EXPECT_EQ(ReadWholeFile("asm/top.doc"),
+            "STANDIN-DOCUMENT 1\nproduct\npartnumber TOP\ncomponent B.1\n"
+            "reference ../Parts/B2.doc\n");
+  EXPECT_EQ(ReadWholeFile("parts/b2.doc"), "STANDIN-DOCUMENT 1\nproduct\npartnumber B\n");
+
+  // A read-only file stays as it is, and so does the document's name.
+  const std::string before = ReadWholeFile("parts/b.doc");
+  std::filesystem::permissions("parts/b.doc", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  EXPECT_TRUE(FAILED(CATDocumentServices::SaveAs(*b, "PARTS\\b.doc")));
+  std::filesystem::permissions("parts/b.doc", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
+  EXPECT_EQ(ReadWholeFile("parts/b.doc"), before);
+  EXPECT_EQ(CATDocumentServices::GetDocumentInSession("parts/b2.doc", found), S_OK);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(".")) {
+    EXPECT_EQ(entry.path().filename().string().find(".quorvel-save"), std::string::npos);
+  }
 }
 
 }  // namespace
