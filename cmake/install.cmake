@@ -1,7 +1,6 @@
 # Installation and packages: every command (each executable whose name begins with
 # "Quorvel"), the README, the example, and on Linux a manual page for each command from
 # doc/man. `cpack` makes a Debian package on Linux and a .zip on Windows.
-set(CMAKE_INSTALL_DOCDIR share/doc/quorvel CACHE PATH "Documentation (README, example)")
 include(GNUInstallDirs)
 
 # The executables named Quorvel* of `folder` and every folder below it.
@@ -28,7 +27,8 @@ if(WIN32)
   # The .zip unpacks into one folder: the programs in bin, the README beside bin.
   set(QUORVEL_DOC_DIR .)
 else()
-  set(QUORVEL_DOC_DIR ${CMAKE_INSTALL_DOCDIR})
+  # Named after the package, as Debian keeps documentation.
+  set(QUORVEL_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/quorvel)
 endif()
 install(TARGETS ${QUORVEL_COMMANDS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES README.md DESTINATION ${QUORVEL_DOC_DIR})
