@@ -18,7 +18,6 @@ struct Rows {
 void OnField(void* field, size_t length, void* data) {
   Rows* rows = static_cast<Rows*>(data);
   rows->fields.emplace_back(field ? static_cast<const char*>(field) : "", field ? length : 0);
-  rows->between_rows = false;
 }
 
 void OnRowEnd(int, void* data) {
@@ -81,6 +80,7 @@ bool ParseCsv(const std::string& bytes, std::vector<CsvRow>* rows, int* error_li
     const size_t end = std::min(bytes.find('\n', at), bytes.size() - 1) + 1;
     if (state.between_rows && bytes.find_first_not_of("\r\n", at) < end) {
       state.row_line = state.line;
+      state.between_rows = false;
     }
     parsed = csv_parse(&parser, bytes.data() + at, end - at, OnField, OnRowEnd, &state) == end - at;
     if (parsed) ++state.line;

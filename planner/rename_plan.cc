@@ -40,7 +40,8 @@ class PlanBuilder {
 
   void Refuse(int line, const std::string& column, const std::string& value,
               const std::string& why) {
-    report_->Error(line, column + " " + Q(value) + ": " + why);
+    const std::string shown = value.size() > 60 ? value.substr(0, 40) + "..." : value;
+    report_->Error(line, column + " " + Q(shown) + ": " + why);
   }
   // Values the control file will carry, checked where they are used.
   void CheckValue(int line, const char* column, const std::string& value) {
