@@ -219,10 +219,15 @@ int Invert(const CommandLine& line, std::ostream& out, std::ostream& err) {
   }
   const int emitted = Emit(line, files, out, err);
   if (emitted == 0 && !left.empty()) {
+    const size_t shown = left.size() > 12 ? 10 : left.size();
     err << "Quorvel-plan: note: the way back saves the documents under their old files again; "
            "the files that the run of "
         << line.input << " wrote under new paths stay on disk:\n";
-    for (const std::string& file : left) err << "  " << file << "\n";
+    for (size_t i = 0; i < shown; ++i) err << "  " << left[i] << "\n";
+    if (shown < left.size()) {
+      err << "  and " << left.size() - shown << " more, the NEW_EXTERNAL_LOCATION values of "
+          << line.input << "\n";
+    }
     err << std::flush;
   }
   return emitted;
