@@ -3,11 +3,14 @@
 #ifndef PLANNER_NAMING_RULES_H
 #define PLANNER_NAMING_RULES_H
 
-#include <regex>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "planner/rename_table.h"
+
+// A compiled regular expression; only the rules see inside.
+struct RegexPattern;
 
 // How the rule options are written, for --help.
 extern const char kNamingRulesHelp[];
@@ -35,9 +38,9 @@ class NamingRules {
   };
   struct Rule {
     Kind kind;
-    std::string text, other;  // the option's arguments
-    std::regex pattern;       // kRegex
-    long long start = 1;      // kNumber
+    std::string text, other;                      // the option's arguments
+    std::shared_ptr<const RegexPattern> pattern;  // kRegex: the compiled PATTERN
+    long long start = 1;                          // kNumber
   };
 
   // `value` changed by a prefix, suffix, replace or regex rule.
