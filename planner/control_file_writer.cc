@@ -21,7 +21,10 @@ std::string Encoded(const std::string& value) {
   return encoded;
 }
 
+// An attribute line; none for an empty value, which would end the reading (and an absent key
+// reads as empty).
 void Attribute(const char* key, const std::string& value, std::string* out) {
+  if (value.empty()) return;
   *out += std::string("{") + key + "}" + Encoded(value) + "\n";
 }
 
