@@ -3,10 +3,14 @@
 #include <filesystem>
 #include <map>
 // GCC 12 warns inside <regex> itself in sanitizer builds; the warning is not about this code.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <regex>
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 struct RegexPattern {
   std::regex regex;

@@ -76,15 +76,10 @@ class PlanBuilder {
 
   void LinkInstances() {
     std::map<std::pair<std::string, std::string>, int> seen;  // (parent, name) -> line
+    std::set<std::pair<int, int>> linked;                     // (document, holder)
     children_.resize(documents_.size());
     for (const TableInstance& row : table_.instances) {
       const bool renamed = !row.new_name.empty() && row.new_name != row.name;
-      const auto parents = by_number_.find(row.parent_part_number);
-      if (row.parent_part_number.empty() || parents == by_number_.end()) {
-        Refuse(row.line, "parent_part_number", row.parent_part_number,
-               "is no document's part number in the table");
-        continue;
-      }
       int document = -1;
       if (!row.instance_of.empty()) {
         const auto found = by_file_.find(SameFile(row.instance_of.c_str()));
@@ -94,13 +89,19 @@ class PlanBuilder {
         }
         document = found->second;
       }
-      for (int parent : parents->second) {
-        if (document < 0) continue;
-        children_[static_cast<size_t>(parent)].push_back(document);
-        std::vector<int>& holders = plan_->documents[static_cast<size_t>(document)].holders;
-        if (std::find(holders.begin(), holders.end(), parent) == holders.end()) {
-          holders.push_back(parent);
+      const auto parents = by_number_.find(row.parent_part_number);
+      if (parents == by_number_.end()) {
+        // Only a problem where the control file needs the parent.
+        if (renamed || (document >= 0 && documents_[static_cast<size_t>(document)].changes)) {
+          Refuse(row.line, "parent_part_number", row.parent_part_number,
+                 "is no document's part number in the table");
         }
+        continue;
+      }
+      for (int parent : parents->second) {
+        if (document < 0 || !linked.emplace(document, parent).second) continue;
+        children_[static_cast<size_t>(parent)].push_back(document);
+        plan_->documents[static_cast<size_t>(document)].holders.push_back(parent);
       }
       const auto first = seen.emplace(std::make_pair(row.parent_part_number, row.name), row.line);
       if (!renamed) continue;

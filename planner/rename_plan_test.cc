@@ -107,7 +107,7 @@ TEST_F(RenamePlanTest, RefusesWhatARunCouldNotCarryOutWithTheLine) {
        "4: error: instance \"A.1\": is listed under this parent already, on the row at line 3"},
       {2, ",,,,TOP,B.1,,c.doc",
        "4: error: instance_of \"c.doc\": is no document's file in the table"},
-      {2, ",,,,TOPX,B.1,,b.doc",
+      {2, ",,,,TOPX,B.1,B.2,b.doc",
        "4: error: parent_part_number \"TOPX\": is no document's part number in the table"},
       {4, "a.doc,B,,,,,,", "6: error: file \"a.doc\": is listed already, on the row at line 5"},
       {3, "a.doc,A,A2 ,,,,,",
@@ -130,7 +130,8 @@ TEST_F(RenamePlanTest, RefusesWhatARunCouldNotCarryOutWithTheLine) {
     std::string csv = kHeader;
     for (int r = 0; r < 5; ++r) csv += r == c.row ? c.by + "\n" : rows[r];
     const std::string refused = Written(csv);
-    EXPECT_NE(refused.find("t.csv:" + c.refused), std::string::npos) << refused;
+    EXPECT_NE(refused.find("t.csv:" + c.refused), std::string::npos) << c.refused << "\n"
+                                                                     << refused;
   }
   EXPECT_EQ(Written("file,part_number,new_part_number,parent_part_number,instance,New_Instance\n"),
             "t.csv:1: error: missing column: new_file, instance_of (is this the table that "
