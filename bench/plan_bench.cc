@@ -3,8 +3,8 @@
 // renamed by rules and the instances following, and checks what they wrote: a row for every
 // document and instance, and control files that the tool's own reader and plan builder read
 // back as the whole plan. Fails when a check fails or a command takes 2 s or more.
-// On the development machine (2 shared cores): 5,000 documents, table 0.4-0.6 s, write
-// 0.3-0.5 s (two control files); 20,000 documents, table 2.1 s, write 1.5 s (nine files).
+// On the development machine (2 shared cores): 5,000 documents, table 0.4-0.8 s, write
+// 0.3-0.6 s (two control files); 20,000 documents, table 2.1 s, write 1.5 s (nine files).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
