@@ -47,10 +47,11 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   const std::string cd = std::string("cd ") + pattern + " && " + QUORVEL_PLAN_BINARY;
-  const double table = Seconds(cd +
-                               " table top.CATProduct --select-file 'parts/*' --on part --suffix -B"
-                               " --on file --folder renamed --instances-follow='*'"
-                               " --select-file 'assemblies/*' --on both --number ASM-{n:04} >rename.csv");
+  const double table =
+      Seconds(cd +
+              " table top.CATProduct --select-file 'parts/*' --on part --suffix -B"
+              " --on file --folder renamed --instances-follow='*'"
+              " --select-file 'assemblies/*' --on both --number ASM-{n:04} >rename.csv");
   const double write = Seconds(cd + " write -o plan.ztr rename.csv 2>/dev/null");
 
   // Every document and instance in the table; every change and rename in the control files.

@@ -76,14 +76,15 @@ bool Format(const std::string& format, long long n, std::string* out) {
       continue;
     }
     const size_t close = format.find('}', i);
-    const std::string spec = close == std::string::npos ? "?" : format.substr(i + 2, close - i - 2);
+    const std::string width_text =
+        close == std::string::npos ? "?" : format.substr(i + 2, close - i - 2);
     size_t width = 0;
-    if (!spec.empty()) {
-      if (spec.size() < 2 || spec.size() > 4 || spec[0] != ':' ||
-          spec.find_first_not_of("0123456789", 1) != std::string::npos) {
+    if (!width_text.empty()) {
+      if (width_text.size() < 2 || width_text.size() > 4 || width_text[0] != ':' ||
+          width_text.find_first_not_of("0123456789", 1) != std::string::npos) {
         return false;
       }
-      width = std::stoul(spec.substr(1));
+      width = std::stoul(width_text.substr(1));
     }
     const std::string digits = std::to_string(n);
     *out += std::string(width > digits.size() ? width - digits.size() : 0, '0') + digits;
