@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -14,6 +13,7 @@
 #include "planner/control_file_writer.h"
 #include "planner/naming_rules.h"
 #include "planner/structure_table.h"
+#include "standin_process.h"
 
 namespace {
 
@@ -50,8 +50,7 @@ class PlanCommandTest : public ::testing::Test {
     if (!back) {
       EXPECT_EQ(exit_code_, 0) << open;
     }
-    const std::string command = std::string(QUORVEL_BINARY) + " " + control + " >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(StandinRunProcess(kQuorvelBinary, {control}, ".", {}, "", ""), 0);
     EXPECT_EQ(ReadWholeFile(control + ".log").find("ailed"), std::string::npos) << control;
   }
 
@@ -97,7 +96,7 @@ TEST_F(PlanCommandTest, CommandLineConventions) {
 }
 
 TEST_F(PlanCommandTest, RoundTripOnTheExample) {
-  fs::copy(QUORVEL_SOURCE_DIR "/examples/bracket", ".", fs::copy_options::recursive);
+  fs::copy(kSourceDir / "examples" / "bracket", ".", fs::copy_options::recursive);
   const std::string before = Structure("bracket-asm.CATProduct");
   Run({"Quorvel-plan", "table", "-o", "rename.csv", "bracket-asm.CATProduct", "--select-part",
        "BOLT-*", "--start", "100", "--number", "FST-{n:04}", "--folder", "fasteners",
