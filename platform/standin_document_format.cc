@@ -1,11 +1,11 @@
 #include "standin_document_format.h"
 
-#include <fstream>
-#include <sstream>
+#include "standin_files.h"
 
 namespace {
 
 const char kFirstLine[] = "STANDIN-DOCUMENT 1";
+const size_t kNone = static_cast<size_t>(-1);
 
 bool Unescape(const std::string& text, std::string* out) {
   out->clear();
@@ -36,8 +36,12 @@ bool Unescape(const std::string& text, std::string* out) {
 void SplitLine(const std::string& line, std::string* keyword, std::string* text, bool* has_text) {
   const size_t blank = line.find(' ');
   *has_text = blank != std::string::npos;
-  *keyword = line.substr(0, blank);
-  *text = *has_text ? line.substr(blank + 1) : std::string();
+  keyword->assign(line, 0, blank);
+  if (*has_text) {
+    text->assign(line, blank + 1, std::string::npos);
+  } else {
+    text->clear();
+  }
 }
 
 }  // namespace
@@ -61,13 +65,17 @@ std::string EscapeStandinText(const std::string& text) {
 bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roots) {
   roots->clear();
   bool first = true;
+  // The product begun last and the component begun last (indexes into `roots`), which an
+  // "other" root between them and their lines does not change.
+  size_t product = kNone, component_root = kNone;
   bool product_has_number = false;
+  std::string line, keyword, raw, value;
   size_t begin = 0;
   while (begin < text.size()) {
     size_t end = text.find('\n', begin);
     const bool ended = end != std::string::npos;  // a last line may lack its line feed
     if (!ended) end = text.size();
-    std::string line = text.substr(begin, end - begin);
+    line.assign(text, begin, end - begin);
     begin = end + 1;
     if (ended && !line.empty() && line.back() == '\r') line.pop_back();
     if (first) {
@@ -76,30 +84,31 @@ bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roo
       continue;
     }
     if (line.empty() || line[0] == '#') continue;
-    std::string keyword, raw, value;
     bool has_text;
     SplitLine(line, &keyword, &raw, &has_text);
     if (!has_text && (keyword == "product" || keyword == "other")) {
       roots->push_back(StandinRoot{keyword == "product", "", {}});
-      product_has_number = false;
+      if (keyword == "product") {
+        product = roots->size() - 1;
+        product_has_number = false;
+      }
       continue;
     }
     if (!has_text || !Unescape(raw, &value)) return false;
-    StandinRoot* product = roots->empty() || !roots->back().is_product ? nullptr : &roots->back();
     if (keyword == "partnumber") {
-      if (product == nullptr || product_has_number) return false;
-      product->part_number = value;
+      if (product == kNone || product_has_number) return false;
+      (*roots)[product].part_number = value;
       product_has_number = true;
     } else if (keyword == "component") {
-      if (product == nullptr) return false;
-      product->components.push_back(StandinComponent{value, false, "", nullptr});
+      if (product == kNone) return false;
+      (*roots)[product].components.push_back(StandinComponent{value, false, "", nullptr});
+      component_root = product;
     } else if (keyword == "reference") {
-      if (product == nullptr || product->components.empty() ||
-          product->components.back().has_reference) {
-        return false;
-      }
-      product->components.back().has_reference = true;
-      product->components.back().reference = value;
+      if (component_root == kNone) return false;
+      StandinComponent& component = (*roots)[component_root].components.back();
+      if (component.has_reference) return false;
+      component.has_reference = true;
+      component.reference = value;
     } else {
       return false;
     }
@@ -107,12 +116,12 @@ bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roo
   return !first;
 }
 
-bool ReadStandinDocument(const std::string& path, std::vector<StandinRoot>* roots) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return !in.bad() && ParseStandinDocument(text.str(), roots);
+bool ReadStandinDocument(const std::string& path, std::vector<StandinRoot>* roots,
+                         StandinFileFacts* facts) {
+  std::string text;
+  StandinFileFacts ignored;
+  return ReadRegularFile(path, &text, facts ? facts : &ignored) &&
+         ParseStandinDocument(text, roots);
 }
 
 std::string FormatStandinDocument(const std::vector<StandinRoot>& roots,

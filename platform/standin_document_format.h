@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "standin_files.h"
+
 class StandinDocument;
 
 struct StandinComponent {
@@ -28,8 +30,10 @@ std::string EscapeStandinText(const std::string& text);
 // The roots of a document file's text; false when the text is malformed.
 bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roots);
 
-// The roots of the document file at `path`; false when it cannot be read or is malformed.
-bool ReadStandinDocument(const std::string& path, std::vector<StandinRoot>* roots);
+// The roots of the document file at `path`, and what that file is; false when it is not a
+// regular file, cannot be read or is malformed.
+bool ReadStandinDocument(const std::string& path, std::vector<StandinRoot>* roots,
+                         StandinFileFacts* facts = nullptr);
 
 // A document file's text. `references[i]` is written for the i-th component that has a
 // reference, counting through all roots in order.

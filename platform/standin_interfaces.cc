@@ -3,6 +3,7 @@
 #include "CATIDocRoots.h"
 #include "CATIEditor.h"
 #include "CATIProduct.h"
+#include "standin_counted.h"
 #include "standin_faults.h"
 #include "standin_session.h"
 
@@ -13,22 +14,24 @@ const CATBaseUnknown_var NULL_var;
 
 namespace {
 
-// An interface implementation whose references the session counts. It is created holding
-// the one reference that goes to whoever asked for it.
+// An interface implementation whose references the session counts, made by
+// MakeStandinCounted holding the one reference that goes to whoever asked for it.
 template <typename Interface>
 class Counted : public Interface, public StandinCounted {
  public:
   Counted(const char* interface_name, StandinDocument* document)
-      : StandinCounted(interface_name, document) {
-    CurrentStandinSession()->Track(this);
-  }
+      : StandinCounted(interface_name, document) {}
   unsigned long AddRef() override { return Obtain(); }
-  unsigned long Release() override {
-    const unsigned long left = Give();
-    if (left == 0 && detached()) delete static_cast<StandinCounted*>(this);
-    return left;
-  }
+  unsigned long Release() override { return Give(); }
 };
+
+// Texts handed out keep every byte, NUL included.
+CATUnicodeString Text(const std::string& bytes) {
+  return CATUnicodeString(bytes.data(), bytes.size());
+}
+std::string Bytes(const CATUnicodeString& text) {
+  return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
+}
 
 // Hands a newly made object's reference over to a handle.
 template <typename Var, typename Object>
@@ -60,17 +63,18 @@ class Product : public Counted<CATIProduct> {
     if (component_ != nullptr && StandinFaultOnName("IID_CATIProduct", component_->instance_name)) {
       return E_FAIL;
     }
-    *out = static_cast<CATIProduct*>(new Product(document(), root_, component_));
+    AddRef();  // the product answers for itself
+    *out = static_cast<CATIProduct*>(this);
     return S_OK;
   }
 
   CATIProduct_var GetReferenceProduct() override {
     if (component_ == nullptr)
-      return Adopt<CATIProduct_var>(new Product(document(), root_, nullptr));
+      return Adopt<CATIProduct_var>(MakeStandinCounted<Product>(document(), root_, nullptr));
     StandinDocument* referred = component_->resolved;
     StandinRoot* product = referred ? referred->FirstProduct() : nullptr;
     if (product == nullptr) return CATIProduct_var();
-    return Adopt<CATIProduct_var>(new Product(referred, product, nullptr));
+    return Adopt<CATIProduct_var>(MakeStandinCounted<Product>(referred, product, nullptr));
   }
 
   CATListValCATBaseUnknown_var* GetChildren(const char*) override {
@@ -85,7 +89,7 @@ class Product : public Counted<CATIProduct> {
     if (product == nullptr) return children;
     for (StandinComponent& child : product->components) {
       children->Append(Adopt<CATBaseUnknown_var>(
-          static_cast<CATIProduct*>(new Product(holder, product, &child))));
+          static_cast<CATIProduct*>(MakeStandinCounted<Product>(holder, product, &child))));
     }
     return children;
   }
@@ -96,23 +100,23 @@ class Product : public Counted<CATIProduct> {
     if (static_cast<Product*>(holder.operator->())->HeldProduct() != root_) {
       return CATIProduct_var();
     }
-    return Adopt<CATIProduct_var>(new Product(document(), root_, component_));
+    return Adopt<CATIProduct_var>(MakeStandinCounted<Product>(document(), root_, component_));
   }
 
   HRESULT GetPrdInstanceName(CATUnicodeString& name) override {
     if (component_ == nullptr) {
-      name = root_->part_number.c_str();
+      name = Text(root_->part_number);
       return S_OK;
     }
     if (StandinFaultOnName("GetPrdInstanceName", component_->instance_name)) return E_FAIL;
-    name = component_->instance_name.c_str();
+    name = Text(component_->instance_name);
     return S_OK;
   }
 
   HRESULT SetPrdInstanceName(CATUnicodeString name) override {
     if (component_ == nullptr) return E_FAIL;
     if (StandinFaultOnName("SetPrdInstanceName", component_->instance_name)) return S_FALSE;
-    const std::string wanted = name.ConvertToChar();
+    const std::string wanted = Bytes(name);
     if (wanted.empty()) return E_FAIL;
     for (const StandinComponent& sibling : root_->components) {
       if (&sibling != component_ && sibling.instance_name == wanted) return E_FAIL;
@@ -123,13 +127,13 @@ class Product : public Counted<CATIProduct> {
 
   CATUnicodeString GetPartNumber() override {
     StandinRoot* product = Described();
-    return product ? product->part_number.c_str() : "";
+    return product ? Text(product->part_number) : CATUnicodeString();
   }
 
   HRESULT SetPartNumber(const CATUnicodeString& part_number) override {
     StandinRoot* product = Described();
     if (product == nullptr) return E_FAIL;
-    product->part_number = part_number.ConvertToChar();
+    product->part_number = Bytes(part_number);
     return S_OK;
   }
 
@@ -160,9 +164,9 @@ class DocRoots : public Counted<CATIDocRoots> {
     for (StandinRoot& root : document()->roots()) {
       if (root.is_product) {
         roots->Append(Adopt<CATBaseUnknown_var>(
-            static_cast<CATIProduct*>(new Product(document(), &root, nullptr))));
+            static_cast<CATIProduct*>(MakeStandinCounted<Product>(document(), &root, nullptr))));
       } else {
-        roots->Append(Adopt<CATBaseUnknown_var>(new OtherRoot(document())));
+        roots->Append(Adopt<CATBaseUnknown_var>(MakeStandinCounted<OtherRoot>(document())));
       }
     }
     return roots;
@@ -176,7 +180,7 @@ class Editor : public Counted<CATIEditor> {
     *out = nullptr;
     if (!(iid == IID_CATIDocRoots)) return E_NOINTERFACE;
     if (StandinFaultOnPath("IID_CATIDocRoots", document()->storage_name())) return E_FAIL;
-    *out = static_cast<CATIDocRoots*>(new DocRoots(document()));
+    *out = static_cast<CATIDocRoots*>(MakeStandinCounted<DocRoots>(document()));
     return S_OK;
   }
   HRESULT GetEditor() override { return S_OK; }
@@ -196,7 +200,7 @@ HRESULT StandinDocument::QueryInterface(const IID& iid, void** out) {
   *out = nullptr;
   if (!(iid == IID_CATIEditor)) return E_NOINTERFACE;
   if (StandinFaultOnPath("IID_CATIEditor", storage_name())) return E_FAIL;
-  *out = static_cast<CATIEditor*>(new Editor(this));
+  *out = static_cast<CATIEditor*>(MakeStandinCounted<Editor>(this));
   return S_OK;
 }
 
@@ -206,6 +210,3 @@ StandinRoot* StandinDocument::FirstProduct() {
   }
   return nullptr;
 }
-
-StandinCounted::StandinCounted(const char* interface_name, StandinDocument* document)
-    : interface_name_(interface_name), document_(document) {}
