@@ -15,8 +15,7 @@ namespace {
 
 // Identifiers of three characters, so that 12,000 of them fit INSTANCE_OBJECTS' one line.
 std::string Identifier(int n) {
-  static const char kDigits[] =
-      "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  static const char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
   std::string id(3, '0');
   for (int i = 2; i >= 0; --i, n /= 62) id[static_cast<size_t>(i)] = kDigits[n % 62];
   return id;
@@ -75,13 +74,14 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   const WholeRun run = RunInFolder(QUORVEL_BINARY, folder);
-  const bool complete = run.exit_code == 0 &&
-                        LastLineOf(std::string(folder) + "/rename.ztr.log") ==
-                            "All files saved successfully." &&
-                        AllRenamed(instances, folder);
-  std::printf("%5d instances renamed under one product: %6.2f s, peak memory %6.1f MiB%s\n",
-              instances, run.seconds, run.peak_kib / 1024.0,
-              complete ? "" : "  (run did not complete)");
+  const bool complete =
+      run.exit_code == 0 &&
+      LastLineOf(std::string(folder) + "/rename.ztr.log") == "All files saved successfully." &&
+      AllRenamed(instances, folder);
+  std::printf(
+      "%5d instances renamed under one product: %6.2f s (%.2f s CPU), peak memory %6.1f MiB%s\n",
+      instances, run.seconds, run.cpu_seconds, run.peak_kib / 1024.0,
+      complete ? "" : "  (run did not complete)");
   std::filesystem::remove_all(folder);
   return complete ? 0 : 1;
 }

@@ -22,6 +22,8 @@ WholeRun RunInFolder(const std::string& binary, const std::string& folder) {
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.peak_kib = usage.ru_maxrss;
+  run.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   return run;
 }
 

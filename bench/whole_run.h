@@ -5,8 +5,9 @@
 #include <string>
 
 struct WholeRun {
-  int exit_code = -1;  // -1 when the run could not be started or did not exit
-  double seconds = 0;
+  int exit_code = -1;      // -1 when the run could not be started or did not exit
+  double seconds = 0;      // wall clock
+  double cpu_seconds = 0;  // user and system time: what the run costs on a machine of its own
   long peak_kib = 0;
 };
 

@@ -12,7 +12,7 @@ std::unique_ptr<CATSession> g_session;
 
 CATSession* CurrentStandinSession() { return g_session.get(); }
 
-CATSession::~CATSession() { ReportStandinReferences(this, std::cerr); }
+CATSession::~CATSession() { ReportStandinReferences(number_, std::cerr); }
 
 StandinDocument* CATSession::Find(const std::string& storage_name) const {
   const auto found = by_name_.find(storage_name);

@@ -1,7 +1,6 @@
 #include "standin_counted.h"
 
 #include <algorithm>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,66 +10,71 @@
 namespace {
 
 struct Breach {
-  unsigned long serial;
+  uint64_t serial;
   std::string line;
 };
 
-std::string BreachLine(const StandinCounted& counted) {
-  const long references = counted.references();
-  return "Quorvel stand-in: " + std::string(counted.interface_name()) + " of " +
-         counted.document()->storage_name() +
-         (references > 0 ? " still held at session end (" : " released too often (") +
-         std::to_string(references) + ")";
-}
+struct alignas(kStandinSlotSize) Slot {
+  unsigned char storage[kStandinSlotSize];
+};
 
 }  // namespace
 
 // Slots are never given back to the system, so a call on an object done with stays within
-// the stand-in's memory; they are used again oldest-freed first, which keeps a freed object
-// as it was for as long as possible, so that a release too many is seen on it.
+// the stand-in's memory. They are used again oldest-freed first, which keeps a freed object as
+// it was for as long as possible, so that a release too many is seen on it.
 struct StandinCountedPool {
   static StandinCountedPool& Get() {
     static StandinCountedPool* pool = new StandinCountedPool;  // outlives every session
     return *pool;
   }
 
-  StandinSlot* Take() {
-    while (!free_.empty()) {
-      StandinSlot* slot = free_.front();
-      free_.pop_front();
-      slot->free = false;
-      StandinCounted* old = slot->occupant;
+  static StandinCounted* At(Slot* slot) {
+    return reinterpret_cast<StandinCounted*>(slot->storage + kStandinCountedOffset);
+  }
+  static std::string Line(const StandinCounted& counted) {
+    const long references = counted.references();
+    return "Quorvel stand-in: " + std::string(counted.interface_name()) + " of " +
+           counted.document()->storage_name() +
+           (references > 0 ? " still held at session end (" : " released too often (") +
+           std::to_string(references) + ")";
+  }
+
+  void* Take() {
+    while (first_free_ != nullptr) {
+      StandinCounted* old = first_free_;
+      first_free_ = old->next_free_;
+      if (first_free_ == nullptr) last_free_ = nullptr;
+      old->free_ = 0;
       if (old->references_ > 0) continue;  // taken up again after its last release
-      if (old->references_ < 0 && old->session_ != nullptr) {
-        noted_.push_back({old->serial_, BreachLine(*old)});
-      }
-      old->~StandinCounted();
-      slot->occupant = nullptr;
-      return slot;
+      if (old->references_ < 0 && old->session_ != 0) noted_.push_back({old->serial_, Line(*old)});
+      return reinterpret_cast<char*>(old) - kStandinCountedOffset;
     }
     if (chunks_.empty() || used_ == kChunkSlots) {
-      chunks_.push_back(std::make_unique<StandinSlot[]>(kChunkSlots));
+      chunks_.push_back(std::make_unique<Slot[]>(kChunkSlots));
       used_ = 0;
     }
-    return &chunks_.back()[used_++];
+    return chunks_.back()[used_++].storage;
   }
 
-  void Free(StandinSlot* slot) {
-    if (slot->free) return;
-    slot->free = true;
-    free_.push_back(slot);
+  void Free(StandinCounted* counted) {
+    if (counted->free_) return;
+    counted->free_ = 1;
+    counted->next_free_ = nullptr;
+    (last_free_ != nullptr ? last_free_->next_free_ : first_free_) = counted;
+    last_free_ = counted;
   }
 
-  void Report(CATSession* session, std::ostream& errors) {
+  void Report(uint32_t session, std::ostream& errors) {
     std::vector<Breach> breaches;
     breaches.swap(noted_);
     for (const auto& chunk : chunks_) {
       const size_t count = chunk == chunks_.back() ? used_ : kChunkSlots;
       for (size_t i = 0; i < count; ++i) {
-        StandinCounted* counted = chunk[i].occupant;
-        if (counted == nullptr || counted->session_ != session) continue;
-        if (counted->references_ != 0) breaches.push_back({counted->serial_, BreachLine(*counted)});
-        counted->session_ = nullptr;
+        StandinCounted* counted = At(&chunk[i]);
+        if (counted->session_ != session) continue;
+        if (counted->references_ != 0) breaches.push_back({counted->serial_, Line(*counted)});
+        counted->session_ = 0;
       }
     }
     std::sort(breaches.begin(), breaches.end(),
@@ -79,33 +83,32 @@ struct StandinCountedPool {
   }
 
   static constexpr size_t kChunkSlots = 1024;
-  std::vector<std::unique_ptr<StandinSlot[]>> chunks_;
-  size_t used_ = 0;  // slots in use in the last chunk
-  std::deque<StandinSlot*> free_;
-  std::vector<Breach> noted_;  // releases too many seen on slots used again
-  unsigned long made_ = 0;
+  std::vector<std::unique_ptr<Slot[]>> chunks_;
+  size_t used_ = 0;                       // slots in use in the last chunk
+  StandinCounted* first_free_ = nullptr;  // freed longest ago
+  StandinCounted* last_free_ = nullptr;
+  std::vector<Breach> noted_;  // releases too many seen on objects whose slot is used again
+  uint64_t made_ = 0;
+  uint32_t sessions_ = 0;
 };
 
 StandinCounted::StandinCounted(const char* interface_name, StandinDocument* document)
-    : interface_name_(interface_name),
-      document_(document),
-      session_(CurrentStandinSession()),
-      serial_(++StandinCountedPool::Get().made_) {}
+    : session_(CurrentStandinSession() ? CurrentStandinSession()->number() : 0),
+      free_(0),
+      serial_(++StandinCountedPool::Get().made_),
+      interface_name_(interface_name),
+      document_(document) {}
 
-unsigned long StandinCounted::Obtain() { return static_cast<unsigned long>(++references_); }
+void StandinCounted::Free() { StandinCountedPool::Get().Free(this); }
 
-unsigned long StandinCounted::Give() {
-  if (--references_ == 0 && slot_ != nullptr) StandinCountedPool::Get().Free(slot_);
-  return references_ > 0 ? static_cast<unsigned long>(references_) : 0;
+void* TakeStandinSlot() { return StandinCountedPool::Get().Take(); }
+
+uint32_t StartStandinSession() {
+  uint32_t& sessions = StandinCountedPool::Get().sessions_;
+  sessions = sessions % 0x7fffffff + 1;  // never 0, which stands for none
+  return sessions;
 }
 
-StandinSlot* TakeStandinSlot() { return StandinCountedPool::Get().Take(); }
-
-void SettleStandinCounted(StandinSlot* slot, StandinCounted* made) {
-  slot->occupant = made;
-  made->slot_ = slot;
-}
-
-void ReportStandinReferences(CATSession* session, std::ostream& errors) {
-  StandinCountedPool::Get().Report(session, errors);
+void ReportStandinReferences(uint32_t number, std::ostream& errors) {
+  StandinCountedPool::Get().Report(number, errors);
 }

@@ -8,24 +8,30 @@
 #define PLATFORM_STANDIN_COUNTED_H
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdlib>
 #include <new>
 #include <ostream>
 #include <utility>
 
 class CATSession;
 class StandinDocument;
-struct StandinSlot;
 
+// The counting part of an interface object. An interface object is a class derived first from
+// its interface (which holds nothing but its table of virtual functions) and then from this;
+// it owns nothing, so that its storage can simply be used again.
 class StandinCounted {
  public:
   StandinCounted(const char* interface_name, StandinDocument* document);
   StandinCounted(const StandinCounted&) = delete;
   StandinCounted& operator=(const StandinCounted&) = delete;
-  virtual ~StandinCounted() = default;
 
-  unsigned long Obtain();
-  // At the last reference the object is done with, and its storage is free for another.
-  unsigned long Give();
+  unsigned long Obtain() { return static_cast<unsigned long>(++references_); }
+  // At the last reference the object is done with, and its storage free for another.
+  unsigned long Give() {
+    if (--references_ == 0) Free();
+    return references_ > 0 ? static_cast<unsigned long>(references_) : 0;
+  }
 
   long references() const { return references_; }
   const char* interface_name() const { return interface_name_; }
@@ -33,41 +39,44 @@ class StandinCounted {
 
  private:
   friend struct StandinCountedPool;
-  friend void SettleStandinCounted(StandinSlot* slot, StandinCounted* made);
-  long references_ = 1;
+  void Free();
+
+  int32_t references_ = 1;
+  uint32_t session_ : 31;  // the number of the session it was made in; 0 once that has ended
+  uint32_t free_ : 1;      // waiting in the pool to be used again
+  uint64_t serial_;        // the order of making, for the report
   const char* interface_name_;
   StandinDocument* document_;
-  CATSession* session_;    // the session it was made in; null once that session has ended
-  unsigned long serial_;   // the order of making, for the report
-  StandinSlot* slot_ = nullptr;
+  StandinCounted* next_free_ = nullptr;  // the object freed after this one
 };
 
-// Room for the largest interface object.
-constexpr size_t kStandinSlotSize = 96;
+// Every interface object fits one slot of the pool, a cache line, with its counting part
+// right after its interface's table pointer.
+constexpr size_t kStandinSlotSize = 64;
+constexpr size_t kStandinCountedOffset = sizeof(void*);
 
-struct StandinSlot {
-  alignas(std::max_align_t) unsigned char storage[kStandinSlotSize];
-  StandinCounted* occupant = nullptr;  // the object made here last, done with or not
-  bool free = false;
-};
+// Storage for an object, taken from the pool.
+void* TakeStandinSlot();
 
-// A slot for a new object: the one freed longest ago, or a new one.
-StandinSlot* TakeStandinSlot();
-void SettleStandinCounted(StandinSlot* slot, StandinCounted* made);
-
-// Makes a `T` (a StandinCounted and an interface) in a slot of the pool.
+// Makes a `T` (derived from its interface, then from StandinCounted) in a slot of the pool.
 template <typename T, typename... Args>
 T* MakeStandinCounted(Args&&... args) {
   static_assert(sizeof(T) <= kStandinSlotSize, "a slot holds any interface object");
-  StandinSlot* slot = TakeStandinSlot();
-  T* made = new (slot->storage) T(std::forward<Args>(args)...);
-  SettleStandinCounted(slot, made);
+  static_assert(alignof(T) <= kStandinSlotSize, "a slot holds any interface object");
+  T* made = new (TakeStandinSlot()) T(std::forward<Args>(args)...);
+  if (reinterpret_cast<char*>(static_cast<StandinCounted*>(made)) !=
+      reinterpret_cast<char*>(made) + kStandinCountedOffset) {
+    std::abort();  // laid out otherwise than the pool takes it: a build problem
+  }
   return made;
 }
 
-// At the end of `session`: one line on `errors` for each of its objects still held or
-// released too often, in the order they were made. Objects still held stay valid for their
-// holders, whose last release still frees them.
-void ReportStandinReferences(CATSession* session, std::ostream& errors);
+// The number of the session now made, for the objects made in it.
+uint32_t StartStandinSession();
+
+// At the end of the session `number`: one line on `errors` for each of its objects still held
+// or released too often, in the order they were made. Objects still held stay valid for
+// their holders, whose last release still frees them.
+void ReportStandinReferences(uint32_t number, std::ostream& errors);
 
 #endif  // PLATFORM_STANDIN_COUNTED_H

@@ -27,8 +27,7 @@ std::string BaseName(const std::string& storage_name) {
 }
 
 std::string RandomSuffix() {
-  static const char kLetters[] =
-      "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  static const char kLetters[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
   static std::mt19937_64 random{std::random_device{}()};
   std::string suffix(6, '0');
   for (char& c : suffix) c = kLetters[random() % (sizeof kLetters - 1)];
@@ -107,7 +106,8 @@ bool StandinReplacement::Begin(const std::string& target, unsigned new_permissio
   if (!replaces) {
     struct stat link;
     // Nothing there, or something we do not understand (a link that leads nowhere).
-    if (errno != ENOENT || fstatat(folder_, target_name_.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (errno != ENOENT ||
+        fstatat(folder_, target_name_.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0) {
       return false;
     }
   } else if (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 ||
@@ -118,8 +118,8 @@ bool StandinReplacement::Begin(const std::string& target, unsigned new_permissio
   for (int attempt = 0; attempt < 100 && file_ < 0; ++attempt) {
     const std::string name = ".quorvel-save-" + RandomSuffix();
     // O_EXCL with O_CREAT never opens what is there, link or not.
-    file_ = openat(folder_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                   0600);
+    file_ =
+        openat(folder_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (file_ >= 0) {
       temporary_name_ = name;
       temporary_path_ = directory + (directory == "/" ? "" : "/") + name;
@@ -178,7 +178,7 @@ bool StandinReplacement::Commit(StandinFileId* written) {
   }
   temporary_name_.clear();  // renamed: nothing left to remove
   temporary_path_.clear();
-  fsync(folder_);           // the rename itself lasts
+  fsync(folder_);  // the rename itself lasts
   const bool placed = fstatat(folder_, target_name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
                       SameFile(mine, named);
   Discard();

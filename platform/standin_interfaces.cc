@@ -36,9 +36,10 @@ std::string Bytes(const CATUnicodeString& text) {
 // Hands a newly made object's reference over to a handle.
 template <typename Var, typename Object>
 Var Adopt(Object* fresh) {
-  Var handle(fresh);
-  fresh->Release();
-  return handle;
+  struct Taking : Var {
+    explicit Taking(Object* object) { this->object_ = object; }
+  };
+  return Var(Taking(fresh));
 }
 
 // A root object that is not a product.

@@ -10,6 +10,7 @@
 
 #include "CATDocument.h"
 #include "CATSession.h"
+#include "standin_counted.h"
 #include "standin_document_format.h"
 #include "standin_files.h"
 
@@ -40,11 +41,13 @@ class StandinDocument : public CATDocument {
 
 class CATSession {
  public:
-  explicit CATSession(std::string name) : name_(std::move(name)) {}
+  explicit CATSession(std::string name) : name_(std::move(name)), number_(StartStandinSession()) {}
   // Writes one line on standard error for each interface still held or released too often.
   ~CATSession();
 
   const std::string& name() const { return name_; }
+  // Tells the interface objects made in this session from those of earlier ones.
+  uint32_t number() const { return number_; }
   // The document with that storage name, or else the one whose file the path reaches; null
   // when there is none.
   StandinDocument* Find(const std::string& storage_name) const;
@@ -56,6 +59,7 @@ class CATSession {
 
  private:
   std::string name_;
+  uint32_t number_;
   std::vector<std::unique_ptr<StandinDocument>> documents_;
   std::map<std::string, StandinDocument*> by_name_;
   std::map<StandinFileId, StandinDocument*> by_file_;
