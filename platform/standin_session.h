@@ -25,6 +25,7 @@ class StandinDocument : public CATDocument {
   unsigned long AddRef() override { return 1; }
   unsigned long Release() override { return 1; }
 
+  CATUnicodeString StorageName() const override { return storage_name_.c_str(); }
   const std::string& storage_name() const { return storage_name_; }
   std::vector<StandinRoot>& roots() { return roots_; }
   // The file it was read from or last saved to.
