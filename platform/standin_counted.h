@@ -25,6 +25,9 @@ class StandinCounted {
   StandinCounted(const char* interface_name, StandinDocument* document);
   StandinCounted(const StandinCounted&) = delete;
   StandinCounted& operator=(const StandinCounted&) = delete;
+  // Made in the pool's slots only (MakeStandinCounted), never on the heap.
+  static void* operator new(size_t size) = delete;
+  static void* operator new(size_t, void* slot) { return slot; }
 
   unsigned long Obtain() { return static_cast<unsigned long>(++references_); }
   // At the last reference the object is done with, and its storage free for another.

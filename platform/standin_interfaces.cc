@@ -74,7 +74,7 @@ class Product : public Counted<CATIProduct> {
   HRESULT QueryInterface(const IID& iid, void** out) override {
     *out = nullptr;
     if (iid == IID_CATILinkableObject) {
-      *out = static_cast<CATILinkableObject*>(new Linkable(document()));
+      *out = static_cast<CATILinkableObject*>(MakeStandinCounted<Linkable>(document()));
       return S_OK;
     }
     if (!(iid == IID_CATIProduct)) return E_NOINTERFACE;

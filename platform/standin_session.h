@@ -25,7 +25,9 @@ class StandinDocument : public CATDocument {
   unsigned long AddRef() override { return 1; }
   unsigned long Release() override { return 1; }
 
-  CATUnicodeString StorageName() const override { return storage_name_.c_str(); }
+  CATUnicodeString StorageName() const override {
+    return CATUnicodeString(storage_name_.data(), storage_name_.size());
+  }
   const std::string& storage_name() const { return storage_name_; }
   std::vector<StandinRoot>& roots() { return roots_; }
   // The file it was read from or last saved to.
