@@ -1,4 +1,5 @@
 #include <deque>
+#include <unordered_map>
 
 #include "CATDocumentServices.h"
 #include "standin_faults.h"
@@ -35,13 +36,21 @@ StandinDocument* Open(CATSession* session, const std::string& storage_name) {
     StandinDocument* document = unresolved.front();
     unresolved.pop_front();
     const std::string directory = DirectoryOf(document->storage_name());
+    // Components of one document often refer to one file: each reference is worked out once.
+    std::unordered_map<std::string, StandinDocument*> opened_for;
     for (StandinRoot& root : document->roots()) {
       for (StandinComponent& component : root.components) {
         if (!component.has_reference || component.reference.empty()) continue;
         const std::string& reference = component.reference;
+        const auto known = opened_for.find(reference);
+        if (known != opened_for.end()) {
+          component.resolved = known->second;
+          continue;
+        }
         component.resolved = FindOrRead(
             session, StorageName(reference[0] == '/' ? reference : directory + "/" + reference),
             &unresolved);
+        opened_for.emplace(reference, component.resolved);
       }
     }
   }
@@ -91,18 +100,25 @@ HRESULT CATDocumentServices::SaveAs(CATDocument& document, const CATUnicodeStrin
 
   // References follow the documents they name, written relative to the new file's folder.
   const std::string directory = DirectoryOf(storage_name);
-  std::vector<std::string> references;
-  for (const StandinRoot& root : saved.roots()) {
-    for (const StandinComponent& component : root.components) {
-      if (!component.has_reference) continue;
-      references.push_back(component.resolved
-                               ? RelativePath(component.resolved->storage_name(), directory)
-                               : component.reference);
-    }
-  }
+  std::unordered_map<const StandinDocument*, std::string> relative;
+  StandinReplacement replacement;
   StandinFileId written;
-  if (!ReplaceFile(storage_name, FormatStandinDocument(saved.roots(), references),
-                   saved.file().permissions, &written)) {
+  if (!replacement.Begin(storage_name, saved.file().permissions) ||
+      !WriteStandinDocument(
+          saved.roots(),
+          [&](const StandinComponent& component) {
+            if (component.resolved == nullptr) return component.reference;
+            auto known = relative.find(component.resolved);
+            if (known == relative.end()) {
+              known = relative
+                          .emplace(component.resolved,
+                                   RelativePath(component.resolved->storage_name(), directory))
+                          .first;
+            }
+            return known->second;
+          },
+          [&](const std::string& piece) { return replacement.Write(piece); }) ||
+      !replacement.Commit(&written)) {
     return E_FAIL;
   }
   session->Rename(&saved, storage_name, written);

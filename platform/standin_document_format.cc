@@ -62,8 +62,42 @@ std::string EscapeStandinText(const std::string& text) {
   return out;
 }
 
+namespace {
+
+// Counts the roots and each root's components ahead of reading them, so that the document
+// takes no more memory than it needs, however large it is. Malformed text is counted as it
+// comes; reading finds what is wrong with it.
+std::vector<size_t> CountComponents(const std::string& text) {
+  std::vector<size_t> counts;  // by root
+  size_t product = kNone;
+  for (size_t begin = text.find('\n'); begin != std::string::npos && begin + 1 < text.size();
+       begin = text.find('\n', begin + 1)) {
+    const char* line = text.c_str() + begin + 1;
+    const size_t left = text.size() - begin - 1;
+    auto is = [&](const char* keyword, size_t length, bool alone) {
+      if (left < length || text.compare(begin + 1, length, keyword) != 0) return false;
+      const char next = left == length ? '\n' : line[length];
+      if (!alone) return next == ' ';
+      return next == '\n' || (next == '\r' && left > length + 1 && line[length + 1] == '\n');
+    };
+    if (is("product", 7, true)) {
+      product = counts.size();
+      counts.push_back(0);
+    } else if (is("other", 5, true)) {
+      counts.push_back(0);
+    } else if (product != kNone && is("component", 9, false)) {
+      ++counts[product];
+    }
+  }
+  return counts;
+}
+
+}  // namespace
+
 bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roots) {
   roots->clear();
+  const std::vector<size_t> counts = CountComponents(text);
+  roots->reserve(counts.size());
   bool first = true;
   // The product begun last and the component begun last (indexes into `roots`), which an
   // "other" root between them and their lines does not change.
@@ -88,6 +122,8 @@ bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roo
     SplitLine(line, &keyword, &raw, &has_text);
     if (!has_text && (keyword == "product" || keyword == "other")) {
       roots->push_back(StandinRoot{keyword == "product", "", {}});
+      if (roots->size() <= counts.size())
+        roots->back().components.reserve(counts[roots->size() - 1]);
       if (keyword == "product") {
         product = roots->size() - 1;
         product_has_number = false;
@@ -124,20 +160,39 @@ bool ReadStandinDocument(const std::string& path, std::vector<StandinRoot>* root
          ParseStandinDocument(text, roots);
 }
 
-std::string FormatStandinDocument(const std::vector<StandinRoot>& roots,
-                                  const std::vector<std::string>& references) {
+bool WriteStandinDocument(const std::vector<StandinRoot>& roots,
+                          const std::function<std::string(const StandinComponent&)>& reference,
+                          const std::function<bool(const std::string&)>& write) {
+  const size_t kPiece = 1 << 16;
   std::string text = std::string(kFirstLine) + "\n";
-  size_t next_reference = 0;
   for (const StandinRoot& root : roots) {
     text += root.is_product ? "product\n" : "other\n";
-    if (!root.part_number.empty())
+    if (!root.part_number.empty()) {
       text += "partnumber " + EscapeStandinText(root.part_number) + "\n";
+    }
     for (const StandinComponent& component : root.components) {
       text += "component " + EscapeStandinText(component.instance_name) + "\n";
       if (component.has_reference) {
-        text += "reference " + EscapeStandinText(references[next_reference++]) + "\n";
+        text += "reference " + EscapeStandinText(reference(component)) + "\n";
+      }
+      if (text.size() >= kPiece) {
+        if (!write(text)) return false;
+        text.clear();
       }
     }
   }
+  return write(text);
+}
+
+std::string FormatStandinDocument(const std::vector<StandinRoot>& roots,
+                                  const std::vector<std::string>& references) {
+  std::string text;
+  size_t next_reference = 0;
+  WriteStandinDocument(
+      roots, [&](const StandinComponent&) { return references[next_reference++]; },
+      [&](const std::string& piece) {
+        text += piece;
+        return true;
+      });
   return text;
 }

@@ -67,8 +67,4 @@ class StandinReplacement {
   bool failed_ = false;
 };
 
-// Replaces `target` with `bytes` in one go (see StandinReplacement).
-bool ReplaceFile(const std::string& target, const std::string& bytes, unsigned new_permissions,
-                 StandinFileId* written);
-
 #endif  // PLATFORM_STANDIN_FILES_H

@@ -186,10 +186,3 @@ bool StandinReplacement::Commit(StandinFileId* written) {
   *written = IdOf(mine);
   return true;
 }
-
-bool ReplaceFile(const std::string& target, const std::string& bytes, unsigned new_permissions,
-                 StandinFileId* written) {
-  StandinReplacement replacement;
-  return replacement.Begin(target, new_permissions) && replacement.Write(bytes) &&
-         replacement.Commit(written);
-}
