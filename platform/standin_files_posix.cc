@@ -178,7 +178,6 @@ bool StandinReplacement::Commit(StandinFileId* written) {
   }
   temporary_name_.clear();  // renamed: nothing left to remove
   temporary_path_.clear();
-  fsync(folder_);  // the rename itself lasts
   const bool placed = fstatat(folder_, target_name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
                       SameFile(mine, named);
   Discard();
