@@ -24,10 +24,8 @@ struct alignas(kStandinSlotSize) Slot {
 // the stand-in's memory. They are used again oldest-freed first, which keeps a freed object as
 // it was for as long as possible, so that a release too many is seen on it.
 struct StandinCountedPool {
-  static StandinCountedPool& Get() {
-    static StandinCountedPool* pool = new StandinCountedPool;  // outlives every session
-    return *pool;
-  }
+  static StandinCountedPool& Get() { return *pool_; }
+  static StandinCountedPool* const pool_;  // made before main, never destroyed
 
   static StandinCounted* At(Slot* slot) {
     return reinterpret_cast<StandinCounted*>(slot->storage + kStandinCountedOffset);
@@ -90,10 +88,13 @@ struct StandinCountedPool {
   std::vector<Breach> noted_;  // releases too many seen on objects whose slot is used again
   uint64_t made_ = 0;
   uint32_t sessions_ = 0;
+  uint32_t current_ = 0;  // the number of the session that exists, or 0
 };
 
+StandinCountedPool* const StandinCountedPool::pool_ = new StandinCountedPool;
+
 StandinCounted::StandinCounted(const char* interface_name, StandinDocument* document)
-    : session_(CurrentStandinSession() ? CurrentStandinSession()->number() : 0),
+    : session_(StandinCountedPool::Get().current_),
       free_(0),
       serial_(++StandinCountedPool::Get().made_),
       interface_name_(interface_name),
@@ -106,9 +107,11 @@ void* TakeStandinSlot() { return StandinCountedPool::Get().Take(); }
 uint32_t StartStandinSession() {
   uint32_t& sessions = StandinCountedPool::Get().sessions_;
   sessions = sessions % 0x7fffffff + 1;  // never 0, which stands for none
+  StandinCountedPool::Get().current_ = sessions;
   return sessions;
 }
 
 void ReportStandinReferences(uint32_t number, std::ostream& errors) {
   StandinCountedPool::Get().Report(number, errors);
+  if (StandinCountedPool::Get().current_ == number) StandinCountedPool::Get().current_ = 0;
 }

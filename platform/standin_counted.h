@@ -74,7 +74,7 @@ T* MakeStandinCounted(Args&&... args) {
   return made;
 }
 
-// The number of the session now made, for the objects made in it.
+// The number of the session now made, for the objects made until it ends.
 uint32_t StartStandinSession();
 
 // At the end of the session `number`: one line on `errors` for each of its objects still held
