@@ -132,11 +132,9 @@ bool StandinReplacement::Begin(const std::string& target, unsigned new_permissio
   if (replaces) {
     // Owner and group where the process may set them; the group alone where it may only
     // give its file to one of its groups.
-    if (fchown(file_, old.st_uid, old.st_gid) != 0) {
-      if (fchown(file_, static_cast<uid_t>(-1), old.st_gid) != 0) {
-        // Not a failure: the file stays the process's own.
-      }
-    }
+    const bool given = fchown(file_, old.st_uid, old.st_gid) == 0 ||
+                       fchown(file_, static_cast<uid_t>(-1), old.st_gid) == 0;
+    static_cast<void>(given);  // otherwise it stays the process's own file: not a failure
   }
   // After the owner: changing it may clear permission bits.
   const mode_t permissions = replaces ? (old.st_mode & 0777) : (new_permissions & 0777);
