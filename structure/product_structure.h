@@ -34,4 +34,11 @@ struct ProductStructure {
 // and releases every reference it obtains. False when `root` is null.
 bool WalkProductStructure(CATDocument* root, ProductStructure* structure);
 
+// The same under several documents open in the current session: every document reached from
+// any of them, each once, in structure order from the first root, then from each next root not
+// reached yet. `positions` gets each root's position in `structure->documents` (-1 for a null
+// root).
+void WalkProductStructures(const std::vector<CATDocument*>& roots, ProductStructure* structure,
+                           std::vector<int>* positions);
+
 #endif  // STRUCTURE_PRODUCT_STRUCTURE_H

@@ -60,6 +60,27 @@ TEST(ProductStructureTest, EachDocumentOnceInStructureOrder) {
   // The root is taken as the tool takes it: its first root object must be the product.
   EXPECT_EQ(Walk(dir.File("other.doc")), "other.doc -:\n");
   EXPECT_EQ(Walk(dir.File("gone.doc")), "");
+
+  // Several roots: each document once, in order from each root not reached yet.
+  CATSession* session = nullptr;
+  ASSERT_EQ(Create_Session("Walk", session), S_OK);
+  {
+    CATDocument *top = nullptr, *b = nullptr;
+    CATDocumentServices::OpenDocument(dir.File("top.doc").c_str(), top);
+    CATDocumentServices::GetDocumentInSession(dir.File("parts/b.doc").c_str(), b);
+    ProductStructure structure;
+    std::vector<int> positions;
+    WalkProductStructures({b, nullptr, top, b}, &structure, &positions);
+    EXPECT_EQ(positions, std::vector<int>({0, -1, 2, 0}));
+    std::string order;
+    for (const StructureDocument& document : structure.documents) {
+      const std::string name = document.storage_name.ConvertToChar();
+      order += name.substr(name.rfind('/') + 1) + " ";
+    }
+    EXPECT_EQ(order, "b.doc c.doc top.doc a.doc ");
+    EXPECT_EQ(structure.documents[3].instances[1].document, 2);  // a.doc's Up.1
+  }
+  EXPECT_EQ(Delete_Session("Walk", 0, 0), S_OK);
 }
 
 }  // namespace
