@@ -1,0 +1,209 @@
+#include <algorithm>
+#include <random>
+
+#include "standin_files.h"
+#include "standin_names_windows.h"
+#include "standin_paths.h"
+
+namespace {
+
+// The handle kept in a StandinReplacement.
+HANDLE AsHandle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
+
+StandinFileId IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  StandinFileId id;
+  id.device = info.dwVolumeSerialNumber;
+  id.number = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return id;
+}
+
+// False for names that reach no file on a disk: with a NUL byte, or in the device
+// namespace ("\\.\", where CON, NUL, COM1 and pipes are).
+bool CanNameAFile(const std::string& path) {
+  return !path.empty() && path.find('\0') == std::string::npos &&
+         StorageName(path).compare(0, 4, "//./") != 0;
+}
+
+// Facts about what `path` reaches, links followed, read without opening it for data.
+bool FileInformation(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+  if (!CanNameAFile(path)) return false;
+  const HANDLE handle = CreateFileW(StandinWide(path).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool ok = GetFileInformationByHandle(handle, info) != 0;
+  CloseHandle(handle);
+  return ok;
+}
+
+std::string RandomSuffix() {
+  static const char kLetters[] = "0123456789abcdefghijklmnopqrstuvwxyz";  // one case only
+  static std::mt19937_64 random{std::random_device{}()};
+  std::string suffix(6, '0');
+  for (char& c : suffix) c = kLetters[random() % (sizeof kLetters - 1)];
+  return suffix;
+}
+
+}  // namespace
+
+bool ReadRegularFile(const std::string& path, std::string* bytes, StandinFileFacts* facts) {
+  bytes->clear();
+  if (!CanNameAFile(path)) return false;
+  // Opened without FILE_FLAG_BACKUP_SEMANTICS, a folder cannot be opened at all.
+  const HANDLE file = CreateFileW(StandinWide(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  if (ok) {
+    const uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    bytes->resize(static_cast<size_t>(size) + 1);  // one more byte tells the end
+    size_t done = 0;
+    while (ok) {
+      if (done == bytes->size()) bytes->resize(bytes->size() + bytes->size() / 2 + 4096);
+      const DWORD wanted = static_cast<DWORD>(std::min<size_t>(bytes->size() - done, 1u << 30));
+      DWORD n = 0;
+      ok = ReadFile(file, &(*bytes)[done], wanted, &n, nullptr) != 0;
+      if (ok && n == 0) break;
+      done += n;
+    }
+    bytes->resize(done);
+    bytes->shrink_to_fit();
+  }
+  CloseHandle(file);
+  if (!ok) {
+    bytes->clear();
+    return false;
+  }
+  facts->id = IdOf(info);
+  // Windows has one permission a program sees in a file: read-only or not.
+  facts->permissions = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+  return true;
+}
+
+bool FindFileId(const std::string& path, StandinFileId* id) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!FileInformation(path, &info)) return false;
+  *id = IdOf(info);
+  return true;
+}
+
+StandinReplacement::~StandinReplacement() { Discard(); }
+
+void StandinReplacement::Discard() {
+  if (file_ != -1) CloseHandle(AsHandle(file_));
+  file_ = -1;
+  if (!temporary_path_.empty()) {
+    const std::wstring temporary = StandinWide(temporary_path_);
+    SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);  // a new read-only one
+    DeleteFileW(temporary.c_str());
+  }
+  temporary_name_.clear();
+  temporary_path_.clear();
+}
+
+bool StandinReplacement::Begin(const std::string& target, unsigned new_permissions) {
+  Discard();
+  failed_ = false;
+  if (!CanNameAFile(target)) return false;
+  target_name_ = target;  // Windows names files by path only: the whole path is kept
+  const std::wstring wide_target = StandinWide(target);
+  const DWORD attributes = GetFileAttributesW(wide_target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    // A folder, or a read-only document, is never replaced.
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return false;
+    // Nor a file that this user may not write, or that is not on a disk.
+    const HANDLE check = CreateFileW(wide_target.c_str(), GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (check == INVALID_HANDLE_VALUE) return false;
+    const bool on_disk = GetFileType(check) == FILE_TYPE_DISK;
+    CloseHandle(check);
+    if (!on_disk) return false;
+  } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+    return false;  // no such folder, or something we do not understand
+  }
+
+  const std::string directory = DirectoryOf(StorageName(target));
+  for (int attempt = 0; attempt < 100 && file_ == -1; ++attempt) {
+    const std::string name = ".quorvel-save-" + RandomSuffix();
+    const std::string path = directory + (directory.back() == '/' ? "" : "/") + name;
+    // CREATE_NEW never opens what is there, link or not.
+    const HANDLE file = CreateFileW(StandinWide(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      file_ = reinterpret_cast<std::intptr_t>(file);
+      temporary_name_ = name;
+      temporary_path_ = path;
+    } else if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+      break;
+    }
+  }
+  if (file_ == -1) return false;
+  // The replaced file's attributes, or for a new file read-only where the document's own
+  // file was, set through the open file; ReplaceFileW keeps the replaced file's security.
+  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  FILE_BASIC_INFO basic{};
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    basic.FileAttributes = attributes & kept;
+  } else if ((new_permissions & 0222) == 0) {
+    basic.FileAttributes = FILE_ATTRIBUTE_READONLY;
+  }
+  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  if (!SetFileInformationByHandle(AsHandle(file_), FileBasicInfo, &basic, sizeof basic)) {
+    Discard();
+    return false;
+  }
+  return true;
+}
+
+bool StandinReplacement::Write(const std::string& bytes) {
+  for (size_t done = 0; !failed_ && file_ != -1 && done < bytes.size();) {
+    const DWORD wanted = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+    DWORD n = 0;
+    if (!WriteFile(AsHandle(file_), bytes.data() + done, wanted, &n, nullptr) || n == 0) {
+      failed_ = true;
+    } else {
+      done += n;
+    }
+  }
+  return !failed_ && file_ != -1;
+}
+
+bool StandinReplacement::Commit(StandinFileId* written) {
+  if (failed_ || file_ == -1) {
+    Discard();
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION mine;
+  bool ok = FlushFileBuffers(AsHandle(file_)) && GetFileInformationByHandle(AsHandle(file_), &mine);
+  ok = CloseHandle(AsHandle(file_)) && ok;
+  file_ = -1;
+  // What goes into place must be the file written, not whatever was put under its name.
+  StandinFileId named;
+  ok = ok && FindFileId(temporary_path_, &named) && named == IdOf(mine);
+  const std::wstring target = StandinWide(target_name_);
+  const std::wstring temporary = StandinWide(temporary_path_);
+  if (ok) {
+    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      // Keeps the replaced file's attributes and security.
+      ok = ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
+                        REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                        nullptr) != 0;
+    } else {
+      // A file that appeared there meanwhile is not replaced: the move fails.
+      ok = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    }
+  }
+  if (!ok) {
+    Discard();
+    return false;
+  }
+  temporary_name_.clear();  // in place: nothing left to remove
+  temporary_path_.clear();
+  // ReplaceFileW may give the result the identity of the file it replaced.
+  return FindFileId(target_name_, written);
+}

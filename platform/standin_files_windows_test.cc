@@ -1,0 +1,101 @@
+// The stand-in's files on Windows: only files on a disk are read, a file is known by its
+// volume and index whatever the spelling, and a replacement keeps the attributes of the file
+// it replaces and never replaces a read-only one.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+#include "driver/test_support.h"
+#include "standin_files.h"
+
+namespace {
+
+DWORD Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+
+bool NoLeftovers(const std::string& folder) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().filename().string().rfind(".quorvel-save-", 0) == 0) return false;
+  }
+  return true;
+}
+
+TEST(StandinFilesWindowsTest, OnlyFilesOnADiskAreReadAndKnownWhateverTheSpelling) {
+  ScratchDir dir;
+  WriteFile(dir.File("a.doc"), "bytes");
+  WriteFile(dir.File("b.doc"), "other");
+  std::string bytes;
+  StandinFileFacts facts;
+  ASSERT_TRUE(ReadRegularFile(dir.File("a.doc"), &bytes, &facts));
+  EXPECT_EQ(bytes, "bytes");
+  EXPECT_EQ(facts.permissions, 0666u);
+  for (const std::string& path :
+       {dir.path(), std::string("NUL"), std::string("con"), std::string("\\\\.\\NUL"),
+        dir.File("folder\\..\\nul"), dir.File("gone.doc"), dir.File("a.doc") + '\0' + "x"}) {
+    EXPECT_FALSE(ReadRegularFile(path, &bytes, &facts)) << path;
+    EXPECT_EQ(bytes, "");
+  }
+  ASSERT_TRUE(SetFileAttributesA(dir.File("a.doc").c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(ReadRegularFile(dir.File("a.doc"), &bytes, &facts));
+  EXPECT_EQ(facts.permissions, 0444u);
+  SetFileAttributesA(dir.File("a.doc").c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  StandinFileId a, spelled, b;
+  ASSERT_TRUE(FindFileId(dir.File("a.doc"), &a));
+  std::string other_spelling = dir.File("A.DOC");
+  for (char& c : other_spelling) c = c == '/' ? '\\' : c;
+  ASSERT_TRUE(FindFileId(other_spelling, &spelled));
+  ASSERT_TRUE(FindFileId(dir.File("b.doc"), &b));
+  EXPECT_EQ(a, spelled);
+  EXPECT_FALSE(a == b);
+  EXPECT_TRUE(FindFileId(dir.path(), &b));  // a folder is a file too
+  EXPECT_FALSE(FindFileId(dir.File("gone.doc"), &b));
+}
+
+TEST(StandinFilesWindowsTest, ReplacementKeepsAttributesAndLeavesReadOnlyFilesAlone) {
+  ScratchDir dir;
+  const std::string hidden = dir.File("hidden.doc");
+  WriteFile(hidden, "old");
+  ASSERT_TRUE(SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  StandinFileId written, found;
+  {
+    StandinReplacement replacement;
+    ASSERT_TRUE(replacement.Begin(hidden, 0666));
+    EXPECT_FALSE(replacement.temporary_path().empty());
+    ASSERT_TRUE(replacement.Write("new"));
+    ASSERT_TRUE(replacement.Commit(&written));
+  }
+  EXPECT_EQ(ReadWholeFile(hidden), "new");
+  EXPECT_TRUE(Attributes(hidden) & FILE_ATTRIBUTE_HIDDEN);
+  ASSERT_TRUE(FindFileId(hidden, &found));
+  EXPECT_EQ(written, found);
+
+  // A new file is read-only where the document's own file was.
+  const std::string created = dir.File("created.doc");
+  {
+    StandinReplacement replacement;
+    ASSERT_TRUE(replacement.Begin(created, 0444));
+    ASSERT_TRUE(replacement.Write("made"));
+    ASSERT_TRUE(replacement.Commit(&written));
+  }
+  EXPECT_EQ(ReadWholeFile(created), "made");
+  EXPECT_TRUE(Attributes(created) & FILE_ATTRIBUTE_READONLY);
+
+  // Never replaced: a read-only file, a folder; a replacement given up leaves nothing.
+  StandinReplacement refused;
+  EXPECT_FALSE(refused.Begin(created, 0666));
+  EXPECT_FALSE(refused.Begin(dir.path(), 0666));
+  EXPECT_FALSE(refused.Begin(dir.File("no/such/folder.doc"), 0666));
+  {
+    StandinReplacement abandoned;
+    ASSERT_TRUE(abandoned.Begin(hidden, 0666));
+    ASSERT_TRUE(abandoned.Write("half"));
+  }
+  EXPECT_EQ(ReadWholeFile(created), "made");
+  EXPECT_EQ(ReadWholeFile(hidden), "new");
+  EXPECT_TRUE(NoLeftovers(dir.path()));
+  SetFileAttributesA(created.c_str(), FILE_ATTRIBUTE_NORMAL);  // so that the folder goes
+}
+
+}  // namespace
