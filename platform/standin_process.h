@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-// Sets the environment variable `name` of this process to `value`; a null `value` removes it.
+// Sets the environment variable `name` of this process to `value`; a null `value` removes it,
+// and so does an empty one on Windows, whose C runtime keeps no empty variables.
 void StandinSetEnv(const char* name, const char* value);
 
 // Runs `program` (a path to an executable) with `arguments` after its own name, in the folder
