@@ -3,8 +3,6 @@
 // field of no bytes is a mismatch, the byte that fails to match stays unread, and bytes
 // matched before a failure stay consumed. White space is blank, tab, carriage return, line
 // feed, vertical tab and form feed.
-//
-// The patterns run over either byte source below; both give the same matches.
 #ifndef CONTROLFILE_CONTROL_SCANNER_H
 #define CONTROLFILE_CONTROL_SCANNER_H
 
@@ -21,45 +19,44 @@ inline bool IsControlFileSpace(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Reads every byte of the named file into `bytes`. False when the file cannot be opened; a
-// directory cannot. A read error ends the bytes where it occurs.
-bool ReadControlFileBytes(const char* name, std::string* bytes);
-
-// The bytes of an open file from its position, taken one at a time, so that the file is left
-// exactly after what was matched. Holds the file's lock while it lives.
-class FileBytes {
+// The bytes of an open file from its position, taken through the runtime's buffered input as
+// the patterns need them: a refill is the runtime's, one read whatever it gives, and no byte
+// is taken past the one that decides a match. When the input ends, the file is left exactly
+// after what was matched. Holds the file's lock while it lives. With `taken`, every byte
+// taken is also appended there.
+class ControlFileInput {
  public:
-  explicit FileBytes(FILE* file) : file_(file) { flockfile(file_); }
-  ~FileBytes() { funlockfile(file_); }
-  FileBytes(const FileBytes&) = delete;
-  FileBytes& operator=(const FileBytes&) = delete;
+  explicit ControlFileInput(FILE* file, std::string* taken = nullptr);
+  ~ControlFileInput();
+  ControlFileInput(const ControlFileInput&) = delete;
+  ControlFileInput& operator=(const ControlFileInput&) = delete;
 
+  // Takes the next byte when it is `literal`.
   bool Match(char literal);
+  // Takes up to kControlFieldWidth bytes other than `stop` into `field` and terminates them;
+  // `stop` stays unread. Returns the number of bytes taken.
   int Field(char stop, char* field);
+  // The same with the stop a line feed, into a buffer of the input's own that stays valid until
+  // the next call; `*length` is the number of bytes, and the text is NUL-terminated. When the
+  // field is not empty and a line feed ends it, the line feed is taken as well: the patterns
+  // skip it as white space next.
+  const char* LineField(int* length);
   void SkipSpace();
   // The next byte, left unread; EOF at the end.
   int Peek();
-  long Offset() { return std::ftell(file_); }
+  // Bytes taken since construction.
+  size_t Taken() const { return taken_count_; }
 
  private:
+  // The next byte: the one looked at last and left, or the file's next.
+  int Next();
+  // Counts a byte taken.
+  void Keep(char c);
+
   FILE* file_;
-};
-
-// The bytes of a whole file held in memory, from a position that advances as they match.
-class BufferBytes {
- public:
-  BufferBytes(const char* begin, const char* end) : begin_(begin), next_(begin), end_(end) {}
-
-  bool Match(char literal);
-  int Field(char stop, char* field);
-  void SkipSpace();
-  int Peek() const { return next_ == end_ ? EOF : static_cast<unsigned char>(*next_); }
-  long Offset() const { return static_cast<long>(next_ - begin_); }
-
- private:
-  const char* begin_;
-  const char* next_;
-  const char* end_;
+  std::string* taken_;
+  size_t taken_count_ = 0;
+  int pending_;  // a byte looked at and left unread, or kNone
 };
 
 // What a scan saw past its match, for reports on a control file.
@@ -68,45 +65,16 @@ struct ScanNotes {
   bool key_too_long = false;  // the key went on past the width, so the line did not match
 };
 
-// True when a field of `length` bytes stopped at the width with more of it to come.
-template <typename Bytes>
-bool FieldWentOn(Bytes& bytes, int length, char stop) {
-  if (length < kControlFieldWidth) return false;
-  const int next = bytes.Peek();
-  return next != EOF && next != static_cast<unsigned char>(stop);
-}
+// Matches an identifier line. Returns the identifier (as LineField gives it) with its length
+// in `*length`, or null when there is none; after an identifier the white space is consumed
+// as well.
+const char* ScanIdentifierLine(ControlFileInput& input, int* length, ScanNotes* notes = nullptr);
 
-// Matches an identifier line into `identifier` (kControlFieldBuffer bytes), NUL-terminated.
-// True when the identifier was matched; the white space after it is then consumed as well.
-template <typename Bytes>
-bool ScanIdentifierLine(Bytes& bytes, char* identifier, ScanNotes* notes = nullptr) {
-  if (notes != nullptr) *notes = ScanNotes();
-  if (!bytes.Match('@')) return false;
-  const int length = bytes.Field('\n', identifier);
-  if (length == 0) return false;
-  if (notes != nullptr) notes->cut = FieldWentOn(bytes, length, '\n');
-  bytes.SkipSpace();
-  return true;
-}
-
-// Matches an attribute line into `key` and `value` (kControlFieldBuffer bytes each),
-// NUL-terminated. True when both were matched; the white space after the value is then
-// consumed as well.
-template <typename Bytes>
-bool ScanAttributeLine(Bytes& bytes, char* key, char* value, ScanNotes* notes = nullptr) {
-  if (notes != nullptr) *notes = ScanNotes();
-  if (!bytes.Match('{')) return false;
-  const int key_length = bytes.Field('}', key);
-  if (key_length == 0) return false;
-  if (!bytes.Match('}')) {
-    if (notes != nullptr) notes->key_too_long = FieldWentOn(bytes, key_length, '}');
-    return false;
-  }
-  const int value_length = bytes.Field('\n', value);
-  if (value_length == 0) return false;
-  if (notes != nullptr) notes->cut = FieldWentOn(bytes, value_length, '\n');
-  bytes.SkipSpace();
-  return true;
-}
+// Matches an attribute line: the key into `key` (kControlFieldBuffer bytes), NUL-terminated,
+// with its length in `*key_length`, and the value as LineField gives it. Returns the value,
+// with its length in `*value_length`, or null when the line does not match; after a match the
+// white space is consumed as well.
+const char* ScanAttributeLine(ControlFileInput& input, char* key, int* key_length,
+                              int* value_length, ScanNotes* notes = nullptr);
 
 #endif  // CONTROLFILE_CONTROL_SCANNER_H
