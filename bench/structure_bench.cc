@@ -1,52 +1,35 @@
 // Times whole runs of Quorvel on generated product structures of 1,000 and 5,000 documents
 // (or the sizes given as arguments), each renamed completely, and prints the time and the
-// peak memory of each run.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
+// peak memory of each run. A run counts only when its log shows every document saved and every
+// instance renamed; otherwise the benchmark fails.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench/process_run.h"
 #include "bench/structure_generator.h"
 
 namespace {
 
-struct Run {
-  int exit_code = -1;
-  double seconds = 0;
-  long peak_kib = 0;
+struct LogCounts {
+  int saved = 0;
+  int renamed = 0;
+  std::string last;
 };
 
-Run RunQuorvel(const std::string& folder) {
-  Run run;
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t child = fork();
-  if (child == 0) {
-    if (chdir(folder.c_str()) != 0) _exit(127);
-    execl(QUORVEL_BINARY, QUORVEL_BINARY, "rename.ztr", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  struct rusage usage;
-  if (child < 0 || wait4(child, &status, 0, &usage) != child) return run;
-  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.peak_kib = usage.ru_maxrss;
-  return run;
-}
-
-std::string LastLine(const std::string& path) {
+LogCounts CountLog(const std::string& path) {
+  LogCounts counts;
   std::ifstream in(path);
-  std::string line, last;
-  while (std::getline(in, line)) last = line;
-  return last;
+  for (std::string line; std::getline(in, line); counts.last = line) {
+    if (line.rfind("Document ", 0) == 0 && line.find(" saved as ") != std::string::npos) {
+      ++counts.saved;
+    }
+    if (line.rfind("InstanceName set to: ", 0) == 0) ++counts.renamed;
+  }
+  return counts;
 }
 
 }  // namespace
@@ -56,17 +39,27 @@ int main(int argc, char* argv[]) {
   if (argc > 1) sizes.assign(1, std::atoi(argv[1]));
   int failures = 0;
   for (int documents : sizes) {
+    if (documents < 2 || documents > LargestStructure()) {
+      std::fprintf(stderr, "FAILED: %d documents; from 2 to %d fit in a control file\n", documents,
+                   LargestStructure());
+      ++failures;
+      continue;
+    }
     char pattern[] = "/tmp/quorvel-structure-XXXXXX";
     if (mkdtemp(pattern) == nullptr || !GenerateStructure(documents, pattern)) {
       std::fprintf(stderr, "cannot generate a structure of %d documents\n", documents);
       return 1;
     }
-    const Run run = RunQuorvel(pattern);
-    const std::string last = LastLine(std::string(pattern) + "/rename.ztr.log");
-    const bool complete = run.exit_code == 0 && last == "All files saved successfully.";
-    std::printf("%5d documents: %6.2f s, peak memory %6.1f MiB%s\n", documents, run.seconds,
-                run.peak_kib / 1024.0, complete ? "" : "  (run did not complete)");
-    failures += complete ? 0 : 1;
+    const ProcessRun run = RunProcess({QUORVEL_BINARY, "rename.ztr"}, pattern);
+    const LogCounts log = CountLog(std::string(pattern) + "/rename.ztr.log");
+    std::printf("%5d documents: %6.2f s, peak memory %6.1f MiB; %d saved, %d instances renamed\n",
+                documents, run.seconds, run.peak_kib / 1024.0, log.saved, log.renamed);
+    if (run.exit_code != 0 || log.saved != SavedDocuments(documents) ||
+        log.renamed != RenamedInstances(documents) || log.last != "All files saved successfully.") {
+      std::fprintf(stderr, "FAILED: the run on %d documents did not rename all of it (exit %d)\n",
+                   documents, run.exit_code);
+      ++failures;
+    }
     std::filesystem::remove_all(pattern);
   }
   return failures == 0 ? 0 : 1;

@@ -19,6 +19,27 @@ constexpr size_t kKeptText = size_t{4} << 20;
 
 const char kLineBreakMarker[] = "@EOL@";
 
+// Copies `length` bytes, the ASCII letters a-z upper-cased, eight at a time where it can.
+void CopyUpperCase(char* to, const char* from, size_t length) {
+  constexpr uint64_t kEach = 0x0101010101010101ull;
+  size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, from + i, 8);
+    // A byte's top bit tells: at least "a", above "z", and below 0x80.
+    const uint64_t low = word & (0x7f * kEach);
+    const uint64_t from_a = low + (0x80 - 'a') * kEach;
+    const uint64_t past_z = low + (0x80 - 'z' - 1) * kEach;
+    const uint64_t lower_case = from_a & ~past_z & ~word & (0x80 * kEach);
+    word ^= lower_case >> 2;  // 0x20 in each lower-case letter
+    std::memcpy(to + i, &word, 8);
+  }
+  for (; i < length; ++i) {
+    const char c = from[i];
+    to[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+}
+
 size_t TextLength(const char* text, size_t length) {
   const void* nul = std::memchr(text, '\0', length);
   return nul == nullptr ? length : static_cast<size_t>(static_cast<const char*>(nul) - text);
@@ -68,7 +89,7 @@ char* AttributeBuilder::Reserve(size_t bytes) {
 }
 
 void AttributeBuilder::Add(const char* key, size_t key_length, const char* value,
-                           size_t value_length) {
+                           size_t value_length, bool line_feeds) {
   key_length = TextLength(key, key_length);
   value_length = TextLength(value, value_length);
   // Blanks from both ends first, then carriage returns from the end: a blank before a
@@ -79,7 +100,7 @@ void AttributeBuilder::Add(const char* key, size_t key_length, const char* value
   while (end > begin && value[end - 1] == ' ') --end;
   while (end > begin && value[end - 1] == '\r') --end;
   Append(key, key_length, value + begin, end - begin,
-         std::memchr(value + begin, '\n', end - begin) != nullptr);
+         line_feeds && std::memchr(value + begin, '\n', end - begin) != nullptr);
 }
 
 void AttributeBuilder::AddStored(const char* key, const char* value) {
@@ -91,10 +112,7 @@ void AttributeBuilder::Append(const char* key, size_t key_length, const char* va
   const size_t marker_length = sizeof kLineBreakMarker - 1;
   char* out = Reserve(key_length + 2 + value_length * (encode ? marker_length : 1));
   const size_t key_at = size_;
-  for (size_t i = 0; i < key_length; ++i) {
-    const char c = key[i];
-    out[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-  }
+  CopyUpperCase(out, key, key_length);
   out[key_length] = '\0';
   const long found = Find(key_at, key_length);
   // A key that is there already is not kept twice.

@@ -41,7 +41,9 @@ class AttributeBuilder {
   // Starts a record with the identifier of `length` bytes (no NUL among them).
   void Start(const char* identifier, size_t length);
   // An attribute as read or given: each text ends at its first NUL or after its length.
-  void Add(const char* key, size_t key_length, const char* value, size_t value_length);
+  // `line_feeds` is false for a value known to hold none, as a value read from a file.
+  void Add(const char* key, size_t key_length, const char* value, size_t value_length,
+           bool line_feeds = true);
   // An attribute already in stored form, from a block.
   void AddStored(const char* key, const char* value);
 

@@ -17,16 +17,17 @@ inline void UnlockFile(FILE* file) { funlockfile(file); }
 #endif
 
 constexpr int kNone = -2;
+constexpr size_t kWidth = kControlFieldWidth;
 
-// The buffer of line fields. fgets stops after a line feed and says nothing of how many bytes
-// it stored, and a field may hold NUL bytes; so every byte that the last field did not use is
-// kept a line feed, and the first line feed in the buffer tells where fgets stopped.
+// The buffer that lines are read into with fgets. fgets stops after a line feed and does not
+// say how many bytes it stored, and a line may hold NUL bytes; so every byte of the buffer
+// that the last line did not use is kept a line feed, and the first line feed after what fgets
+// stored tells where it stopped.
 struct LineBuffer {
   LineBuffer() { std::memset(bytes, '\n', sizeof bytes); }
-  // A field's first byte, at most kControlFieldWidth - 1 more from fgets, fgets's NUL, and
-  // two bytes that are always line feeds.
-  char bytes[kControlFieldBuffer + 2];
-  size_t used = 0;  // bytes to make line feeds again before the next field
+  // A key, its "}" and a value; then two bytes that are always line feeds.
+  char bytes[2 * (kWidth + 1) + 2];
+  size_t used = 0;  // bytes to make line feeds again before the next line
 };
 
 LineBuffer& Lines() {
@@ -34,11 +35,12 @@ LineBuffer& Lines() {
   return *lines;
 }
 
-// True when a field of `length` bytes stopped at the width with more of it to come.
-bool FieldWentOn(ControlFileInput& input, int length, char stop) {
-  if (length < kControlFieldWidth) return false;
-  const int next = input.Peek();
-  return next != EOF && next != static_cast<unsigned char>(stop);
+// The buffer for the next line, all line feeds.
+char* FreshLine() {
+  LineBuffer& lines = Lines();
+  std::memset(lines.bytes, '\n', lines.used);
+  lines.used = 0;
+  return lines.bytes;
 }
 
 }  // namespace
@@ -60,73 +62,19 @@ int ControlFileInput::Next() {
   return c;
 }
 
-void ControlFileInput::Keep(char c) {
-  ++taken_count_;
-  if (taken_ != nullptr) taken_->push_back(c);
+void ControlFileInput::Took(const char* bytes, size_t count) {
+  taken_count_ += count;
+  if (taken_ != nullptr) taken_->append(bytes, count);
 }
 
 bool ControlFileInput::Match(char literal) {
   const int c = Next();
-  if (c == static_cast<unsigned char>(literal)) {
-    Keep(literal);
-    return true;
+  if (c != static_cast<unsigned char>(literal)) {
+    pending_ = c;
+    return false;
   }
-  pending_ = c;
-  return false;
-}
-
-int ControlFileInput::Field(char stop, char* field) {
-  const int end = static_cast<unsigned char>(stop);
-  int n = 0;
-  int c = Next();
-  while (c != EOF && c != end) {
-    field[n++] = static_cast<char>(c);
-    if (n == kControlFieldWidth) break;  // the next byte is not looked at
-    c = TakeByte(file_);
-  }
-  if (n < kControlFieldWidth) pending_ = c;
-  field[n] = '\0';
-  taken_count_ += static_cast<size_t>(n);
-  if (taken_ != nullptr) taken_->append(field, static_cast<size_t>(n));
-  return n;
-}
-
-const char* ControlFileInput::LineField(int* length) {
-  LineBuffer& lines = Lines();
-  char* field = lines.bytes;
-  std::memset(field, '\n', lines.used);
-  lines.used = 0;
-  const int first = Next();
-  if (first == EOF || first == '\n') {
-    pending_ = first;
-    field[0] = '\0';
-    lines.used = 1;
-    *length = 0;
-    return field;
-  }
-  field[0] = static_cast<char>(first);
-  size_t n = 1;
-  bool line_feed = false;
-  char* rest = field + 1;
-  if (std::fgets(rest, kControlFieldWidth, file_) != nullptr) {
-    // The first line feed is the field's own, just before fgets's NUL, or the first unused
-    // byte, just after it.
-    const size_t at = static_cast<size_t>(
-        static_cast<char*>(std::memchr(rest, '\n', sizeof lines.bytes - 1)) - rest);
-    line_feed = rest[at + 1] == '\0';
-    n += line_feed ? at : at - 1;
-  } else if (std::ferror(file_)) {
-    lines.used = sizeof lines.bytes;  // what fgets left is unknown
-  }
-  field[n] = '\0';
-  if (lines.used < n + 2) lines.used = n + 2;
-  taken_count_ += n + (line_feed ? 1 : 0);
-  if (taken_ != nullptr) {
-    taken_->append(field, n);
-    if (line_feed) taken_->push_back('\n');
-  }
-  *length = static_cast<int>(n);
-  return field;
+  Took(&literal, 1);
+  return true;
 }
 
 void ControlFileInput::SkipSpace() {
@@ -135,38 +83,122 @@ void ControlFileInput::SkipSpace() {
       pending_ = c;
       return;
     }
-    Keep(static_cast<char>(c));
+    const char space = static_cast<char>(c);
+    Took(&space, 1);
   }
 }
 
-int ControlFileInput::Peek() {
-  pending_ = Next();
-  return pending_;
+size_t ControlFileInput::Chunk(char* line, size_t at, size_t max, bool* line_feed) {
+  LineBuffer& lines = Lines();
+  char* into = line + at;
+  *line_feed = false;
+  if (std::fgets(into, static_cast<int>(max + 1), file_) == nullptr) {
+    if (std::ferror(file_)) lines.used = sizeof lines.bytes;  // what fgets left is unknown
+    return 0;
+  }
+  // The first line feed is the line's own, just before fgets's NUL, or the first unused
+  // byte, just after it.
+  const size_t first = static_cast<size_t>(
+      static_cast<const char*>(std::memchr(into, '\n', max + 2)) - into);
+  *line_feed = into[first + 1] == '\0';
+  const size_t stored = *line_feed ? first + 1 : first - 1;
+  if (lines.used < at + stored + 1) lines.used = at + stored + 1;
+  return stored;
 }
 
-const char* ScanIdentifierLine(ControlFileInput& input, int* length, ScanNotes* notes) {
+const char* ControlFileInput::IdentifierLine(int* length, ScanNotes* notes) {
   if (notes != nullptr) *notes = ScanNotes();
-  if (!input.Match('@')) return nullptr;
-  const char* identifier = input.LineField(length);
-  if (*length == 0) return nullptr;
-  if (notes != nullptr) notes->cut = FieldWentOn(input, *length, '\n');
-  input.SkipSpace();
-  return identifier;
-}
-
-const char* ScanAttributeLine(ControlFileInput& input, char* key, int* key_length,
-                              int* value_length, ScanNotes* notes) {
-  if (notes != nullptr) *notes = ScanNotes();
-  if (!input.Match('{')) return nullptr;
-  *key_length = input.Field('}', key);
-  if (*key_length == 0) return nullptr;
-  if (!input.Match('}')) {
-    if (notes != nullptr) notes->key_too_long = FieldWentOn(input, *key_length, '}');
+  *length = 0;
+  if (!Match('@')) return nullptr;
+  char* line = FreshLine();
+  const int first = Next();
+  if (first == EOF || first == '\n') {
+    pending_ = first;
     return nullptr;
   }
-  const char* value = input.LineField(value_length);
-  if (*value_length == 0) return nullptr;
-  if (notes != nullptr) notes->cut = FieldWentOn(input, *value_length, '\n');
-  input.SkipSpace();
-  return value;
+  line[0] = static_cast<char>(first);
+  size_t n = 1;
+  bool line_feed = false;
+  while (!line_feed && n < kWidth) {
+    const size_t got = Chunk(line, n, kWidth - n, &line_feed);
+    if (got == 0) break;
+    n += got;
+  }
+  Took(line, n);
+  if (line_feed) --n;  // skipped as white space next
+  line[n] = '\0';
+  if (notes != nullptr && n == kWidth) {
+    pending_ = Next();
+    notes->cut = pending_ != EOF && pending_ != '\n';
+  }
+  SkipSpace();
+  *length = static_cast<int>(n);
+  return line;
+}
+
+bool ControlFileInput::AttributeLine(const char** key, int* key_length, const char** value,
+                                     int* value_length, ScanNotes* notes) {
+  if (notes != nullptr) *notes = ScanNotes();
+  if (!Match('{')) return false;
+  char* line = FreshLine();
+  const int first = Next();
+  if (first == EOF || first == '}') {
+    pending_ = first;  // no key
+    return false;
+  }
+  // The key: every byte up to the first "}", line feeds included. The line is read on past
+  // the "}" to its end, which is where the value ends.
+  line[0] = static_cast<char>(first);
+  size_t n = 1;
+  const char* close = nullptr;
+  bool line_feed = false;
+  while (close == nullptr) {
+    if (n == kWidth) {
+      const int next = Next();
+      if (next != '}') {
+        pending_ = next;
+        Took(line, n);
+        if (notes != nullptr) notes->key_too_long = next != EOF;
+        return false;
+      }
+      line[n++] = '}';
+      close = line + n - 1;
+      line_feed = false;
+      break;
+    }
+    const size_t got = Chunk(line, n, kWidth - n, &line_feed);
+    if (got == 0) {
+      Took(line, n);  // the file ends within the key
+      return false;
+    }
+    close = static_cast<const char*>(std::memchr(line + n, '}', got));
+    n += got;
+  }
+  // The value: the rest of the line, up to the width.
+  const size_t value_at = static_cast<size_t>(close - line) + 1;
+  size_t v = n - value_at - (line_feed ? 1 : 0);
+  while (!line_feed && v < kWidth) {
+    const size_t got = Chunk(line, value_at + v, kWidth - v, &line_feed);
+    if (got == 0) break;
+    v += got - (line_feed ? 1 : 0);
+  }
+  if (v == 0) {
+    // No value: the key and its "}" stay taken, a line feed after them unread.
+    Took(line, value_at);
+    if (line_feed) pending_ = '\n';
+    return false;
+  }
+  Took(line, value_at + v + (line_feed ? 1 : 0));
+  line[value_at - 1] = '\0';
+  line[value_at + v] = '\0';
+  *key = line;
+  *key_length = static_cast<int>(value_at - 1);
+  *value = line + value_at;
+  *value_length = static_cast<int>(v);
+  if (notes != nullptr && v == kWidth) {
+    pending_ = Next();
+    notes->cut = pending_ != EOF && pending_ != '\n';
+  }
+  SkipSpace();
+  return true;
 }

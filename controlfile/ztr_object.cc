@@ -74,8 +74,6 @@ void ZTRObject::Keep(const AttributeBuilder* attributes, ObjectStorage* storage)
 
 bool ZTRObject::ReadFromFile(FILE* file, ControlFileReading* reading) {
   Keep(nullptr, nullptr);
-  // The key buffer, kept for the thread's later records: every scan terminates what it writes.
-  thread_local std::unique_ptr<char[]> key(new char[kControlFieldBuffer]);
   ControlFileObserver* observer = reading != nullptr ? reading->observer : nullptr;
   std::string taken;
   ControlFileInput input(file, observer != nullptr ? &taken : nullptr);
@@ -85,7 +83,7 @@ bool ZTRObject::ReadFromFile(FILE* file, ControlFileReading* reading) {
 
   // An identifier is the line's text up to a NUL byte; an empty one is none.
   int length = 0;
-  const char* identifier = ScanIdentifierLine(input, &length, wanted);
+  const char* identifier = input.IdentifierLine(&length, wanted);
   if (identifier == nullptr || identifier[0] == '\0') {
     if (observer != nullptr) {
       Tell(observer, &taken);
@@ -105,14 +103,16 @@ bool ZTRObject::ReadFromFile(FILE* file, ControlFileReading* reading) {
   AttributeBuilder& attributes = Builder();
   attributes.Start(identifier, identifier_length);
   size_t line = start + input.Taken();
-  int key_length = 0;
+  const char* key;
   const char* value;
-  while ((value = ScanAttributeLine(input, key.get(), &key_length, &length, wanted)) != nullptr) {
+  int key_length = 0;
+  while (input.AttributeLine(&key, &key_length, &value, &length, wanted)) {
     if (observer != nullptr) {
       Tell(observer, &taken);
-      observer->OnAttribute(line, key.get(), notes.cut);
+      observer->OnAttribute(line, key, notes.cut);
     }
-    attributes.Add(key.get(), static_cast<size_t>(key_length), value, static_cast<size_t>(length));
+    attributes.Add(key, static_cast<size_t>(key_length), value, static_cast<size_t>(length),
+                   false);
     line = start + input.Taken();
   }
   if (observer != nullptr) {
