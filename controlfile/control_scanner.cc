@@ -19,34 +19,26 @@ inline void UnlockFile(FILE* file) { funlockfile(file); }
 constexpr int kNone = -2;
 constexpr size_t kWidth = kControlFieldWidth;
 
+}  // namespace
+
 // The buffer that lines are read into with fgets. fgets stops after a line feed and does not
 // say how many bytes it stored, and a line may hold NUL bytes; so every byte of the buffer
 // that the last line did not use is kept a line feed, and the first line feed after what fgets
 // stored tells where it stopped.
-struct LineBuffer {
+struct ControlFileInput::LineBuffer {
   LineBuffer() { std::memset(bytes, '\n', sizeof bytes); }
   // A key, its "}" and a value; then two bytes that are always line feeds.
   char bytes[2 * (kWidth + 1) + 2];
   size_t used = 0;  // bytes to make line feeds again before the next line
 };
 
-LineBuffer& Lines() {
+ControlFileInput::LineBuffer* ControlFileInput::Lines() {
   thread_local std::unique_ptr<LineBuffer> lines(new LineBuffer);
-  return *lines;
+  return lines.get();
 }
-
-// The buffer for the next line, all line feeds.
-char* FreshLine() {
-  LineBuffer& lines = Lines();
-  std::memset(lines.bytes, '\n', lines.used);
-  lines.used = 0;
-  return lines.bytes;
-}
-
-}  // namespace
 
 ControlFileInput::ControlFileInput(FILE* file, std::string* taken)
-    : file_(file), taken_(taken), pending_(kNone) {
+    : file_(file), taken_(taken), lines_(Lines()), pending_(kNone) {
   LockFile(file_);
 }
 
@@ -88,21 +80,26 @@ void ControlFileInput::SkipSpace() {
   }
 }
 
+char* ControlFileInput::FreshLine() {
+  std::memset(lines_->bytes, '\n', lines_->used);
+  lines_->used = 0;
+  return lines_->bytes;
+}
+
 size_t ControlFileInput::Chunk(char* line, size_t at, size_t max, bool* line_feed) {
-  LineBuffer& lines = Lines();
   char* into = line + at;
   *line_feed = false;
   if (std::fgets(into, static_cast<int>(max + 1), file_) == nullptr) {
-    if (std::ferror(file_)) lines.used = sizeof lines.bytes;  // what fgets left is unknown
+    if (std::ferror(file_)) lines_->used = sizeof lines_->bytes;  // what fgets left is unknown
     return 0;
   }
   // The first line feed is the line's own, just before fgets's NUL, or the first unused
   // byte, just after it.
-  const size_t first = static_cast<size_t>(
-      static_cast<const char*>(std::memchr(into, '\n', max + 2)) - into);
+  const size_t first =
+      static_cast<size_t>(static_cast<const char*>(std::memchr(into, '\n', max + 2)) - into);
   *line_feed = into[first + 1] == '\0';
   const size_t stored = *line_feed ? first + 1 : first - 1;
-  if (lines.used < at + stored + 1) lines.used = at + stored + 1;
+  if (lines_->used < at + stored + 1) lines_->used = at + stored + 1;
   return stored;
 }
 

@@ -54,6 +54,8 @@ class ControlFileInput {
   int Next();
   bool Match(char literal);
   void SkipSpace();
+  // The line buffer, all line feeds, for the next line.
+  char* FreshLine();
   // Reads at most `max` bytes (at least 1) into `line` at `at`, stopping after a line feed.
   // Returns how many, 0 at the end of the file; `*line_feed` tells whether a line feed ended
   // them.
@@ -63,6 +65,9 @@ class ControlFileInput {
 
   FILE* file_;
   std::string* taken_;
+  struct LineBuffer;
+  static LineBuffer* Lines();
+  LineBuffer* lines_;
   size_t taken_count_ = 0;
   int pending_;  // a byte looked at and left unread, or kNone
 };

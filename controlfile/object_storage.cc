@@ -1,14 +1,16 @@
 #include "controlfile/object_storage.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
-constexpr size_t kChunk = size_t{1} << 20;
+// Chunks grow from the first size to the last, each twice the one before: a small file costs
+// little, a large one few chunks. Pages of a chunk that nothing uses cost no memory.
+constexpr size_t kFirstChunk = size_t{64} << 10;
+constexpr size_t kLastChunk = size_t{8} << 20;
 // Everything the store keeps holds pointers at most.
 constexpr size_t kAlignment = alignof(void*);
-// Larger pieces get a chunk of their own, so that little is left unused at a chunk's end.
-constexpr size_t kLargePiece = kChunk / 8;
 
 size_t Aligned(size_t bytes) { return (bytes + kAlignment - 1) & ~(kAlignment - 1); }
 
@@ -20,15 +22,17 @@ ObjectStorage::~ObjectStorage() {
 
 void* ObjectStorage::Allocate(size_t bytes) {
   bytes = Aligned(bytes == 0 ? 1 : bytes);
-  if (bytes > kLargePiece) {
-    // Kept before the current chunk, so that the current chunk stays last.
-    char* piece = new char[bytes];
-    chunks_.insert(chunks_.empty() ? chunks_.end() : chunks_.end() - 1, piece);
-    return piece;
-  }
   if (static_cast<size_t>(end_ - next_) < bytes) {
-    next_ = new char[kChunk];
-    end_ = next_ + kChunk;
+    const size_t chunk = chunk_ == 0 ? kFirstChunk : std::min(2 * chunk_, kLastChunk);
+    // A piece larger than an eighth of a chunk gets memory of its own, so that little is left
+    // unused at a chunk's end.
+    if (bytes > chunk / 8) {
+      chunks_.push_back(new char[bytes]);
+      return chunks_.back();
+    }
+    chunk_ = chunk;
+    next_ = new char[chunk_];
+    end_ = next_ + chunk_;
     chunks_.push_back(next_);
   }
   void* piece = next_;

@@ -41,6 +41,7 @@ class ObjectStorage {
   void Rehash();
 
   std::vector<char*> chunks_;
+  size_t chunk_ = 0;  // the size of the chunk last begun
   char* next_ = nullptr;
   char* end_ = nullptr;
   // Open addressing over the interned keys; null marks a free slot.

@@ -111,8 +111,7 @@ bool ZTRObject::ReadFromFile(FILE* file, ControlFileReading* reading) {
       Tell(observer, &taken);
       observer->OnAttribute(line, key, notes.cut);
     }
-    attributes.Add(key, static_cast<size_t>(key_length), value, static_cast<size_t>(length),
-                   false);
+    attributes.Add(key, static_cast<size_t>(key_length), value, static_cast<size_t>(length), false);
     line = start + input.Taken();
   }
   if (observer != nullptr) {

@@ -38,10 +38,9 @@ uint64_t Hash(uint64_t slot) { return slot >> 32; }
 
 }  // namespace
 
-ZTRObjectManager::~ZTRObjectManager() {
-  // The memory itself goes with Storage.
-  for (int i = 1; i <= Objects.Size(); ++i) static_cast<ZTRObject*>(Objects[i])->~ZTRObject();
-}
+// The objects live in Storage and everything they hold is in Storage too: they go with it,
+// without touching each of them once more.
+ZTRObjectManager::~ZTRObjectManager() = default;
 
 bool ZTRObjectManager::ReadFile(const CATUnicodeString& file_name, ControlFileObserver* observer) {
   FILE* file = OpenControlFile(file_name.ConvertToChar());
