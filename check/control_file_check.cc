@@ -1,31 +1,87 @@
 #include "check/control_file_check.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 #include "ZTRConfigTopicManager.h"
+#include "check/after_check.h"
 #include "check/open_check.h"
 #include "check/plan_check.h"
 #include "check/reading_map.h"
 #include "check/report.h"
 
+namespace {
+
+const char kOptions[] = "[--open | --after] control_file";
+
+const char kHelp[] =
+    "Finds what a run of Quorvel on control_file would do wrong, before anything is written,\n"
+    "with the tool's own reader and plan builder. Each finding is one line, FILE:LINE: error:\n"
+    "MESSAGE or FILE:LINE: warning: MESSAGE, sorted by line; then the count.\n"
+    "\n"
+    "Options:\n"
+    "  --open     also open every listed document in a session (nothing is saved) and check\n"
+    "             it against the control file\n"
+    "  --after    after a run: open the documents and check that the structure on disk is\n"
+    "             what the control file asked for\n"
+    "  --help     show this help and exit\n"
+    "  --version  show the version and exit\n"
+    "\n"
+    "Exit codes: 0 no finding, 1 warnings only, 2 at least one error, 3 a wrong command line\n"
+    "or a control file that cannot be read.\n";
+
+// The system's reason why `file` cannot be read, as it tells it.
+std::string WhyUnreadable(const char* file) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(file, ignored)) {
+    return std::make_error_code(std::errc::is_a_directory).message();
+  }
+  errno = 0;
+  if (std::FILE* stream = std::fopen(file, "rb")) {
+    std::fclose(stream);
+    return "cannot be read";
+  }
+  return errno != 0 ? std::strerror(errno) : "cannot be opened";
+}
+
+}  // namespace
+
 int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream& err) {
   const char* invocation = argc > 0 ? argv[0] : "Quorvel-check";
-  bool open = false;
+  bool open = false, after = false, options_end = false;
   const char* file = nullptr;
-  bool usage_error = false;
+  std::string wrong;  // what is wrong with the command line
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
-    if (argument == "--open") {
+    if (!options_end && argument == "--help") {
+      out << "Usage: " << invocation << " " << kOptions << "\n\n" << kHelp << std::flush;
+      return 0;
+    } else if (!options_end && argument == "--version") {
+      out << "Quorvel-check " << QUORVEL_VERSION << std::endl;
+      return 0;
+    } else if (!options_end && argument == "--") {
+      options_end = true;
+    } else if (!options_end && argument == "--open") {
       open = true;
-    } else if (file == nullptr && !argument.empty() && argument[0] != '-') {
+    } else if (!options_end && argument == "--after") {
+      after = true;
+    } else if (!options_end && argument.size() > 1 && argument[0] == '-') {
+      if (wrong.empty()) wrong = "unknown option \"" + argument + "\"";
+    } else if (file == nullptr && !argument.empty()) {
       file = argv[i];
-    } else {
-      usage_error = true;
+    } else if (wrong.empty()) {
+      wrong = argument.empty() ? "an empty argument" : "a second control file \"" + argument + "\"";
     }
   }
-  if (usage_error || file == nullptr) {
-    err << "Usage: " << invocation << " [--open] control_file" << std::endl;
+  if (wrong.empty() && open && after) wrong = "--open and --after exclude each other";
+  if (!wrong.empty() || file == nullptr) {
+    if (!wrong.empty()) err << invocation << ": " << wrong << "\n";
+    err << "Usage: " << invocation << " " << kOptions << std::endl;
     return 3;
   }
   // The report is the check's only output: the tool's own console lines stay off.
@@ -34,7 +90,7 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
   ReadingMap map;
   ZTRObjectManager objects;
   if (!objects.ReadFile(file, &map)) {
-    err << invocation << ": " << file << ": cannot be read" << std::endl;
+    err << invocation << ": " << file << ": " << WhyUnreadable(file) << std::endl;
     return 3;
   }
   Report report;
@@ -44,6 +100,7 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
   CheckedPlan listed;
   CheckPlan(objects, plan, map, &listed, &report);
   if (open) CheckOpen(plan, listed, map, &report);
+  if (after) CheckAfter(plan, listed, map, &report);
   report.Print(file, out);
   return report.ExitCode();
 }

@@ -59,7 +59,7 @@ TEST_F(CheckTest, TheShippedExampleHasNoFindingAndItsTypicalMistakesHave) {
             "c.ztr:4: error: INSTANCE_OBJECTS lists \"PIN_1\", which names no object; did you "
             "mean \"PIN1\"?\n"
             "c.ztr:17: warning: key \"NEW_PARTNUMBR\" is never read; did you mean "
-            "\"NEW_PARTNUMBER\"?\n1 errors, 1 warnings\n");
+            "\"NEW_PARTNUMBER\"?\n1 error, 1 warning\n");
   EXPECT_EQ(Check("\n" + ReadWholeFile("rename.ztr")).substr(0, 60),
             "c.ztr:1: error: reading stops here: the file must begin with");
 }
@@ -68,14 +68,14 @@ TEST_F(CheckTest, ReadingProblems) {
   EXPECT_EQ(Check("\n@ROOT\n"),
             "c.ztr:1: error: reading stops here: the file must begin with \"@\"; this line and "
             "the 1 non-empty lines after it are ignored\n"
-            "c.ztr:1: warning: no ROOT object; nothing is renamed\n1 errors, 1 warnings\n");
+            "c.ztr:1: warning: no ROOT object; nothing is renamed\n1 error, 1 warning\n");
   EXPECT_EQ(exit_code_, 2);
   EXPECT_EQ(Check("@ROOT\n{PARENT_OBJECTS}{P1}\n@P1\n{PARTNUMBER}A\n{EXTERNAL_LOCATION}a.doc\n"
                   "{external_location}b.doc\n{EXTERNAL_LOCATION}\n\n@P2\njunk\n"),
             "c.ztr:6: warning: key \"EXTERNAL_LOCATION\" given twice in this record (first at "
             "line 5); the later value wins\n"
             "c.ztr:7: error: reading stops here: an attribute line with an empty value; this "
-            "line and the 2 non-empty lines after it are ignored\n1 errors, 1 warnings\n");
+            "line and the 2 non-empty lines after it are ignored\n1 error, 1 warning\n");
   EXPECT_EQ(Check("@ROOT\n{PARENT_OBJECTS}{P1}\n@P1\n{}x\n"),
             "c.ztr:3: error: document \"P1\" has no EXTERNAL_LOCATION\n"
             "c.ztr:4: error: reading stops here: an attribute line with an empty key; this line "
@@ -161,12 +161,12 @@ TEST_F(CheckTest, PlanProblems) {
 TEST_F(CheckTest, RootInAnotherCaseAndKeysForAnotherRole) {
   EXPECT_EQ(Check("@Root\n{PARENT_OBJECTS}{A}\n"),
             "c.ztr:1: warning: no ROOT object: \"Root\" is not it, identifiers are "
-            "case-sensitive; nothing is renamed\n0 errors, 1 warnings\n");
+            "case-sensitive; nothing is renamed\n0 errors, 1 warning\n");
   EXPECT_EQ(exit_code_, 1);
   EXPECT_EQ(Check("@ROOT\n{PARENT_OBJECTS}{A}\n@A\n{PARTNUMBER}A\n{EXTERNAL_LOCATION}a.doc\n"
                   "{NEW_PARTNUMBER}B\n"),
             "c.ztr:6: warning: key \"NEW_PARTNUMBER\" is not read for \"A\", given what it is "
-            "listed as\n0 errors, 1 warnings\n");
+            "listed as\n0 errors, 1 warning\n");
 }
 
 TEST_F(CheckTest, OpeningTheDocuments) {
@@ -193,17 +193,35 @@ TEST_F(CheckTest, OpeningTheDocuments) {
   EXPECT_EQ(ReadWholeFile("taken.doc"), "anything");
 }
 
-TEST_F(CheckTest, WrongCommandLineOrUnreadableFile) {
-  EXPECT_EQ(Run({"Quorvel-check"}), "");
-  EXPECT_EQ(exit_code_, 3);
-  EXPECT_EQ(errors_.str(), "Usage: Quorvel-check [--open] control_file\n");
-  Run({"Quorvel-check", "a.ztr", "b.ztr"});
-  EXPECT_EQ(exit_code_, 3);
-  Run({"Quorvel-check", "--verbose", "a.ztr"});
-  EXPECT_EQ(exit_code_, 3);
-  EXPECT_EQ(Run({"Quorvel-check", "missing.ztr"}), "");
-  EXPECT_EQ(exit_code_, 3);
-  EXPECT_EQ(errors_.str(), "Quorvel-check: missing.ztr: cannot be read\n");
+TEST_F(CheckTest, CommandLineHelpVersionAndUnreadableFiles) {
+  const std::string usage = "Usage: Quorvel-check [--open | --after] control_file\n";
+  std::filesystem::create_directory("folder");
+  struct Case {
+    std::vector<std::string> args;
+    int exit_code;
+    std::string out, err;  // `out` as the start of the output
+  };
+  const Case cases[] = {
+      {{}, 3, "", usage},
+      {{"a.ztr", "b.ztr"}, 3, "", "Quorvel-check: a second control file \"b.ztr\"\n" + usage},
+      {{"--verbose", "a.ztr"}, 3, "", "Quorvel-check: unknown option \"--verbose\"\n" + usage},
+      {{"--open", "--after", "a.ztr"},
+       3,
+       "",
+       "Quorvel-check: --open and --after exclude each other\n" + usage},
+      {{"a.ztr", "--help"}, 0, usage + "\nFinds what a run of Quorvel", ""},
+      {{"--version"}, 0, std::string("Quorvel-check ") + QUORVEL_VERSION + "\n", ""},
+      {{"missing.ztr"}, 3, "", "Quorvel-check: missing.ztr: No such file or directory\n"},
+      {{"--", "--open"}, 3, "", "Quorvel-check: --open: No such file or directory\n"},
+      {{"folder"}, 3, "", "Quorvel-check: folder: Is a directory\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), "Quorvel-check");
+    EXPECT_EQ(Run(args).substr(0, c.out.size()), c.out) << args[1];
+    EXPECT_EQ(exit_code_, c.exit_code) << args[1];
+    EXPECT_EQ(errors_.str(), c.err);
+  }
 }
 
 }  // namespace

@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "check/suggestion.h"
 
 namespace {
 
@@ -15,59 +20,18 @@ const Keys kChangeableKeys = {"PARTNUMBER", "EXTERNAL_LOCATION", "NEW_PARTNUMBER
                               "NEW_EXTERNAL_LOCATION"};
 const Keys kInstanceKeys = {"PARENT_PARTNUMBER", "INSTANCENAME", "NEW_INSTANCENAME"};
 
-std::string Text(const CATUnicodeString& text) { return text.ConvertToChar(); }
-std::string Text(const CATString& text) { return text.CastToCharPtr(); }
-
-size_t EditDistance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
+// Every byte of a text, NULs included, so that texts compare as the platform compares them.
+std::string Text(const CATUnicodeString& text) {
+  return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
 }
-
-std::string WithoutBlanks(std::string text) {
-  text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; }),
-             text.end());
-  return text;
+std::string Text(const CATString& text) {
+  return std::string(text.CastToCharPtr(), static_cast<size_t>(text.GetLengthInChar()));
 }
 
 std::string Upper(const std::string& text) {
   CATString upper(text.c_str());
   upper.ToUpper();
   return upper.CastToCharPtr();
-}
-
-// The candidate that `wanted` most likely meant: the same without blanks, or in another case,
-// or the one candidate a small slip away; empty when none is, or several are equally close.
-std::string Closest(const std::string& wanted, const std::vector<std::string>& candidates) {
-  for (const std::string& candidate : candidates) {
-    if (WithoutBlanks(candidate) == WithoutBlanks(wanted)) return candidate;
-  }
-  for (const std::string& candidate : candidates) {
-    if (Upper(candidate) == Upper(wanted)) return candidate;
-  }
-  std::string best;
-  size_t best_distance = std::min<size_t>(3, wanted.size() / 2 + 1);
-  bool tied = false;
-  for (const std::string& candidate : candidates) {
-    const size_t distance = EditDistance(wanted, candidate);
-    if (distance < best_distance) {
-      best = candidate;
-      best_distance = distance;
-      tied = false;
-    } else if (distance == best_distance && !best.empty() && candidate != best) {
-      tied = true;
-    }
-  }
-  return tied ? std::string() : best;
 }
 
 class PlanChecker {
@@ -78,6 +42,13 @@ class PlanChecker {
     for (int i = 1; i <= objects.Size(); ++i) {
       index_[objects.GetObject(i)] = static_cast<size_t>(i - 1);
       identifiers_.push_back(Text(objects.GetObject(i)->GetIdentifier()));
+      first_.emplace(identifiers_.back(), static_cast<size_t>(i - 1));
+    }
+    for (int i = 1; i <= plan.DocumentCount(); ++i) {
+      parents_.insert(Text(plan.DocumentAt(i).PartNumber));
+    }
+    for (int i = 1; i <= plan.ChangeableDocumentCount(); ++i) {
+      parents_.insert(Text(plan.ChangeableDocumentAt(i).PartNumber));
     }
   }
 
@@ -109,15 +80,14 @@ class PlanChecker {
 
   void CheckIdentifiers() {
     shadowed_.assign(identifiers_.size(), false);
-    for (int i = 1; i <= objects_.Size(); ++i) {
-      const ZTRObject* first = objects_.FindObject(objects_.GetObject(i)->GetIdentifier());
-      if (first == objects_.GetObject(i)) continue;
-      shadowed_[static_cast<size_t>(i - 1)] = true;
-      report_->Warning(map_.records()[static_cast<size_t>(i - 1)].line,
-                       "identifier " + Quoted(identifiers_[static_cast<size_t>(i - 1)]) +
-                           " is used again (first at line " +
-                           std::to_string(map_.records()[index_.at(first)].line) +
-                           "); only the first object is ever found");
+    for (size_t i = 0; i < identifiers_.size(); ++i) {
+      const size_t first = first_.at(identifiers_[i]);
+      if (first == i) continue;
+      shadowed_[i] = true;
+      report_->Warning(map_.records()[i].line, "identifier " + Quoted(identifiers_[i]) +
+                                                   " is used again (first at line " +
+                                                   std::to_string(map_.records()[first].line) +
+                                                   "); only the first object is ever found");
     }
   }
 
@@ -140,13 +110,15 @@ class PlanChecker {
     for (int l = 0; l < 3; ++l) {
       const CATListValCATString items = root.GetAttributeList(kRootKeys[l].c_str());
       for (int i = 1; i <= items.Size(); ++i) {
-        const ZTRObject* object = objects_.FindObject(items[i]);
-        if (object != nullptr) {
-          lists[l]->push_back({object, index_.at(object)});
+        const std::string wanted = Text(items[i]);
+        const auto found = first_.find(wanted);
+        if (found != first_.end()) {
+          lists[l]->push_back(
+              {objects_.GetObject(static_cast<int>(found->second) + 1), found->second});
           continue;
         }
-        const std::string wanted = Text(items[i]);
-        const std::string close = Closest(wanted, identifiers_);
+        if (!suggestion_) suggestion_ = std::make_unique<Suggestion>(identifiers_);
+        const std::string close = suggestion_->Closest(wanted);
         report_->Error(map_.KeyLine(root_record, kRootKeys[l]),
                        kRootKeys[l] + " lists " + Quoted(wanted) + ", which names no object" +
                            (close.empty() ? "" : "; did you mean " + Quoted(close) + "?"));
@@ -182,7 +154,7 @@ class PlanChecker {
           continue;
         }
         const std::string close =
-            Closest(attribute.key, std::vector<std::string>(known.begin(), known.end()));
+            Suggestion(std::vector<std::string>(known.begin(), known.end())).Closest(attribute.key);
         report_->Warning(attribute.line,
                          "key " + Quoted(attribute.key) + " is never read" +
                              (close.empty() ? "" : "; did you mean " + Quoted(close) + "?"));
@@ -218,7 +190,7 @@ class PlanChecker {
       const std::string parent = Text(record.ParentPartNumber);
       if (parent.empty()) {
         report_->Error(Line(object), "instance " + Name(object) + " has no PARENT_PARTNUMBER");
-      } else if (plan_.FindDocumentName(record.ParentPartNumber) == CATUnicodeString()) {
+      } else if (parents_.count(parent) == 0) {
         report_->Error(KeyLine(object, "PARENT_PARTNUMBER"),
                        "instance " + Name(object) + ": no listed document carries the parent " +
                            "part number " + Quoted(parent));
@@ -362,6 +334,9 @@ class PlanChecker {
   Report* report_;
   std::map<const ZTRObject*, size_t> index_;
   std::vector<std::string> identifiers_;
+  std::unordered_map<std::string, size_t> first_;  // identifier -> its first record
+  std::unique_ptr<Suggestion> suggestion_;         // over the identifiers, made when needed
+  std::unordered_set<std::string> parents_;        // part numbers of the listed documents
   std::vector<bool> shadowed_;  // by record: an earlier object has the same identifier
   std::vector<std::string> document_files_, changeable_files_, new_files_;
 };

@@ -13,7 +13,9 @@ void Report::Print(const std::string& file, std::ostream& out) const {
     out << file << ":" << finding.line << ": " << (finding.error ? "error" : "warning") << ": "
         << finding.message << "\n";
   }
-  out << errors << " errors, " << sorted.size() - errors << " warnings" << std::endl;
+  const size_t warnings = sorted.size() - static_cast<size_t>(errors);
+  out << errors << (errors == 1 ? " error, " : " errors, ") << warnings
+      << (warnings == 1 ? " warning" : " warnings") << std::endl;
 }
 
 int Report::ExitCode() const {

@@ -1,6 +1,6 @@
 // The findings of a check, printed the way compilers print theirs, so that editors can jump to
 // them: "FILE:LINE: error: MESSAGE" or "FILE:LINE: warning: MESSAGE", sorted by line, then a
-// count "N errors, M warnings".
+// count "N errors, M warnings" (in the singular for one).
 #ifndef CHECK_REPORT_H
 #define CHECK_REPORT_H
 

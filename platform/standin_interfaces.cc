@@ -2,6 +2,7 @@
 
 #include "CATIDocRoots.h"
 #include "CATIEditor.h"
+#include "CATILinkableObject.h"
 #include "CATIProduct.h"
 #include "standin_faults.h"
 #include "standin_session.h"
@@ -9,6 +10,7 @@
 const IID IID_CATIEditor{"CATIEditor"};
 const IID IID_CATIDocRoots{"CATIDocRoots"};
 const IID IID_CATIProduct{"CATIProduct"};
+const IID IID_CATILinkableObject{"CATILinkableObject"};
 const CATBaseUnknown_var NULL_var;
 
 namespace {
@@ -48,6 +50,17 @@ class OtherRoot : public Counted<CATBaseUnknown> {
   }
 };
 
+// Where a product lives: the document that holds it.
+class Linkable : public Counted<CATILinkableObject> {
+ public:
+  explicit Linkable(StandinDocument* document) : Counted("CATILinkableObject", document) {}
+  HRESULT QueryInterface(const IID&, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  CATDocument* GetDocument() override { return document(); }
+};
+
 // A root product of `document` (component null), or a component of that root.
 class Product : public Counted<CATIProduct> {
  public:
@@ -56,6 +69,10 @@ class Product : public Counted<CATIProduct> {
 
   HRESULT QueryInterface(const IID& iid, void** out) override {
     *out = nullptr;
+    if (iid == IID_CATILinkableObject) {
+      *out = static_cast<CATILinkableObject*>(new Linkable(document()));
+      return S_OK;
+    }
     if (!(iid == IID_CATIProduct)) return E_NOINTERFACE;
     if (component_ != nullptr && StandinFaultOnName("IID_CATIProduct", component_->instance_name)) {
       return E_FAIL;

@@ -22,6 +22,7 @@ class StandinDocument : public CATDocument {
   unsigned long AddRef() override { return 1; }
   unsigned long Release() override { return 1; }
 
+  CATUnicodeString StorageName() const override { return storage_name_.c_str(); }
   const std::string& storage_name() const { return storage_name_; }
   void set_storage_name(std::string name) { storage_name_ = std::move(name); }
   std::vector<StandinRoot>& roots() { return roots_; }

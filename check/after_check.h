@@ -1,0 +1,19 @@
+// The proof after a run: the documents on disk opened in a session of the check's own (nothing
+// changed or saved, the session deleted again) and held against what the control file asked
+// for. Every changeable document must be under its new file with its new part number, every
+// renamed instance under its new name and no longer under its old one; no document reached from
+// the listed ones may still refer to the old file of a renamed document, or to a file that
+// cannot be opened.
+#ifndef CHECK_AFTER_CHECK_H
+#define CHECK_AFTER_CHECK_H
+
+#include "check/plan_check.h"
+#include "check/reading_map.h"
+#include "check/report.h"
+#include "plan/ztr_document_manager.h"
+
+// Adds an error for everything that the structure on disk lacks, at the control file's lines.
+void CheckAfter(const ZTRDocumentManager& plan, const CheckedPlan& listed, const ReadingMap& map,
+                Report* report);
+
+#endif  // CHECK_AFTER_CHECK_H

@@ -1,0 +1,105 @@
+// Quorvel-check --after on the example, after real runs of the built tool: a complete run, runs
+// that a fault or a control file left incomplete, and a structure changed on disk afterwards.
+#include "check/after_check.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "check/control_file_check.h"
+#include "driver/test_support.h"
+
+namespace {
+
+class AfterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::copy(QUORVEL_SOURCE_DIR "/examples/bracket", dir_.path(),
+                          std::filesystem::copy_options::recursive);
+    old_cwd_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.path());
+  }
+  void TearDown() override { std::filesystem::current_path(old_cwd_); }
+
+  // Runs the tool on rename.ztr with the platform faults given; true when it exits with 0.
+  bool RunTool(const char* faults = nullptr) {
+    const EnvVar trace("ZTR_TRACE_LEVEL", nullptr);  // the tool then writes nothing
+    const EnvVar fail("QUORVEL_STANDIN_FAIL", faults);
+    return std::system(QUORVEL_BINARY " rename.ztr") == 0;
+  }
+  // The report of Quorvel-check --after rename.ztr; sets `exit_code_`.
+  std::string After() {
+    std::string args[] = {"Quorvel-check", "--after", "rename.ztr"};
+    char* argv[] = {&args[0][0], &args[1][0], &args[2][0]};
+    std::ostringstream out, errors;
+    std::streambuf* old_cerr = std::cerr.rdbuf(errors.rdbuf());
+    exit_code_ = RunControlFileCheck(3, argv, out, errors);
+    std::cerr.rdbuf(old_cerr);
+    EXPECT_EQ(errors.str(), "");  // every reference released, nothing else said
+    return out.str();
+  }
+  void Edit(const std::string& file, const std::string& from, const std::string& to) {
+    std::string text = ReadWholeFile(file);
+    text.replace(text.find(from), from.size(), to);
+    WriteFile(file, text);
+  }
+
+  ScratchDir dir_;
+  std::filesystem::path old_cwd_;
+  int exit_code_ = -1;
+};
+
+TEST_F(AfterTest, ACompleteRunIsProvenAndChangesAfterItAreFound) {
+  ASSERT_TRUE(RunTool());
+  EXPECT_EQ(After(), "0 errors, 0 warnings\n");
+  EXPECT_EQ(exit_code_, 0);
+
+  // The structure changed behind the run's back.
+  std::filesystem::remove("parts/base-plate.CATPart");
+  WriteFile("parts/hinge-pin-b.CATPart", "STANDIN-DOCUMENT 1\nproduct\npartnumber HINGE-PIN\n");
+  Edit("bracket-asm.CATProduct", "component M8x25.3", "component Bolt.3");
+  Edit("bracket-asm.CATProduct", "component M8x25.4", "component Nut.4");
+  Edit("hinge/hinge-sub.CATProduct", "component Leaf.2", "component Bolt.1");
+  EXPECT_EQ(After(),
+            "rename.ztr:6: error: document \"ASM\": its component \"Base.1\" refers to no file "
+            "that can be opened\n"
+            "rename.ztr:23: error: document \"PIN\": \"parts/hinge-pin-b.CATPart\" carries the "
+            "part number \"HINGE-PIN\", not its new \"HINGE-PIN-012-B\"\n"
+            "rename.ztr:38: error: instance \"BOLT3\": \"Bolt.3\" under "
+            "\"bracket-asm.CATProduct\" was not renamed to \"M8x25.3\"\n"
+            "rename.ztr:44: error: instance \"BOLT4\": no component \"M8x25.4\" under "
+            "\"bracket-asm.CATProduct\"\n"
+            "4 errors, 0 warnings\n");
+  EXPECT_EQ(exit_code_, 2);
+}
+
+TEST_F(AfterTest, ARunThatFailedToSaveIsNamedAtTheControlFilesLines) {
+  ASSERT_TRUE(RunTool("SaveAs=parts/bolt-m8x25.CATPart,SaveAs=hinge/hinge-sub.CATProduct"));
+  EXPECT_EQ(After(),
+            "rename.ztr:6: error: document \"ASM\": its component \"M8x25.1\" (and 3 more) still "
+            "refers to \"parts/bolt-m8x20.CATPart\", the old file of \"BOLT\" (line 14)\n"
+            "rename.ztr:10: error: document \"HINGE\": its component \"Pin.1\" still refers to "
+            "\"parts/hinge-pin.CATPart\", the old file of \"PIN\" (line 20)\n"
+            "rename.ztr:18: error: document \"BOLT\" was not saved as "
+            "\"parts/bolt-m8x25.CATPart\": there is no such file\n"
+            "rename.ztr:48: error: instance \"PIN1\": \"Pin.1\" under "
+            "\"hinge/hinge-sub.CATProduct\" was not renamed to \"HingePin.1\"\n"
+            "4 errors, 0 warnings\n");
+}
+
+TEST_F(AfterTest, AParentThatTheControlFileOmitsKeepsItsOldReference) {
+  Edit("rename.ztr", "{PARENT_OBJECTS}{ASM}{HINGE}", "{PARENT_OBJECTS}{ASM}");
+  Edit("rename.ztr", "{BOLT4}{PIN1}", "{BOLT4}");
+  ASSERT_TRUE(RunTool());
+  EXPECT_EQ(After(),
+            "rename.ztr:20: error: document \"PIN\": \"hinge/hinge-sub.CATProduct\", which no "
+            "record saves, still refers to its old file \"parts/hinge-pin.CATPart\" with its "
+            "component \"Pin.1\"; PARENT_OBJECTS does not list it\n"
+            "1 error, 0 warnings\n");
+}
+
+}  // namespace

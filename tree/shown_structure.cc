@@ -1,0 +1,83 @@
+#include "tree/shown_structure.h"
+
+#include "CATDocumentServices.h"
+#include "CATSessionServices.h"
+#include "tree/readable_file.h"
+
+namespace {
+
+const char kSessionName[] = "Quorvel-tree";
+
+}  // namespace
+
+ShownStructure UnchangedStructure(const ProductStructure& structure) {
+  ShownStructure shown;
+  shown.nodes.reserve(structure.documents.size());
+  for (const StructureDocument& document : structure.documents) {
+    ShownNode node;
+    node.file = node.old_file = document.storage_name.ConvertToChar();
+    node.has_product = document.has_product;
+    node.part_number = node.old_part_number = document.part_number.ConvertToChar();
+    node.instances.reserve(document.instances.size());
+    for (const StructureInstance& instance : document.instances) {
+      ShownInstance shown_instance;
+      shown_instance.name = shown_instance.old_name = instance.name.ConvertToChar();
+      shown_instance.node = instance.document;
+      node.instances.push_back(std::move(shown_instance));
+    }
+    shown.nodes.push_back(std::move(node));
+  }
+  return shown;
+}
+
+bool ReadProductStructure(const std::string& path, ProductStructure* structure, std::string* why) {
+  *why = UnreadableReason(path);
+  if (!why->empty()) return false;
+  CATSession* session = nullptr;
+  if (FAILED(Create_Session(kSessionName, session)) || session == nullptr) {
+    *why = "the platform's session cannot be created";
+    return false;
+  }
+  CATDocument* root = nullptr;
+  const bool opened = SUCCEEDED(CATDocumentServices::OpenDocument(path.c_str(), root)) &&
+                      WalkProductStructure(root, structure);
+  if (!opened) *why = "not a document the platform can open";
+  Delete_Session(kSessionName);
+  return opened;
+}
+
+bool NodeChanges(const ShownNode& node) {
+  return node.file != node.old_file || node.part_number != node.old_part_number;
+}
+
+bool InstanceChanges(const ShownStructure& structure, const ShownInstance& instance) {
+  return instance.name != instance.old_name || !instance.stale_new_file.empty() ||
+         (instance.node >= 0 && NodeChanges(structure.nodes[instance.node]));
+}
+
+std::vector<bool> NodesHoldingChanges(const ShownStructure& structure) {
+  const size_t count = structure.nodes.size();
+  std::vector<std::vector<int>> users(count);
+  std::vector<bool> holds(count, false);
+  std::vector<int> pending;
+  for (size_t n = 0; n < count; ++n) {
+    for (const ShownInstance& instance : structure.nodes[n].instances) {
+      if (instance.node >= 0) users[instance.node].push_back(static_cast<int>(n));
+      if (!holds[n] && InstanceChanges(structure, instance)) {
+        holds[n] = true;
+        pending.push_back(static_cast<int>(n));
+      }
+    }
+  }
+  // Every user of a node that holds a change holds it too.
+  while (!pending.empty()) {
+    const int node = pending.back();
+    pending.pop_back();
+    for (int user : users[node]) {
+      if (holds[user]) continue;
+      holds[user] = true;
+      pending.push_back(user);
+    }
+  }
+  return holds;
+}

@@ -1,0 +1,142 @@
+#include "tree/tree_command.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "ZTRConfigTopicManager.h"
+#include "tree/display_text.h"
+#include "tree/dot_graph.h"
+#include "tree/preview.h"
+#include "tree/tree_printer.h"
+
+namespace {
+
+const long kDefaultExpandLimit = 100000;
+
+const char kUsage[] = " [--plan control_file [--changed]] [--expand[=LINES]] [--dot] root_document";
+
+const char kHelp[] =
+    "Shows the product structure under root_document: each instance with the file it refers to\n"
+    "and that file's part number. Files are shown relative to the working folder. A file's\n"
+    "instances are listed where it is first used; later uses end in (see line N). Levels\n"
+    "deeper than 30 are not indented further but start with (level N).\n"
+    "\n"
+    "Options:\n"
+    "  --plan control_file  the structure as a run of control_file will leave it, worked out\n"
+    "                       without writing anything: each change as OLD -> NEW, then a\n"
+    "                       legend and, in the form control_file:LINE: warning: MESSAGE,\n"
+    "                       documents left on an old file, records that touch nothing here,\n"
+    "                       saves that would fail and where the run would stop early\n"
+    "  --changed            with --plan, only the branches that hold a change\n"
+    "  --expand[=LINES]     every use of a file in full (a file is not expanded inside\n"
+    "                       itself), up to LINES lines (100000 when not given)\n"
+    "  --dot                a Graphviz graph instead (render with: dot -Tsvg -o tree.svg):\n"
+    "                       each file once, instances as arrows, changes in blue, links\n"
+    "                       left on an old file dashed red; warnings go to standard error\n"
+    "  --help, --version\n"
+    "\n"
+    "Bytes a terminal would act on are shown escaped, as ls -b does: \\\\ for a backslash,\n"
+    "\\t \\n \\r and the like, other control bytes, bytes that are not UTF-8 and invisible\n"
+    "format characters as \\ and three octal digits (ESC is \\033).\n"
+    "\n"
+    "Exit code: 0 nothing to report, 1 warnings, 2 the run would stop early, 3 a wrong\n"
+    "command line or a file that cannot be read.\n";
+
+int Usage(const char* invocation, std::ostream& err) {
+  err << "Usage: " << invocation << kUsage << std::endl;
+  return 3;
+}
+
+}  // namespace
+
+int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err) {
+  const char* invocation = argc > 0 ? argv[0] : "Quorvel-tree";
+  std::string root, plan;
+  bool has_root = false, has_plan = false, changed = false, dot = false, options_end = false;
+  long expand_limit = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (options_end || argument.empty() || argument[0] != '-' || argument == "-") {
+      if (has_root) return Usage(invocation, err);
+      root = argument;
+      has_root = true;
+    } else if (argument == "--") {
+      options_end = true;
+    } else if (argument == "--help") {
+      out << "Usage: " << invocation << kUsage << "\n\n" << kHelp;
+      return 0;
+    } else if (argument == "--version") {
+      out << "Quorvel-tree " << QUORVEL_VERSION << "\n";
+      return 0;
+    } else if (argument == "--plan" || argument.rfind("--plan=", 0) == 0) {
+      if (has_plan) return Usage(invocation, err);
+      if (argument == "--plan") {
+        if (i + 1 == argc) return Usage(invocation, err);
+        plan = argv[++i];
+      } else {
+        plan = argument.substr(7);
+      }
+      has_plan = true;
+    } else if (argument == "--changed") {
+      changed = true;
+    } else if (argument == "--dot") {
+      dot = true;
+    } else if (argument == "--expand") {
+      expand_limit = kDefaultExpandLimit;
+    } else if (argument.rfind("--expand=", 0) == 0) {
+      char* end = nullptr;
+      const std::string digits = argument.substr(9);
+      expand_limit = std::strtol(digits.c_str(), &end, 10);
+      if (digits.empty() || *end != '\0' || expand_limit <= 0) return Usage(invocation, err);
+    } else {
+      err << invocation << ": unknown option " << argument << std::endl;
+      return Usage(invocation, err);
+    }
+  }
+  if (!has_root || (changed && !has_plan)) return Usage(invocation, err);
+  // Only the tree, the graph and the findings are written: the tool's own console lines stay off.
+  g_ZTRConfig.SetTraceLevel(0);
+
+  std::error_code error;
+  const std::string cwd = std::filesystem::current_path(error).generic_string();
+  Preview preview;
+  std::string why;
+  if (has_plan) {
+    if (!ComputePreview(root, plan, &preview, &why)) {
+      err << invocation << ": " << why << std::endl;
+      return 3;
+    }
+  } else {
+    ProductStructure structure;
+    if (!ReadProductStructure(root, &structure, &why)) {
+      err << invocation << ": " << DisplayText(root) << ": " << why << std::endl;
+      return 3;
+    }
+    preview.structure = UnchangedStructure(structure);
+  }
+
+  int exit_code = preview.stops ? 2 : preview.findings.empty() ? 0 : 1;
+  if (dot) {
+    WriteDotGraph(preview.structure, has_plan, changed, cwd, out);
+  } else {
+    TreeOptions options;
+    options.plan = has_plan;
+    options.changed_only = changed;
+    options.expand_limit = expand_limit;
+    if (!PrintTree(preview.structure, options, cwd, out)) {
+      err << invocation << ": warning: --expand stopped after " << expand_limit << " lines"
+          << std::endl;
+      if (exit_code == 0) exit_code = 1;
+    }
+  }
+  // Findings follow the tree; beside a graph they go to standard error.
+  std::ostream& findings = dot ? err : out;
+  for (const PreviewFinding& finding : preview.findings) {
+    findings << DisplayText(plan) << ':';
+    if (finding.line > 0) findings << finding.line << ':';
+    findings << " warning: " << finding.message << '\n';
+  }
+  findings.flush();
+  return exit_code;
+}
