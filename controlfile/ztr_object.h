@@ -35,7 +35,8 @@ class ZTRObject {
 
   // Stores one attribute: the key upper-cased, the value with blanks cut from both ends and
   // carriage returns from its end. A key given again keeps its position and takes the new
-  // value. Always true.
+  // value. Always true. Each call lays the record out anew, in time that grows with it (the
+  // reader gathers a record's attributes before it lays it out once).
   bool SetAttribute(const CATString& key, const CATString& value);
 
   // The value under `key` (any case), line breaks restored; empty when the key is absent.
