@@ -11,8 +11,8 @@ class ControlFileObserver {
  public:
   virtual ~ControlFileObserver() = default;
   // The file's bytes in order, a piece at a time: those the reader takes, each piece before
-  // the calls below that concern it; then, once the reading has stopped and WantsRest() is
-  // true, the rest of the file.
+  // the calls below that concern it; then, once the reading has stopped, the rest of the file,
+  // a piece at a time for as long as WantsRest() is true.
   virtual void OnBytes(const char* bytes, size_t size) = 0;
   virtual bool WantsRest() const { return false; }
   // A record's identifier line; `cut` when the identifier was cut at the width.

@@ -60,9 +60,10 @@ bool ZTRObjectManager::ReadFile(const CATUnicodeString& file_name, ControlFileOb
   if (observer != nullptr && observer->WantsRest()) {
     std::vector<char> chunk(kInputBuffer);
     size_t n;
-    while ((n = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) {
-      observer->OnBytes(chunk.data(), n);
-    }
+    do {
+      n = std::fread(chunk.data(), 1, chunk.size(), file);
+      if (n > 0) observer->OnBytes(chunk.data(), n);
+    } while (n == chunk.size() && observer->WantsRest());
   }
   std::fclose(file);
   FirstWithIdentifier.clear();
