@@ -2,6 +2,8 @@
 // (or the sizes given as arguments), each renamed completely, and prints the time and the
 // peak memory of each run. A run counts only when its log shows every document saved and every
 // instance renamed; otherwise the benchmark fails.
+#include <stdlib.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/process_run.h"
 #include "bench/structure_generator.h"
+#include "bench/whole_run.h"
 
 namespace {
 
@@ -50,7 +52,7 @@ int main(int argc, char* argv[]) {
       std::fprintf(stderr, "cannot generate a structure of %d documents\n", documents);
       return 1;
     }
-    const ProcessRun run = RunProcess({QUORVEL_BINARY, "rename.ztr"}, pattern);
+    const WholeRun run = RunInFolder(QUORVEL_BINARY, pattern);
     const LogCounts log = CountLog(std::string(pattern) + "/rename.ztr.log");
     std::printf("%5d documents: %6.2f s, peak memory %6.1f MiB; %d saved, %d instances renamed\n",
                 documents, run.seconds, run.peak_kib / 1024.0, log.saved, log.renamed);

@@ -193,6 +193,29 @@ TEST_F(CheckTest, OpeningTheDocuments) {
   EXPECT_EQ(ReadWholeFile("taken.doc"), "anything");
 }
 
+TEST_F(CheckTest, OpeningFindsSavesOverOpenDocumentsThroughLinksAndLeftoverSaves) {
+  std::filesystem::create_directories("parts");
+  WriteFile("asm.doc",
+            "STANDIN-DOCUMENT 1\nproduct\npartnumber ASM\ncomponent Base.1\n"
+            "reference parts/base.doc\ncomponent Bolt.1\nreference parts/bolt.doc\n");
+  WriteFile("parts/base.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber BASE\n");
+  WriteFile("parts/bolt.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber BOLT\n");
+  WriteFile("parts/.quorvel-save-Ab12Cd", "STANDIN-DOC");
+  std::filesystem::create_directory_symlink("parts", "alias");
+  EXPECT_EQ(Check("@ROOT\n{PARENT_OBJECTS}{A}\n{CHILD_OBJECTS}{K}\n"
+                  "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n"  // 4-6
+                  "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}parts/bolt.doc\n"
+                  "{NEW_EXTERNAL_LOCATION}alias/base.doc\n",  // 7-10
+                  true),
+            "c.ztr:9: warning: \"parts/.quorvel-save-Ab12Cd\" is left from a save that was cut "
+            "short; it may be deleted\n"
+            "c.ztr:10: error: document \"K\": \"alias/base.doc\" is the file of another open "
+            "document, \"" +
+                dir_.File("parts/base.doc") +
+                "\"; saving over it fails\n"
+                "1 error, 1 warning\n");
+}
+
 TEST_F(CheckTest, CommandLineHelpVersionAndUnreadableFiles) {
   const std::string usage = "Usage: Quorvel-check [--open | --after] control_file\n";
   std::filesystem::create_directory("folder");

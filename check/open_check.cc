@@ -1,8 +1,10 @@
 #include "check/open_check.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <vector>
 
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
@@ -12,7 +14,9 @@ namespace {
 
 const char kSessionName[] = "Quorvel_Check_Session";
 
-std::string Text(const CATUnicodeString& text) { return text.ConvertToChar(); }
+std::string Text(const CATUnicodeString& text) {
+  return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
+}
 
 std::string Name(const ListedObject& listed) {
   return Quoted(listed.object->GetIdentifier().CastToCharPtr());
@@ -62,6 +66,42 @@ void CheckDocument(const ZTRDocument& record, const ListedObject& listed, const 
   }
 }
 
+// Files ".quorvel-save-*" in the folders of the listed documents: left by saves that were cut
+// short. Each folder is looked at once; what is found is said at the first document in it.
+class LeftoverCheck {
+ public:
+  LeftoverCheck(const ReadingMap& map, Report* report) : map_(map), report_(report) {}
+
+  void Look(const CATUnicodeString& location, const ListedObject& listed) {
+    if (location == CATUnicodeString()) return;
+    const std::filesystem::path folder = std::filesystem::path(Text(location)).parent_path();
+    std::error_code error;
+    const std::filesystem::path where = folder.empty() ? std::filesystem::path(".") : folder;
+    const std::filesystem::path absolute = std::filesystem::absolute(where, error);
+    if (!seen_.insert((error ? where : absolute).lexically_normal().generic_string()).second) {
+      return;
+    }
+    std::vector<std::string> names;
+    for (std::filesystem::directory_iterator entry(where, error), end; !error && entry != end;
+         entry.increment(error)) {
+      const std::string name = entry->path().filename().string();
+      if (name.rfind(kLeftover, 0) == 0) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+      report_->Warning(map_.KeyLine(listed.record, "EXTERNAL_LOCATION"),
+                       Quoted((folder / name).generic_string()) +
+                           " is left from a save that was cut short; it may be deleted");
+    }
+  }
+
+ private:
+  static constexpr char kLeftover[] = ".quorvel-save-";
+  const ReadingMap& map_;
+  Report* report_;
+  std::set<std::string> seen_;
+};
+
 }  // namespace
 
 void CheckOpen(const ZTRDocumentManager& plan, const CheckedPlan& listed, const ReadingMap& map,
@@ -74,18 +114,40 @@ void CheckOpen(const ZTRDocumentManager& plan, const CheckedPlan& listed, const 
   for (int i = 1; i <= plan.DocumentCount(); ++i) {
     CheckDocument(plan.DocumentAt(i), listed.documents[static_cast<size_t>(i - 1)], map, report);
   }
+  std::set<CATDocument*> moved;  // saved away from their files by earlier records
   for (int i = 1; i <= plan.ChangeableDocumentCount(); ++i) {
     const ZTRChangeableDocument& record = plan.ChangeableDocumentAt(i);
     const ListedObject& object = listed.changeable_documents[static_cast<size_t>(i - 1)];
     CheckDocument(record, object, map, report);
-    std::error_code error;
-    if (SameFile(record.NewExternalLocation) != SameFile(record.ExternalLocation) &&
-        std::filesystem::exists(Text(record.NewExternalLocation), error)) {
+    if (SameFile(record.NewExternalLocation) == SameFile(record.ExternalLocation)) continue;
+    CATDocument* own = nullptr;
+    CATDocument* there = nullptr;
+    CATDocumentServices::GetDocumentInSession(record.ExternalLocation, own);
+    // The session knows a file by every path that reaches it, links included.
+    if (record.NewExternalLocation != CATUnicodeString() &&
+        SUCCEEDED(CATDocumentServices::GetDocumentInSession(record.NewExternalLocation, there)) &&
+        there != nullptr && there != own && moved.count(there) == 0) {
+      report->Error(map.KeyLine(object.record, "NEW_EXTERNAL_LOCATION"),
+                    "document " + Name(object) + ": " + Quoted(Text(record.NewExternalLocation)) +
+                        " is the file of another open document, " +
+                        Quoted(Text(there->StorageName())) + "; saving over it fails");
+    } else if (std::error_code error;
+               std::filesystem::exists(Text(record.NewExternalLocation), error)) {
       report->Warning(map.KeyLine(object.record, "NEW_EXTERNAL_LOCATION"),
                       "document " + Name(object) + ": a file " +
                           Quoted(Text(record.NewExternalLocation)) +
                           " exists already and would be replaced");
     }
+    if (own != nullptr) moved.insert(own);
+  }
+  LeftoverCheck leftovers(map, report);
+  for (int i = 1; i <= plan.DocumentCount(); ++i) {
+    leftovers.Look(plan.DocumentAt(i).ExternalLocation,
+                   listed.documents[static_cast<size_t>(i - 1)]);
+  }
+  for (int i = 1; i <= plan.ChangeableDocumentCount(); ++i) {
+    leftovers.Look(plan.ChangeableDocumentAt(i).ExternalLocation,
+                   listed.changeable_documents[static_cast<size_t>(i - 1)]);
   }
   // Instance names as the documents have them, and as earlier records of the run rename them.
   std::map<std::string, std::set<std::string>> names;  // parent document -> instance names

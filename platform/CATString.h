@@ -2,6 +2,7 @@
 #ifndef CATSTRING_H
 #define CATSTRING_H
 
+#include <cstddef>
 #include <string>
 
 class CATString {
@@ -11,7 +12,10 @@ class CATString {
   CATString() = default;
   // Copies the C string up to its terminating NUL; a null pointer gives the empty string.
   CATString(const char* text);  // NOLINT(google-explicit-constructor): as on the platform
+  // The `length` bytes at `bytes`, NUL bytes included.
+  CATString(const char* bytes, size_t length) : text_(bytes, length) {}
 
+  // GetLengthInChar() bytes and a terminating NUL.
   const char* CastToCharPtr() const { return text_.c_str(); }
   int GetLengthInChar() const { return static_cast<int>(text_.size()); }
 

@@ -3,6 +3,7 @@
 #ifndef CATUNICODESTRING_H
 #define CATUNICODESTRING_H
 
+#include <cstddef>
 #include <string>
 
 class CATUnicodeString {
@@ -11,8 +12,11 @@ class CATUnicodeString {
   // Copies the C string up to its terminating NUL; a null pointer gives the empty text.
   CATUnicodeString(const char* text)  // NOLINT(google-explicit-constructor): as on the platform
       : text_(text ? text : "") {}
+  // The `length` bytes at `bytes`, NUL bytes included.
+  CATUnicodeString(const char* bytes, size_t length) : text_(bytes, length) {}
 
-  // The 8-bit form, valid until the text is next changed or destroyed.
+  // The 8-bit form, GetLengthInChar() bytes and a terminating NUL, valid until the text is
+  // next changed or destroyed.
   const char* ConvertToChar() const { return text_.c_str(); }
   int GetLengthInChar() const { return static_cast<int>(text_.size()); }
 

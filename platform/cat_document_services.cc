@@ -1,62 +1,60 @@
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
+#include <deque>
+#include <unordered_map>
 
 #include "CATDocumentServices.h"
 #include "standin_faults.h"
+#include "standin_files.h"
 #include "standin_paths.h"
 #include "standin_session.h"
 
 namespace {
 
-// Opens the document with `storage_name` in `session`, then what its components refer to.
-// Null when the file cannot be read or is malformed.
-StandinDocument* Open(CATSession* session, const std::string& storage_name) {
+// The document with `storage_name` in `session`, read from its file and added when it is not
+// there yet; null when the file cannot be read or is malformed. A document added joins
+// `unresolved`, for its references to be opened in turn.
+StandinDocument* FindOrRead(CATSession* session, const std::string& storage_name,
+                            std::deque<StandinDocument*>* unresolved) {
   if (StandinFaultOnPath("OpenDocument", storage_name)) return nullptr;
   if (StandinDocument* open = session->Find(storage_name)) return open;
   std::vector<StandinRoot> roots;
-  if (!ReadStandinDocument(storage_name, &roots)) return nullptr;
+  StandinFileFacts file;
+  if (!ReadStandinDocument(storage_name, &roots, &file)) return nullptr;
+  // Read under a name that reaches a file opened already (it may have just appeared there).
+  if (StandinDocument* open = session->FindFile(file.id)) return open;
   StandinDocument* document =
-      session->Add(std::make_unique<StandinDocument>(storage_name, std::move(roots)));
-  const std::string directory = DirectoryOf(storage_name);
-  for (StandinRoot& root : document->roots()) {
-    for (StandinComponent& component : root.components) {
-      if (!component.has_reference || component.reference.empty()) continue;
-      const std::string& reference = component.reference;
-      component.resolved =
-          Open(session, StorageName(reference[0] == '/' ? reference : directory + "/" + reference));
-    }
-  }
+      session->Add(std::make_unique<StandinDocument>(storage_name, std::move(roots), file));
+  unresolved->push_back(document);
   return document;
 }
 
-// Writes `text` to a new file beside `target` and renames it over `target`; on any failure
-// the target is untouched and the new file removed.
-bool ReplaceFile(const std::string& target, const std::string& text) {
-  const std::string directory = DirectoryOf(target);
-  std::string temporary = directory + "/.quorvel-save-XXXXXX";
-  const int fd = mkstemp(&temporary[0]);
-  if (fd < 0) return false;
-  bool written = true;
-  for (size_t done = 0; written && done < text.size();) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      written = false;
-    } else {
-      done += static_cast<size_t>(n);
+// Opens the document with `storage_name`, then every document its components refer to, and
+// theirs, one after the other: however deep the structure, the stack stays as it is.
+StandinDocument* Open(CATSession* session, const std::string& storage_name) {
+  std::deque<StandinDocument*> unresolved;
+  StandinDocument* opened = FindOrRead(session, storage_name, &unresolved);
+  while (!unresolved.empty()) {
+    StandinDocument* document = unresolved.front();
+    unresolved.pop_front();
+    const std::string directory = DirectoryOf(document->storage_name());
+    // Components of one document often refer to one file: each reference is worked out once.
+    std::unordered_map<std::string, StandinDocument*> opened_for;
+    for (StandinRoot& root : document->roots()) {
+      for (StandinComponent& component : root.components) {
+        if (!component.has_reference || component.reference.empty()) continue;
+        const std::string& reference = component.reference;
+        const auto known = opened_for.find(reference);
+        if (known != opened_for.end()) {
+          component.resolved = known->second;
+          continue;
+        }
+        component.resolved = FindOrRead(
+            session, StorageName(reference[0] == '/' ? reference : directory + "/" + reference),
+            &unresolved);
+        opened_for.emplace(reference, component.resolved);
+      }
     }
   }
-  written = written && fsync(fd) == 0;
-  written = close(fd) == 0 && written;
-  // mkstemp makes the file readable by its owner only; a document is as readable as any file.
-  const mode_t mask = umask(0);
-  umask(mask);
-  written = written && chmod(temporary.c_str(), 0666 & ~mask) == 0;
-  if (written && std::rename(temporary.c_str(), target.c_str()) == 0) return true;
-  unlink(temporary.c_str());
-  return false;
+  return opened;
 }
 
 }  // namespace
@@ -66,7 +64,8 @@ HRESULT CATDocumentServices::OpenDocument(const CATUnicodeString& path, CATDocum
   document = nullptr;
   CATSession* session = CurrentStandinSession();
   if (session == nullptr) return E_FAIL;
-  const std::string storage_name = StorageName(path.ConvertToChar());
+  const std::string storage_name =
+      StorageName(std::string(path.ConvertToChar(), static_cast<size_t>(path.GetLengthInChar())));
   const bool was_open = session->Find(storage_name) != nullptr;
   document = Open(session, storage_name);
   if (document == nullptr) return E_FAIL;
@@ -77,7 +76,8 @@ HRESULT CATDocumentServices::GetDocumentInSession(const CATUnicodeString& name,
                                                   CATDocument*& document) {
   document = nullptr;
   CATSession* session = CurrentStandinSession();
-  const std::string storage_name = StorageName(name.ConvertToChar());
+  const std::string storage_name =
+      StorageName(std::string(name.ConvertToChar(), static_cast<size_t>(name.GetLengthInChar())));
   if (session == nullptr || StandinFaultOnPath("GetDocumentInSession", storage_name)) {
     return E_FAIL;
   }
@@ -89,25 +89,38 @@ HRESULT CATDocumentServices::SaveAs(CATDocument& document, const CATUnicodeStrin
                                     const CATUnicodeString&, unsigned char) {
   CATSession* session = CurrentStandinSession();
   auto& saved = static_cast<StandinDocument&>(document);
-  const std::string storage_name = StorageName(target.ConvertToChar());
+  const std::string storage_name = StorageName(
+      std::string(target.ConvertToChar(), static_cast<size_t>(target.GetLengthInChar())));
   if (session == nullptr || storage_name.empty() || StandinFaultOnPath("SaveAs", storage_name)) {
     return E_FAIL;
   }
+  // Another open document, by its name or by its file (through links), is never overwritten.
   const StandinDocument* holder = session->Find(storage_name);
   if (holder != nullptr && holder != &saved) return E_FAIL;
 
   // References follow the documents they name, written relative to the new file's folder.
   const std::string directory = DirectoryOf(storage_name);
-  std::vector<std::string> references;
-  for (const StandinRoot& root : saved.roots()) {
-    for (const StandinComponent& component : root.components) {
-      if (!component.has_reference) continue;
-      references.push_back(component.resolved
-                               ? RelativePath(component.resolved->storage_name(), directory)
-                               : component.reference);
-    }
+  std::unordered_map<const StandinDocument*, std::string> relative;
+  StandinReplacement replacement;
+  StandinFileId written;
+  if (!replacement.Begin(storage_name, saved.file().permissions) ||
+      !WriteStandinDocument(
+          saved.roots(),
+          [&](const StandinComponent& component) {
+            if (component.resolved == nullptr) return component.reference;
+            auto known = relative.find(component.resolved);
+            if (known == relative.end()) {
+              known = relative
+                          .emplace(component.resolved,
+                                   RelativePath(component.resolved->storage_name(), directory))
+                          .first;
+            }
+            return known->second;
+          },
+          [&](const std::string& piece) { return replacement.Write(piece); }) ||
+      !replacement.Commit(&written)) {
+    return E_FAIL;
   }
-  if (!ReplaceFile(storage_name, FormatStandinDocument(saved.roots(), references))) return E_FAIL;
-  session->Rename(&saved, storage_name);
+  session->Rename(&saved, storage_name, written);
   return S_OK;
 }

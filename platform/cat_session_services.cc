@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "CATSessionServices.h"
+#include "standin_counted.h"
 #include "standin_faults.h"
 #include "standin_session.h"
 
@@ -11,35 +12,37 @@ std::unique_ptr<CATSession> g_session;
 
 CATSession* CurrentStandinSession() { return g_session.get(); }
 
-CATSession::~CATSession() {
-  for (auto& counted : counted_) {
-    const long references = counted->references();
-    if (references == 0) continue;
-    std::cerr << "Quorvel stand-in: " << counted->interface_name() << " of "
-              << counted->document()->storage_name()
-              << (references > 0 ? " still held at session end (" : " released too often (")
-              << references << ")" << std::endl;
-    // A holder may still release it later: it stays, and frees itself at its last release.
-    if (references > 0) counted.release()->Detach();
-  }
-}
+CATSession::~CATSession() { ReportStandinReferences(number_, std::cerr); }
 
 StandinDocument* CATSession::Find(const std::string& storage_name) const {
   const auto found = by_name_.find(storage_name);
-  return found == by_name_.end() ? nullptr : found->second;
+  if (found != by_name_.end()) return found->second;
+  StandinFileId file;
+  return FindFileId(storage_name, &file) ? FindFile(file) : nullptr;
+}
+
+StandinDocument* CATSession::FindFile(const StandinFileId& file) const {
+  const auto found = by_file_.find(file);
+  return found == by_file_.end() ? nullptr : found->second;
 }
 
 StandinDocument* CATSession::Add(std::unique_ptr<StandinDocument> document) {
   StandinDocument* added = document.get();
   by_name_[added->storage_name()] = added;
+  by_file_.emplace(added->file().id, added);
   documents_.push_back(std::move(document));
   return added;
 }
 
-void CATSession::Rename(StandinDocument* document, const std::string& storage_name) {
-  by_name_.erase(document->storage_name());
-  document->set_storage_name(storage_name);
+void CATSession::Rename(StandinDocument* document, const std::string& storage_name,
+                        const StandinFileId& file) {
+  by_name_.erase(document->storage_name_);
+  const auto old_file = by_file_.find(document->file_.id);
+  if (old_file != by_file_.end() && old_file->second == document) by_file_.erase(old_file);
+  document->storage_name_ = storage_name;
+  document->file_.id = file;
   by_name_[storage_name] = document;
+  by_file_[file] = document;
 }
 
 HRESULT Create_Session(const char* name, CATSession*& session) {

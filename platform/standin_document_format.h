@@ -4,8 +4,11 @@
 #ifndef PLATFORM_STANDIN_DOCUMENT_FORMAT_H
 #define PLATFORM_STANDIN_DOCUMENT_FORMAT_H
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "standin_files.h"
 
 class StandinDocument;
 
@@ -28,8 +31,17 @@ std::string EscapeStandinText(const std::string& text);
 // The roots of a document file's text; false when the text is malformed.
 bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roots);
 
-// The roots of the document file at `path`; false when it cannot be read or is malformed.
-bool ReadStandinDocument(const std::string& path, std::vector<StandinRoot>* roots);
+// The roots of the document file at `path`, and what that file is; false when it is not a
+// regular file, cannot be read or is malformed.
+bool ReadStandinDocument(const std::string& path, std::vector<StandinRoot>* roots,
+                         StandinFileFacts* facts = nullptr);
+
+// Writes a document file's text piece by piece to `write`, which stops the writing by
+// returning false; `reference` gives what is written as a component's reference. False when
+// `write` stopped it.
+bool WriteStandinDocument(const std::vector<StandinRoot>& roots,
+                          const std::function<std::string(const StandinComponent&)>& reference,
+                          const std::function<bool(const std::string&)>& write);
 
 // A document file's text. `references[i]` is written for the i-th component that has a
 // reference, counting through all roots in order.

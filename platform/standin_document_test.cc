@@ -6,8 +6,11 @@
 
 #include "CATDocumentServices.h"
 #include "CATIEditor.h"
+#include "CATIProduct.h"
 #include "CATSessionServices.h"
+#include "CATString.h"
 #include "driver/test_support.h"
+#include "session/root_product.h"
 #include "standin_document_format.h"
 
 namespace {
@@ -41,6 +44,15 @@ TEST(StandinDocumentFormatTest, ReadsWhatItWritesAndWritesItAgainTheSame) {
   // Only a carriage return before a line feed ends a line; one at the very end is text.
   ASSERT_TRUE(ParseStandinDocument("STANDIN-DOCUMENT 1\r\nproduct\npartnumber X\r", &roots));
   EXPECT_EQ(roots[0].part_number, "X\r");
+}
+
+TEST(StandinDocumentFormatTest, LinesAfterAnOtherRootBelongToTheProductBegunLast) {
+  EXPECT_EQ(Reformat("STANDIN-DOCUMENT 1\nproduct\ncomponent A\nother\npartnumber P\n"
+                     "reference a.doc\ncomponent B\nother\nreference b.doc\n"),
+            "STANDIN-DOCUMENT 1\nproduct\npartnumber P\ncomponent A\nreference a.doc\n"
+            "component B\nreference b.doc\nother\nother\n");
+  EXPECT_EQ(Reformat("STANDIN-DOCUMENT 1\nproduct\npartnumber A\nother\npartnumber B\n"),
+            "(malformed)");
 }
 
 TEST(StandinDocumentFormatTest, MalformedDocuments) {
@@ -140,6 +152,80 @@ TEST_F(StandinSessionTest, SessionEndReportsReferencesStillHeldOrReleasedTooOfte
                               " still held at session end (1)\nQuorvel stand-in: CATIEditor of " +
                               top_name + " released too often (-1)\n");
   kept->Release();  // still safe after the session is gone
+}
+
+TEST_F(StandinSessionTest, AReleaseTooManyIsSeenAfterItsStorageWasUsedAgain) {
+  CATDocument* top = nullptr;
+  ASSERT_EQ(CATDocumentServices::OpenDocument("asm/top.doc", top), S_OK);
+  CATIEditor* editor = nullptr;
+  ASSERT_EQ(top->QueryInterface(IID_CATIEditor, reinterpret_cast<void**>(&editor)), S_OK);
+  editor->Release();
+  editor->Release();
+  for (int i = 0; i < 100000; ++i) {  // more objects made and freed than the pool holds
+    ASSERT_EQ(top->QueryInterface(IID_CATIEditor, reinterpret_cast<void**>(&editor)), S_OK);
+    editor->Release();
+  }
+  std::ostringstream errors;
+  std::streambuf* old = std::cerr.rdbuf(errors.rdbuf());
+  EXPECT_EQ(Delete_Session("Quorvel_Session", 0, 0), S_OK);
+  std::cerr.rdbuf(old);
+  EXPECT_EQ(errors.str(), "Quorvel stand-in: CATIEditor of " + dir_.File("asm/top.doc") +
+                              " released too often (-1)\n");
+}
+
+TEST_F(StandinSessionTest, AFileReachedThroughLinksIsTheDocumentOpenFromIt) {
+  std::filesystem::create_directory_symlink("parts", "alias");
+  std::filesystem::create_hard_link("parts/b.doc", "hard.doc");
+  CATDocument* top = nullptr;
+  ASSERT_EQ(CATDocumentServices::OpenDocument("asm/top.doc", top), S_OK);  // opens parts/b.doc
+  CATDocument* b = nullptr;
+  ASSERT_EQ(CATDocumentServices::GetDocumentInSession("parts/b.doc", b), S_OK);
+  const std::string before = ReadWholeFile("parts/b.doc");
+  for (const char* path : {"alias/b.doc", "hard.doc", "alias/../alias/b.doc"}) {
+    CATDocument* found = nullptr;
+    EXPECT_EQ(CATDocumentServices::OpenDocument(path, found), S_FALSE) << path;
+    EXPECT_EQ(found, b) << path;
+    EXPECT_EQ(CATDocumentServices::GetDocumentInSession(path, found), S_OK) << path;
+    EXPECT_EQ(found, b) << path;
+    EXPECT_TRUE(FAILED(CATDocumentServices::SaveAs(*top, path))) << path;
+  }
+  EXPECT_EQ(ReadWholeFile("parts/b.doc"), before);
+  // Saved in place through a link, the document is still the one found under its names.
+  ASSERT_EQ(CATDocumentServices::SaveAs(*b, "alias/b.doc"), S_OK);
+  CATDocument* found = nullptr;
+  EXPECT_EQ(CATDocumentServices::OpenDocument("parts/b.doc", found), S_FALSE);
+  EXPECT_EQ(found, b);
+}
+
+TEST_F(StandinSessionTest, TextsKeepEveryByteNulIncluded) {
+  const std::string nul("\0", 1);
+  WriteFile("nul.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber P" + nul + "Q\ncomponent A" + nul +
+                           "B\ncomponent A\n");
+  CATDocument* document = nullptr;
+  ASSERT_EQ(CATDocumentServices::OpenDocument("nul.doc", document), S_OK);
+  CATIProduct_var root = FindRootProduct(document);
+  ASSERT_NE(root, NULL_var);
+  EXPECT_EQ(root->GetPartNumber(), CATUnicodeString("P\0Q", 3));
+  EXPECT_NE(root->GetPartNumber(), CATUnicodeString("P"));
+  CATListValCATBaseUnknown_var* children = root->GetChildren("CATIProduct");
+  ASSERT_EQ(children->Size(), 2);
+  CATIProduct_var first = (*children)[1];
+  CATIProduct_var second = (*children)[2];
+  delete children;
+  CATUnicodeString name;
+  ASSERT_EQ(first->GetPrdInstanceName(name), S_OK);
+  EXPECT_EQ(name, CATUnicodeString("A\0B", 3));
+  EXPECT_NE(name, CATUnicodeString("A"));
+  EXPECT_EQ(first->SetPrdInstanceName(CATUnicodeString("C\0D", 3)), 0);
+  EXPECT_NE(second->SetPrdInstanceName(CATUnicodeString("C\0D", 3)), 0);  // taken by the first
+  EXPECT_EQ(second->SetPrdInstanceName(CATUnicodeString("C")), 0);
+  EXPECT_EQ(root->SetPartNumber(CATUnicodeString("R\0S", 3)), S_OK);
+  first = second = root = CATIProduct_var();
+  ASSERT_EQ(CATDocumentServices::SaveAs(*document, "nul.doc"), S_OK);
+  EXPECT_EQ(ReadWholeFile("nul.doc"), "STANDIN-DOCUMENT 1\nproduct\npartnumber R" + nul +
+                                          "S\ncomponent C" + nul + "D\ncomponent C\n");
+  EXPECT_EQ(CATString("x\0y", 3).GetLengthInChar(), 3);
+  EXPECT_NE(CATString("x\0y", 3), CATString("x"));
 }
 
 }  // namespace

@@ -1,43 +1,79 @@
 #include "standin_faults.h"
 
 #include <cstdlib>
-#include <cstring>
+#include <vector>
 
 #include "standin_paths.h"
+
+bool g_standin_faults_set = false;
 
 namespace {
 
 enum class Match { kNone, kName, kPath };
 
-bool Lookup(const char* operation, Match match, const std::string& text) {
-  const char* env = std::getenv("QUORVEL_STANDIN_FAIL");
-  if (env == nullptr) return false;
-  const std::string faults(env);
-  size_t begin = 0;
-  while (begin <= faults.size()) {
-    size_t end = faults.find(',', begin);
-    if (end == std::string::npos) end = faults.size();
-    const std::string entry = faults.substr(begin, end - begin);
-    const size_t equals = entry.find('=');
-    if (entry.compare(0, equals, operation) == 0) {
-      if (equals == std::string::npos) return true;
-      const std::string wanted = entry.substr(equals + 1);
-      if (match == Match::kName && wanted == text) return true;
-      if (match == Match::kPath && StorageName(wanted) == text) return true;
+struct Entry {
+  std::string operation;
+  bool has_text;
+  std::string text;
+};
+
+// The variable as last read, and its entries.
+struct Faults {
+  bool set = false;
+  std::string value;
+  std::vector<Entry> entries;
+
+  void Read() {
+    const char* env = std::getenv("QUORVEL_STANDIN_FAIL");
+    if (env == nullptr) {
+      set = false;
+      g_standin_faults_set = false;
+      entries.clear();
+      return;
     }
-    begin = end + 1;
+    if (set && value == env) return;
+    set = true;
+    g_standin_faults_set = true;
+    value = env;
+    entries.clear();
+    size_t begin = 0;
+    while (begin <= value.size()) {
+      size_t end = value.find(',', begin);
+      if (end == std::string::npos) end = value.size();
+      const std::string entry = value.substr(begin, end - begin);
+      const size_t equals = entry.find('=');
+      entries.push_back({entry.substr(0, equals), equals != std::string::npos,
+                         equals == std::string::npos ? "" : entry.substr(equals + 1)});
+      begin = end + 1;
+    }
   }
-  return false;
-}
+
+  bool Lookup(const char* operation, Match match, const std::string& text) const {
+    for (const Entry& entry : entries) {
+      if (entry.operation != operation) continue;
+      if (!entry.has_text) return true;
+      if (match == Match::kName && entry.text == text) return true;
+      // Against the working folder of the moment, as the operation's own path is.
+      if (match == Match::kPath && StorageName(entry.text) == text) return true;
+    }
+    return false;
+  }
+};
+
+Faults g_faults;
 
 }  // namespace
 
-bool StandinFault(const char* operation) { return Lookup(operation, Match::kNone, ""); }
+bool StandinFault(const char* operation) {
+  g_faults.Read();
+  return g_faults.Lookup(operation, Match::kNone, "");
+}
 
-bool StandinFaultOnName(const char* operation, const std::string& name) {
-  return Lookup(operation, Match::kName, name);
+bool StandinFaultOnNameSet(const char* operation, const std::string& name) {
+  return g_faults.Lookup(operation, Match::kName, name);
 }
 
 bool StandinFaultOnPath(const char* operation, const std::string& storage_name) {
-  return Lookup(operation, Match::kPath, storage_name);
+  g_faults.Read();
+  return g_faults.Lookup(operation, Match::kPath, storage_name);
 }

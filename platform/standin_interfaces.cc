@@ -4,6 +4,7 @@
 #include "CATIEditor.h"
 #include "CATILinkableObject.h"
 #include "CATIProduct.h"
+#include "standin_counted.h"
 #include "standin_faults.h"
 #include "standin_session.h"
 
@@ -15,29 +16,32 @@ const CATBaseUnknown_var NULL_var;
 
 namespace {
 
-// An interface implementation whose references the session counts. It is created holding
-// the one reference that goes to whoever asked for it.
+// An interface implementation whose references the session counts, made by
+// MakeStandinCounted holding the one reference that goes to whoever asked for it.
 template <typename Interface>
 class Counted : public Interface, public StandinCounted {
  public:
   Counted(const char* interface_name, StandinDocument* document)
-      : StandinCounted(interface_name, document) {
-    CurrentStandinSession()->Track(this);
-  }
+      : StandinCounted(interface_name, document) {}
   unsigned long AddRef() override { return Obtain(); }
-  unsigned long Release() override {
-    const unsigned long left = Give();
-    if (left == 0 && detached()) delete static_cast<StandinCounted*>(this);
-    return left;
-  }
+  unsigned long Release() override { return Give(); }
 };
+
+// Texts handed out keep every byte, NUL included.
+CATUnicodeString Text(const std::string& bytes) {
+  return CATUnicodeString(bytes.data(), bytes.size());
+}
+std::string Bytes(const CATUnicodeString& text) {
+  return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
+}
 
 // Hands a newly made object's reference over to a handle.
 template <typename Var, typename Object>
 Var Adopt(Object* fresh) {
-  Var handle(fresh);
-  fresh->Release();
-  return handle;
+  struct Taking : Var {
+    explicit Taking(Object* object) { this->object_ = object; }
+  };
+  return Var(Taking(fresh));
 }
 
 // A root object that is not a product.
@@ -70,24 +74,25 @@ class Product : public Counted<CATIProduct> {
   HRESULT QueryInterface(const IID& iid, void** out) override {
     *out = nullptr;
     if (iid == IID_CATILinkableObject) {
-      *out = static_cast<CATILinkableObject*>(new Linkable(document()));
+      *out = static_cast<CATILinkableObject*>(MakeStandinCounted<Linkable>(document()));
       return S_OK;
     }
     if (!(iid == IID_CATIProduct)) return E_NOINTERFACE;
     if (component_ != nullptr && StandinFaultOnName("IID_CATIProduct", component_->instance_name)) {
       return E_FAIL;
     }
-    *out = static_cast<CATIProduct*>(new Product(document(), root_, component_));
+    AddRef();  // the product answers for itself
+    *out = static_cast<CATIProduct*>(this);
     return S_OK;
   }
 
   CATIProduct_var GetReferenceProduct() override {
     if (component_ == nullptr)
-      return Adopt<CATIProduct_var>(new Product(document(), root_, nullptr));
+      return Adopt<CATIProduct_var>(MakeStandinCounted<Product>(document(), root_, nullptr));
     StandinDocument* referred = component_->resolved;
     StandinRoot* product = referred ? referred->FirstProduct() : nullptr;
     if (product == nullptr) return CATIProduct_var();
-    return Adopt<CATIProduct_var>(new Product(referred, product, nullptr));
+    return Adopt<CATIProduct_var>(MakeStandinCounted<Product>(referred, product, nullptr));
   }
 
   CATListValCATBaseUnknown_var* GetChildren(const char*) override {
@@ -102,7 +107,7 @@ class Product : public Counted<CATIProduct> {
     if (product == nullptr) return children;
     for (StandinComponent& child : product->components) {
       children->Append(Adopt<CATBaseUnknown_var>(
-          static_cast<CATIProduct*>(new Product(holder, product, &child))));
+          static_cast<CATIProduct*>(MakeStandinCounted<Product>(holder, product, &child))));
     }
     return children;
   }
@@ -113,23 +118,23 @@ class Product : public Counted<CATIProduct> {
     if (static_cast<Product*>(holder.operator->())->HeldProduct() != root_) {
       return CATIProduct_var();
     }
-    return Adopt<CATIProduct_var>(new Product(document(), root_, component_));
+    return Adopt<CATIProduct_var>(MakeStandinCounted<Product>(document(), root_, component_));
   }
 
   HRESULT GetPrdInstanceName(CATUnicodeString& name) override {
     if (component_ == nullptr) {
-      name = root_->part_number.c_str();
+      name = Text(root_->part_number);
       return S_OK;
     }
     if (StandinFaultOnName("GetPrdInstanceName", component_->instance_name)) return E_FAIL;
-    name = component_->instance_name.c_str();
+    name = Text(component_->instance_name);
     return S_OK;
   }
 
   HRESULT SetPrdInstanceName(CATUnicodeString name) override {
     if (component_ == nullptr) return E_FAIL;
     if (StandinFaultOnName("SetPrdInstanceName", component_->instance_name)) return S_FALSE;
-    const std::string wanted = name.ConvertToChar();
+    const std::string wanted = Bytes(name);
     if (wanted.empty()) return E_FAIL;
     for (const StandinComponent& sibling : root_->components) {
       if (&sibling != component_ && sibling.instance_name == wanted) return E_FAIL;
@@ -140,13 +145,13 @@ class Product : public Counted<CATIProduct> {
 
   CATUnicodeString GetPartNumber() override {
     StandinRoot* product = Described();
-    return product ? product->part_number.c_str() : "";
+    return product ? Text(product->part_number) : CATUnicodeString();
   }
 
   HRESULT SetPartNumber(const CATUnicodeString& part_number) override {
     StandinRoot* product = Described();
     if (product == nullptr) return E_FAIL;
-    product->part_number = part_number.ConvertToChar();
+    product->part_number = Bytes(part_number);
     return S_OK;
   }
 
@@ -177,9 +182,9 @@ class DocRoots : public Counted<CATIDocRoots> {
     for (StandinRoot& root : document()->roots()) {
       if (root.is_product) {
         roots->Append(Adopt<CATBaseUnknown_var>(
-            static_cast<CATIProduct*>(new Product(document(), &root, nullptr))));
+            static_cast<CATIProduct*>(MakeStandinCounted<Product>(document(), &root, nullptr))));
       } else {
-        roots->Append(Adopt<CATBaseUnknown_var>(new OtherRoot(document())));
+        roots->Append(Adopt<CATBaseUnknown_var>(MakeStandinCounted<OtherRoot>(document())));
       }
     }
     return roots;
@@ -193,7 +198,7 @@ class Editor : public Counted<CATIEditor> {
     *out = nullptr;
     if (!(iid == IID_CATIDocRoots)) return E_NOINTERFACE;
     if (StandinFaultOnPath("IID_CATIDocRoots", document()->storage_name())) return E_FAIL;
-    *out = static_cast<CATIDocRoots*>(new DocRoots(document()));
+    *out = static_cast<CATIDocRoots*>(MakeStandinCounted<DocRoots>(document()));
     return S_OK;
   }
   HRESULT GetEditor() override { return S_OK; }
@@ -213,7 +218,7 @@ HRESULT StandinDocument::QueryInterface(const IID& iid, void** out) {
   *out = nullptr;
   if (!(iid == IID_CATIEditor)) return E_NOINTERFACE;
   if (StandinFaultOnPath("IID_CATIEditor", storage_name())) return E_FAIL;
-  *out = static_cast<CATIEditor*>(new Editor(this));
+  *out = static_cast<CATIEditor*>(MakeStandinCounted<Editor>(this));
   return S_OK;
 }
 
@@ -223,6 +228,3 @@ StandinRoot* StandinDocument::FirstProduct() {
   }
   return nullptr;
 }
-
-StandinCounted::StandinCounted(const char* interface_name, StandinDocument* document)
-    : interface_name_(interface_name), document_(document) {}

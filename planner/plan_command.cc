@@ -1,0 +1,279 @@
+#include "planner/plan_command.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "planner/control_file_writer.h"
+#include "planner/naming_rules.h"
+#include "planner/plan_inversion.h"
+#include "planner/rename_plan.h"
+#include "planner/rename_table.h"
+#include "planner/structure_table.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kUsage[] =
+    " table [-o FILE] ROOT_DOCUMENT [RULE...] | write [-o FILE] TABLE.csv"
+    " | invert [-o FILE] CONTROL_FILE";
+
+const char kHelp[] =
+    "\n"
+    "  table   writes the rename table of the product structure under ROOT_DOCUMENT as CSV:\n"
+    "          a row for each document (file, part number, new part number, new file) in\n"
+    "          structure order, each followed by rows for its components (parent part number,\n"
+    "          instance name, new instance name, the file it is an instance of). Files are\n"
+    "          named relative to this folder; run the control file from here too.\n"
+    "  write   writes the control file that the table asks for: the changed documents, the\n"
+    "          renamed instances and every document that must be saved so that links follow.\n"
+    "          A plan too large for one control file becomes several (-o names the first),\n"
+    "          to be run in their order. A table that a run could not carry out is refused,\n"
+    "          with its lines.\n"
+    "  invert  writes the control file that, run after CONTROL_FILE went through, gives every\n"
+    "          instance, part number and file its old name again. Files written under new\n"
+    "          paths stay on disk.\n"
+    "  -o FILE writes to FILE instead of standard output.\n\n";
+
+struct CommandLine {
+  std::string command, output, input;
+  std::vector<std::string> rest;
+};
+
+// The whole of `path`; false with the system's reason when it cannot be read.
+bool ReadBytes(const std::string& path, std::string* bytes, std::string* reason) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    *reason = std::strerror(errno);
+    return false;
+  }
+  char buffer[65536];
+  size_t got;
+  errno = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes->append(buffer, got);
+  const bool read = !std::ferror(file);
+  if (!read) *reason = errno != 0 ? std::strerror(errno) : "read error";
+  std::fclose(file);
+  return read;
+}
+
+// The name of the `n`th output (from 1) when the first is `first`: rename.ztr, rename-2.ztr...
+std::string OutputName(const std::string& first, size_t n) {
+  if (n == 1) return first;
+  fs::path path = first;
+  const std::string extension = path.extension().string();
+  path.replace_filename(path.stem().string() + "-" + std::to_string(n) + extension);
+  return path.generic_string();
+}
+
+// Writes `texts` to their files whole, or none of them: each goes to a new file beside its
+// target first, and replaces the target only when all were written.
+bool WriteFiles(const std::string& first, const std::vector<std::string>& texts,
+                std::ostream& err) {
+  std::vector<std::string> written;
+  auto abandon = [&](const std::string& name, const std::string& reason) {
+    err << "Quorvel-plan: " << name << ": " << reason << std::endl;
+    std::error_code ignored;
+    for (const std::string& temporary : written) fs::remove(temporary, ignored);
+    return false;
+  };
+  for (size_t i = 0; i < texts.size(); ++i) {
+    const std::string temporary = OutputName(first, i + 1) + ".quorvel-plan-new";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) return abandon(OutputName(first, i + 1), std::strerror(errno));
+    written.push_back(temporary);
+    const bool whole = std::fwrite(texts[i].data(), 1, texts[i].size(), file) == texts[i].size();
+    const int error = errno;
+    if ((std::fclose(file) != 0) || !whole) {
+      return abandon(OutputName(first, i + 1), std::strerror(whole ? errno : error));
+    }
+  }
+  for (size_t i = 0; i < texts.size(); ++i) {
+    std::error_code error;
+    fs::rename(written[i], OutputName(first, i + 1), error);
+    if (error) return abandon(OutputName(first, i + 1), error.message());
+  }
+  return true;
+}
+
+// The control files to standard output (one) or to -o's files, listed when there are more.
+int Emit(const CommandLine& line, const std::vector<std::string>& files, std::ostream& out,
+         std::ostream& err) {
+  if (line.output.empty()) {
+    if (files.size() > 1) {
+      err << "Quorvel-plan: " << line.input << ": error: the plan needs " << files.size()
+          << " control files, as a ROOT list holds 65,535 bytes at most; name the first with -o"
+          << std::endl;
+      return 2;
+    }
+    out << files.front() << std::flush;
+    return 0;
+  }
+  if (!WriteFiles(line.output, files, err)) return 3;
+  if (files.size() > 1) {
+    err << "Quorvel-plan: the plan is in " << files.size()
+        << " control files, as a ROOT list holds 65,535 bytes at most; run them one after the "
+           "other, in this order:\n";
+    for (size_t i = 0; i < files.size(); ++i) err << "  " << OutputName(line.output, i + 1) << "\n";
+    err << std::flush;
+  }
+  return 0;
+}
+
+int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
+  NamingRules rules;
+  std::string error;
+  if (!rules.Parse(line.rest, &error)) {
+    err << "Quorvel-plan: table: " << error << std::endl;
+    return 3;
+  }
+  RenameTable table;
+  std::vector<std::string> notes;
+  if (!ReadStructureTable(line.input, &table, &notes, &error)) {
+    err << "Quorvel-plan: " << line.input << ": " << error << std::endl;
+    return 3;
+  }
+  for (const std::string& note : notes) err << "Quorvel-plan: note: " << note << "\n";
+  rules.Apply(&table);
+  const std::string csv = TableToCsv(table);
+
+  // The table read back as write will read it, so that what write would refuse shows now.
+  Report report;
+  RenameTable read_back;
+  RenamePlan plan;
+  const bool writable =
+      ReadTable(csv, &read_back, &report) && PlanFromTable(read_back, &plan, &report);
+  if (line.output.empty()) {
+    out << csv << std::flush;
+  } else if (!WriteFiles(line.output, {csv}, err)) {
+    return 3;
+  }
+  if (writable) return 0;
+  report.Print(line.output.empty() ? "(table)" : line.output, err);
+  err << "Quorvel-plan: write refuses this table until the rows above are corrected" << std::endl;
+  return 1;
+}
+
+// Creates the folders that new files go into, as saving does not.
+bool MakeFolders(const RenamePlan& plan, std::ostream& err) {
+  for (int d : plan.changes) {
+    const fs::path folder = fs::path(plan.documents[static_cast<size_t>(d)].new_file).parent_path();
+    std::error_code error;
+    if (folder.empty() || fs::is_directory(folder, error)) continue;
+    if (!fs::create_directories(folder, error) && error) {
+      err << "Quorvel-plan: " << folder.generic_string() << ": " << error.message() << std::endl;
+      return false;
+    }
+    err << "Quorvel-plan: created the folder " << folder.generic_string() << " for new files"
+        << std::endl;
+  }
+  return true;
+}
+
+int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
+  std::string bytes, reason;
+  if (!ReadBytes(line.input, &bytes, &reason)) {
+    err << "Quorvel-plan: " << line.input << ": " << reason << std::endl;
+    return 3;
+  }
+  Report report;
+  RenameTable table;
+  RenamePlan plan;
+  std::vector<std::string> files;
+  std::string error;
+  if (!ReadTable(bytes, &table, &report) || !PlanFromTable(table, &plan, &report)) {
+    report.Print(line.input, err);
+    return 2;
+  }
+  if (!WriteControlFiles(plan, &files, &error)) {
+    err << line.input << ": error: " << error << std::endl;
+    return 2;
+  }
+  if (plan.changes.empty() && plan.instances.empty()) {
+    err << "Quorvel-plan: " << line.input << " asks for no change" << std::endl;
+  }
+  if (!MakeFolders(plan, err)) return 3;
+  return Emit(line, files, out, err);
+}
+
+int Invert(const CommandLine& line, std::ostream& out, std::ostream& err) {
+  std::string bytes, reason;
+  if (!ReadBytes(line.input, &bytes, &reason)) {
+    err << "Quorvel-plan: " << line.input << ": " << reason << std::endl;
+    return 3;
+  }
+  Report report;
+  RenamePlan undo;
+  std::vector<std::string> left, files;
+  const int result = InvertControlFile(line.input, &undo, &left, &report);
+  if (result != 0 || report.ExitCode() != 0) report.Print(line.input, err);
+  if (result != 0) return result;
+  std::string error;
+  if (!WriteControlFiles(undo, &files, &error)) {
+    err << line.input << ": error: " << error << std::endl;
+    return 2;
+  }
+  const int emitted = Emit(line, files, out, err);
+  if (emitted == 0 && !left.empty()) {
+    const size_t shown = left.size() > 12 ? 10 : left.size();
+    err << "Quorvel-plan: note: the way back saves the documents under their old files again; "
+           "the files that the run of "
+        << line.input << " wrote under new paths stay on disk:\n";
+    for (size_t i = 0; i < shown; ++i) err << "  " << left[i] << "\n";
+    if (shown < left.size()) {
+      err << "  and " << left.size() - shown << " more, the NEW_EXTERNAL_LOCATION values of "
+          << line.input << "\n";
+    }
+    err << std::flush;
+  }
+  return emitted;
+}
+
+// False on a command line that is not one of the usage's forms.
+bool Parse(int argc, char* argv[], CommandLine* line) {
+  if (argc < 3) return false;
+  line->command = argv[1];
+  if (line->command != "table" && line->command != "write" && line->command != "invert") {
+    return false;
+  }
+  for (int i = 2; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (!line->input.empty() && line->command == "table") {
+      line->rest.push_back(argument);  // the rules
+    } else if (argument == "-o" && i + 1 < argc && line->output.empty() && argv[i + 1][0]) {
+      line->output = argv[++i];
+    } else if (line->input.empty() && !argument.empty() && argument[0] != '-') {
+      line->input = argument;
+    } else {
+      return false;
+    }
+  }
+  return !line->input.empty();
+}
+
+}  // namespace
+
+int RunPlanCommand(int argc, char* argv[], std::ostream& out, std::ostream& err) {
+  const std::string invocation = argc > 0 ? argv[0] : "Quorvel-plan";
+  const std::string first = argc > 1 ? argv[1] : "";
+  if (first == "--help") {
+    out << "Usage: " << invocation << kUsage << "\n" << kHelp << kNamingRulesHelp << std::flush;
+    return 0;
+  }
+  if (first == "--version") {
+    out << "Quorvel-plan " << QUORVEL_VERSION << std::endl;
+    return 0;
+  }
+  CommandLine line;
+  if (!Parse(argc, argv, &line)) {
+    err << "Usage: " << invocation << kUsage << std::endl;
+    return 3;
+  }
+  if (line.command == "table") return Table(line, out, err);
+  if (line.command == "write") return Write(line, out, err);
+  return Invert(line, out, err);
+}

@@ -1,0 +1,15 @@
+// Quorvel-plan: from a product structure and naming rules to a rename table (table), from the
+// table to the control file it asks for (write), and from a control file to the one that
+// undoes it (invert).
+#ifndef PLANNER_PLAN_COMMAND_H
+#define PLANNER_PLAN_COMMAND_H
+
+#include <ostream>
+
+// Runs one command line; the table or control file goes to `out` unless -o names a file, and
+// everything else to `err`. Returns 0 done, 1 a table written that write would refuse as it
+// is, 2 a table or control file refused, 3 a wrong command line or a file that cannot be read
+// or written.
+int RunPlanCommand(int argc, char* argv[], std::ostream& out, std::ostream& err);
+
+#endif  // PLANNER_PLAN_COMMAND_H

@@ -1,0 +1,49 @@
+// A rename plan as control files carry it: the documents it lists, the ones among them that
+// change, and the instances it renames, with the documents that must be saved in place when a
+// document changes so that every link follows.
+#ifndef PLANNER_RENAME_PLAN_H
+#define PLANNER_RENAME_PLAN_H
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "check/report.h"
+#include "planner/rename_table.h"
+
+struct PlanDocument {
+  std::string id;  // its control-file identifier; empty while the plan does not list it
+  std::string file, part_number;          // before the plan runs
+  std::string new_file, new_part_number;  // equal to the ones before when they stay
+  std::vector<int> holders;  // documents that refer to it directly, saved when it changes
+};
+
+struct PlanInstance {
+  std::string id;
+  int parent;  // the document whose product holds it
+  std::string name, new_name;
+};
+
+struct RenamePlan {
+  std::vector<PlanDocument> documents;
+  std::vector<int> changes;             // documents that change, each after the ones it refers to
+  std::vector<PlanInstance> instances;  // in the order they are renamed
+  // Documents saved in place by every control file that changes a document, as well as the
+  // holders of what it changes.
+  std::vector<int> saved_with_changes;
+};
+
+// The plan that a table asks for. Refuses, each with its line, what a run could not carry out
+// as the table says: values the control file cannot carry, a row whose document or parent
+// is not in the table, two documents saved to one file, a new file where a file exists, a new
+// part number or instance name that another document or instance has or gets too. False when
+// anything was refused.
+bool PlanFromTable(const RenameTable& table, RenamePlan* plan, Report* report);
+
+// Why a control file cannot carry `value` as it is read back; empty when it can.
+std::string WhyNotCarried(const std::string& value);
+
+// A readable identifier made of `text`, unique among `taken`, which it joins.
+std::string UniqueIdentifier(const std::string& text, std::set<std::string>* taken);
+
+#endif  // PLANNER_RENAME_PLAN_H

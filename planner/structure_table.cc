@@ -1,0 +1,73 @@
+#include "planner/structure_table.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "CATDocumentServices.h"
+#include "CATSessionServices.h"
+#include "ZTRConfigTopicManager.h"
+#include "structure/product_structure.h"
+
+namespace {
+
+const char kSessionName[] = "Quorvel_Plan_Session";
+
+// Why the document at `path` cannot be opened, as far as the file system tells.
+std::string WhyNotOpened(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error) return error.message();
+  if (std::filesystem::is_directory(status)) return "is a folder";
+  return "is not a document that can be opened";
+}
+
+}  // namespace
+
+bool ReadStructureTable(const std::string& root_document, RenameTable* table,
+                        std::vector<std::string>* notes, std::string* error) {
+  *table = RenameTable();
+  // The platform's own console lines stay off: standard output carries the table.
+  g_ZTRConfig.SetTraceLevel(0);
+  CATSession* session = nullptr;
+  if (FAILED(Create_Session(kSessionName, session)) || session == nullptr) {
+    *error = "no session could be created";
+    return false;
+  }
+  ProductStructure structure;
+  CATDocument* root = nullptr;
+  const bool opened = SUCCEEDED(CATDocumentServices::OpenDocument(root_document.c_str(), root)) &&
+                      WalkProductStructure(root, &structure);
+  Delete_Session(kSessionName, 0, 0);
+  if (!opened) {
+    *error = WhyNotOpened(root_document);
+    return false;
+  }
+
+  std::error_code ignored;
+  const std::filesystem::path here = std::filesystem::current_path(ignored);
+  std::vector<std::string> files;
+  for (const StructureDocument& document : structure.documents) {
+    const std::filesystem::path path = document.storage_name.ConvertToChar();
+    const std::filesystem::path relative = path.lexically_relative(here);
+    files.push_back((relative.empty() ? path : relative).generic_string());
+  }
+  for (size_t d = 0; d < structure.documents.size(); ++d) {
+    const StructureDocument& document = structure.documents[d];
+    const std::string part_number = document.part_number.ConvertToChar();
+    table->documents.push_back({0, files[d], part_number, "", ""});
+    if (!document.has_product)
+      notes->push_back(files[d] + ": no product; nothing in it can be renamed");
+    for (const StructureInstance& instance : document.instances) {
+      const std::string name = instance.name.ConvertToChar();
+      if (instance.document < 0) {
+        notes->push_back(files[d] + ": component " + name +
+                         " refers to no document that can be opened");
+      }
+      table->instances.push_back(
+          {0, part_number, name, "",
+           instance.document < 0 ? "" : files[static_cast<size_t>(instance.document)],
+           static_cast<int>(d)});
+    }
+  }
+  return true;
+}

@@ -1,0 +1,185 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "standin_files.h"
+#include "standin_paths.h"
+
+namespace {
+
+StandinFileId IdOf(const struct stat& status) {
+  StandinFileId id;
+  id.device = static_cast<uint64_t>(status.st_dev);
+  id.number = static_cast<uint64_t>(status.st_ino);
+  return id;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The last path element of an absolute storage name.
+std::string BaseName(const std::string& storage_name) {
+  return storage_name.substr(storage_name.rfind('/') + 1);
+}
+
+std::string RandomSuffix() {
+  static const char kLetters[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  static std::mt19937_64 random{std::random_device{}()};
+  std::string suffix(6, '0');
+  for (char& c : suffix) c = kLetters[random() % (sizeof kLetters - 1)];
+  return suffix;
+}
+
+}  // namespace
+
+bool ReadRegularFile(const std::string& path, std::string* bytes, StandinFileFacts* facts) {
+  bytes->clear();
+  if (path.find('\0') != std::string::npos) return false;  // no file is named so
+  struct stat before;
+  // Looked at before it is opened: opening a device or a FIFO may wait, or do something.
+  if (stat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode)) return false;
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat status;
+  bool ok = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && SameFile(status, before);
+  if (ok) {
+    bytes->resize(static_cast<size_t>(status.st_size) + 1);  // one more byte tells the end
+    size_t done = 0;
+    while (ok) {
+      if (done == bytes->size()) bytes->resize(bytes->size() + bytes->size() / 2 + 4096);
+      const ssize_t n = read(fd, &(*bytes)[done], bytes->size() - done);
+      if (n == 0) break;
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      if (ok) done += static_cast<size_t>(n);
+    }
+    bytes->resize(done);
+    bytes->shrink_to_fit();
+  }
+  close(fd);
+  if (!ok) {
+    bytes->clear();
+    return false;
+  }
+  facts->id = IdOf(status);
+  facts->permissions = static_cast<unsigned>(status.st_mode & 0777);
+  return true;
+}
+
+bool FindFileId(const std::string& path, StandinFileId* id) {
+  struct stat status;
+  if (path.empty() || path.find('\0') != std::string::npos || stat(path.c_str(), &status) != 0) {
+    return false;
+  }
+  *id = IdOf(status);
+  return true;
+}
+
+StandinReplacement::~StandinReplacement() { Discard(); }
+
+void StandinReplacement::Discard() {
+  if (file_ >= 0) close(file_);
+  file_ = -1;
+  if (!temporary_name_.empty()) unlinkat(folder_, temporary_name_.c_str(), 0);
+  temporary_name_.clear();
+  temporary_path_.clear();
+  if (folder_ >= 0) close(folder_);
+  folder_ = -1;
+}
+
+bool StandinReplacement::Begin(const std::string& target, unsigned new_permissions) {
+  Discard();
+  failed_ = false;
+  if (target.find('\0') != std::string::npos) return false;  // no file is named so
+  target_name_ = BaseName(target);
+  const std::string directory = DirectoryOf(target);
+  // The folder is resolved once; every later step names files inside it.
+  folder_ = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder_ < 0 || target_name_.empty()) return false;
+
+  struct stat old;
+  bool replaces = fstatat(folder_, target_name_.c_str(), &old, 0) == 0;
+  if (!replaces) {
+    struct stat link;
+    // Nothing there, or something we do not understand (a link that leads nowhere).
+    if (errno != ENOENT ||
+        fstatat(folder_, target_name_.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0) {
+      return false;
+    }
+  } else if (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 ||
+             faccessat(folder_, target_name_.c_str(), W_OK, AT_EACCESS) != 0) {
+    return false;  // a read-only document is never overwritten
+  }
+
+  for (int attempt = 0; attempt < 100 && file_ < 0; ++attempt) {
+    const std::string name = ".quorvel-save-" + RandomSuffix();
+    // O_EXCL with O_CREAT never opens what is there, link or not.
+    file_ =
+        openat(folder_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (file_ >= 0) {
+      temporary_name_ = name;
+      temporary_path_ = directory + (directory == "/" ? "" : "/") + name;
+    } else if (errno != EEXIST) {
+      break;
+    }
+  }
+  if (file_ < 0) return false;
+
+  if (replaces) {
+    // Owner and group where the process may set them; the group alone where it may only
+    // give its file to one of its groups.
+    const bool given = fchown(file_, old.st_uid, old.st_gid) == 0 ||
+                       fchown(file_, static_cast<uid_t>(-1), old.st_gid) == 0;
+    static_cast<void>(given);  // otherwise it stays the process's own file: not a failure
+  }
+  // After the owner: changing it may clear permission bits.
+  const mode_t permissions = replaces ? (old.st_mode & 0777) : (new_permissions & 0777);
+  if (fchmod(file_, permissions) != 0) {
+    Discard();
+    return false;
+  }
+  return true;
+}
+
+bool StandinReplacement::Write(const std::string& bytes) {
+  for (size_t done = 0; !failed_ && file_ >= 0 && done < bytes.size();) {
+    const ssize_t n = write(file_, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failed_ = true;
+    } else {
+      done += static_cast<size_t>(n);
+    }
+  }
+  return !failed_ && file_ >= 0;
+}
+
+bool StandinReplacement::Commit(StandinFileId* written) {
+  if (failed_ || file_ < 0) {
+    Discard();
+    return false;
+  }
+  struct stat mine, named;
+  bool ok = fsync(file_) == 0 && fstat(file_, &mine) == 0;
+  ok = close(file_) == 0 && ok;
+  file_ = -1;
+  // What goes into place must be the file written, not whatever was put under its name.
+  ok = ok && fstatat(folder_, temporary_name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+       SameFile(mine, named);
+  if (!ok || renameat(folder_, temporary_name_.c_str(), folder_, target_name_.c_str()) != 0) {
+    Discard();
+    return false;
+  }
+  temporary_name_.clear();  // renamed: nothing left to remove
+  temporary_path_.clear();
+  const bool placed = fstatat(folder_, target_name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      SameFile(mine, named);
+  Discard();
+  if (!placed) return false;
+  *written = IdOf(mine);
+  return true;
+}
