@@ -1,147 +1,153 @@
-// Reads a generated control file of 100,000 records (three or four attributes each) in one
-// run with the tool's reader and with a reference that hands the two line patterns to
-// fscanf, and prints both times and their ratio. Both take every field of every record into
-// the same two 65,536-byte buffers and add up what they found, so the times compare the
-// reading itself. The time of the whole ReadFile, which also builds the object store, is
-// printed beside them. Each reading runs seven times and the best time counts.
-#include <unistd.h>
-
-#include <chrono>
+// Times the tool as users run it, a whole process, on generated control files of 10,000,
+// 100,000 and 1,000,000 records (or the sizes given as arguments), side by side with a program
+// that only reads the same file with fscanf and the tool's line patterns, with one that only
+// reads the file into memory it keeps (what keeping the file's text costs at least), and with
+// cat; then the tool again on a file of the same size whose ROOT lists thousands of records
+// spread over it.
+// Each figure is the best of three runs; peak memory is the tool's. Every run is checked for
+// the work it was timed for (records read, documents loaded, instances looked up), and the
+// benchmark fails when one is missing.
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
-#include "controlfile/control_scanner.h"
-#include "controlfile/ztr_object_manager.h"
+#include "bench/control_file_generator.h"
+#include "bench/whole_run.h"
 
 namespace {
 
-const int kRecords = 100000;
-const int kRounds = 7;
+const int kRounds = 3;
 
-std::string ControlFile() {
-  std::string text = "@ROOT\n{PARENT_OBJECTS}{D1}\n{CHILD_OBJECTS}{D2}\n";
-  for (int i = 1; i < kRecords; ++i) {
-    const std::string n = std::to_string(i);
-    text += "@D" + n + "\n";
-    text += "{PARTNUMBER}PRT-" + n + "-A\n";
-    text += "{EXTERNAL_LOCATION}C:\\Projects\\Bracket\\parts\\part_" + n + ".CATPart\n";
-    text += "{NEW_PARTNUMBER}PRT-" + n + "-B\n";
-    if (i % 2 == 0) {
-      text += "{NEW_EXTERNAL_LOCATION}C:\\Projects\\Bracket\\new\\part_" + n + ".CATPart\n";
-    }
-  }
-  return text;
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
-// What a reading found: records, attributes and the bytes of their fields as C strings.
-struct Tally {
-  long records = 0;
-  long attributes = 0;
-  long field_bytes = 0;
-  bool operator==(const Tally& o) const {
-    return records == o.records && attributes == o.attributes && field_bytes == o.field_bytes;
-  }
-};
-
-class Buffers {
- public:
-  char* first() { return first_.get(); }
-  char* second() { return second_.get(); }
-
- private:
-  std::unique_ptr<char[]> first_{new char[kControlFieldBuffer]()};
-  std::unique_ptr<char[]> second_{new char[kControlFieldBuffer]()};
-};
-
-Tally ReadWithTheToolsScanner(const char* path, Buffers* buffers) {
-  Tally tally;
-  std::string contents;
-  if (!ReadControlFileBytes(path, &contents)) return tally;
-  BufferBytes bytes(contents.data(), contents.data() + contents.size());
-  while (ScanIdentifierLine(bytes, buffers->first())) {
-    ++tally.records;
-    tally.field_bytes += static_cast<long>(std::strlen(buffers->first()));
-    while (ScanAttributeLine(bytes, buffers->first(), buffers->second())) {
-      ++tally.attributes;
-      tally.field_bytes +=
-          static_cast<long>(std::strlen(buffers->first()) + std::strlen(buffers->second()));
-    }
-  }
-  return tally;
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
-Tally ReadWithFscanf(const char* path, Buffers* buffers) {
-  Tally tally;
-  FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return tally;
-  while (std::fscanf(file, "@%65535[^\n]\n", buffers->first()) == 1) {
-    ++tally.records;
-    tally.field_bytes += static_cast<long>(std::strlen(buffers->first()));
-    while (std::fscanf(file, "{%65535[^}]}%65535[^\n]\n", buffers->first(), buffers->second()) ==
-           2) {
-      ++tally.attributes;
-      tally.field_bytes +=
-          static_cast<long>(std::strlen(buffers->first()) + std::strlen(buffers->second()));
-    }
-  }
-  std::fclose(file);
-  return tally;
+long CountStarting(const std::vector<std::string>& lines, const std::string& start) {
+  long count = 0;
+  for (const std::string& line : lines) count += line.compare(0, start.size(), start) == 0;
+  return count;
 }
 
-template <typename Read>
-double BestMilliseconds(Read read) {
-  double best = 1e99;
+int failures = 0;
+
+// The best of kRounds runs by wall clock; the first that fails is returned at once.
+WholeRun BestRun(const std::string& binary, const std::string& folder, const std::string& argument,
+                 bool quiet = false, const std::string& output = "") {
+  WholeRun best;
   for (int round = 0; round < kRounds; ++round) {
-    const auto start = std::chrono::steady_clock::now();
-    read();
-    const std::chrono::duration<double, std::milli> spent =
-        std::chrono::steady_clock::now() - start;
-    if (spent.count() < best) best = spent.count();
+    const WholeRun run = RunInFolder(binary, folder, {argument}, quiet, output);
+    if (run.exit_code != 0) return run;
+    if (round == 0 || run.seconds < best.seconds) best = run;
   }
   return best;
 }
 
+void Fail(const std::string& what) {
+  std::fprintf(stderr, "FAILED: %s\n", what.c_str());
+  ++failures;
+}
+
+// The run ended at loading the file's last record: the reader read everything.
+void CheckReadingRun(const WholeRun& run, const std::string& log) {
+  const std::vector<std::string> lines = Lines(ReadText(log));
+  if (run.exit_code != 0 || lines.size() != 2 ||
+      lines[1] != std::string("Failed to load document: ") + kEndOfFileDocument) {
+    Fail("Quorvel did not read the control file to its end (exit " + std::to_string(run.exit_code) +
+         ", log " + log + ")");
+  }
+}
+
+// Every listed document loaded, every instance's parent looked up, the last one missing.
+void CheckPlanRun(const WholeRun& run, const std::string& log, const GeneratedControlFile& f) {
+  const std::vector<std::string> lines = Lines(ReadText(log));
+  const long loaded = CountStarting(lines, "Partnumber set to: PRT-");
+  const long looked_up = CountStarting(lines, "Failed to change the instance name: Missing.");
+  if (run.exit_code != 0 || loaded != f.documents + f.changeable_documents ||
+      looked_up != f.instances - 1 || lines.empty() ||
+      lines.back() !=
+          std::string("Failed to find document name for partnumber: ") + kMissingParent) {
+    Fail("Quorvel did not build and run the whole plan: " + std::to_string(loaded) +
+         " documents loaded of " + std::to_string(f.documents + f.changeable_documents) + ", " +
+         std::to_string(looked_up + 1) + " instances of " + std::to_string(f.instances) +
+         " (exit " + std::to_string(run.exit_code) + ", log " + log + ")");
+  }
+}
+
+std::string Figure(const WholeRun& run) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f s (cpu %.2f)", run.seconds, run.cpu_seconds);
+  return text;
+}
+
 }  // namespace
 
-int main() {
-  char path[] = "/tmp/quorvel-reader-bench-XXXXXX";
-  const int fd = mkstemp(path);
-  if (fd < 0) {
-    std::perror("mkstemp");
-    return 1;
-  }
-  close(fd);
-  const std::string text = ControlFile();
-  std::ofstream(path, std::ios::binary) << text;
+int main(int argc, char* argv[]) {
+  std::vector<long> sizes = {10000, 100000, 1000000};
+  if (argc > 1) sizes.clear();
+  for (int i = 1; i < argc; ++i) sizes.push_back(std::atol(argv[i]));
 
-  Buffers buffers;
-  Tally tool_tally, reference_tally;
-  const double tool =
-      BestMilliseconds([&] { tool_tally = ReadWithTheToolsScanner(path, &buffers); });
-  const double reference =
-      BestMilliseconds([&] { reference_tally = ReadWithFscanf(path, &buffers); });
-  int objects = 0;
-  std::unique_ptr<ZTRObjectManager> store;
-  const double whole = BestMilliseconds([&] {
-    store.reset();  // the previous round's store is freed before the clock starts again
-    store = std::make_unique<ZTRObjectManager>();
-    store->ReadFile(path);
-    objects = store->Size();
-  });
-  std::remove(path);
+  std::printf(
+      "| records | file | Quorvel | fscanf loop | read into memory | cat | Quorvel peak memory | "
+      "plan: listed records | plan: Quorvel |\n|---|---|---|---|---|---|---|---|---|\n");
+  for (long records : sizes) {
+    char pattern[] = "/tmp/quorvel-reader-bench-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+      std::perror("mkdtemp");
+      return 1;
+    }
+    const std::string folder = pattern;
+    GeneratedControlFile reading, plan;
+    if (!WriteReadingControlFile(folder + "/reading.ztr", records, &reading) ||
+        !WritePlanControlFile(folder + "/plan.ztr", records, "asm.CATProduct", &plan)) {
+      std::fprintf(stderr, "cannot write control files of %ld records into %s\n", records,
+                   folder.c_str());
+      return 1;
+    }
+    std::ofstream(folder + "/asm.CATProduct") << "STANDIN-DOCUMENT 1\nproduct\npartnumber ASM\n";
 
-  std::printf("control file: %ld records, %ld attributes, %zu bytes\n", tool_tally.records,
-              tool_tally.attributes, text.size());
-  std::printf("tool reader:       %7.1f ms\n", tool);
-  std::printf("fscanf reference:  %7.1f ms\n", reference);
-  std::printf("ratio: the tool's reader is %.1f times faster\n", reference / tool);
-  std::printf("whole ReadFile, object store built: %.1f ms for %d objects\n", whole, objects);
-  if (!(tool_tally == reference_tally) || objects != tool_tally.records) {
-    std::printf("the readers disagree\n");
-    return 1;
+    const WholeRun tool = BestRun(QUORVEL_BINARY, folder, "reading.ztr");
+    CheckReadingRun(tool, folder + "/reading.ztr.log");
+    const WholeRun fscanf_loop =
+        BestRun(FSCANF_LOOP_BINARY, folder, "reading.ztr", false, folder + "/fscanf.out");
+    const std::string counted = std::to_string(reading.records) + " records, " +
+                                std::to_string(reading.attributes) + " attributes\n";
+    if (fscanf_loop.exit_code != 0 || ReadText(folder + "/fscanf.out") != counted) {
+      Fail("the fscanf loop did not read every record");
+    }
+    const WholeRun into_memory =
+        BestRun(READ_INTO_MEMORY_BINARY, folder, "reading.ztr", false, folder + "/read.out");
+    if (into_memory.exit_code != 0 ||
+        ReadText(folder + "/read.out") != std::to_string(reading.bytes) + " bytes\n") {
+      Fail("reading into memory did not read every byte");
+    }
+    const WholeRun cat = BestRun("/bin/cat", folder, "reading.ztr", true);
+    if (cat.exit_code != 0) Fail("cat failed");
+    const WholeRun planned = BestRun(QUORVEL_BINARY, folder, "plan.ztr");
+    CheckPlanRun(planned, folder + "/plan.ztr.log", plan);
+
+    const double mib = 1024.0 * 1024.0;
+    std::printf("| %ld | %.1f MiB | %s | %s | %s | %s | %.1f MiB (%.2fx the file) | %d | %s |\n",
+                records, reading.bytes / mib, Figure(tool).c_str(), Figure(fscanf_loop).c_str(),
+                Figure(into_memory).c_str(), Figure(cat).c_str(), tool.peak_kib / 1024.0,
+                tool.peak_kib * 1024.0 / static_cast<double>(reading.bytes),
+                plan.documents + plan.changeable_documents + plan.instances,
+                Figure(planned).c_str());
+    std::fflush(stdout);
+    std::filesystem::remove_all(folder);
   }
-  return 0;
+  return failures == 0 ? 0 : 1;
 }

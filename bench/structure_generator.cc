@@ -1,5 +1,6 @@
 #include "bench/structure_generator.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,16 +16,41 @@ bool Write(const std::string& path, const std::string& text) {
   return static_cast<bool>(out);
 }
 
-struct Document {
-  std::string id, file, part_number;
-};
+int Assemblies(int documents) { return std::max(1, (documents - 1) / (kPartsPerAssembly + 1)); }
+
+// The bytes of "{PREFIX0}" to "{PREFIX<count - 1>}".
+size_t ListLength(const std::string& prefix, int count) {
+  size_t length = 0;
+  for (int i = 0; i < count; ++i) length += prefix.size() + 2 + std::to_string(i).size();
+  return length;
+}
 
 }  // namespace
 
+size_t LongestRootList(int documents) {
+  const int assemblies = Assemblies(documents);
+  const int parts = documents - 1 - assemblies;
+  const size_t parents = 5 + ListLength("A", assemblies);  // "{TOP}" first
+  const size_t children = ListLength("P", parts);
+  const size_t instances = ListLength("IA", assemblies) + ListLength("IP", parts);
+  return std::max({parents, children, instances});
+}
+
+int LargestStructure() {
+  int fits = 2;
+  int too_many = 1 << 20;
+  while (too_many - fits > 1) {
+    const int middle = fits + (too_many - fits) / 2;
+    (LongestRootList(middle) <= 65535 ? fits : too_many) = middle;
+  }
+  return fits;
+}
+
 bool GenerateStructure(int documents, const std::string& folder) {
+  if (documents < 2 || LongestRootList(documents) > 65535) return false;
   std::filesystem::create_directories(folder + "/assemblies");
   std::filesystem::create_directories(folder + "/parts");
-  const int assemblies = std::max(1, (documents - 1) / (kPartsPerAssembly + 1));
+  const int assemblies = Assemblies(documents);
   const int parts = documents - 1 - assemblies;
 
   std::string parents = "{TOP}", children, instances;

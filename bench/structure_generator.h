@@ -4,10 +4,22 @@
 #ifndef BENCH_STRUCTURE_GENERATOR_H
 #define BENCH_STRUCTURE_GENERATOR_H
 
+#include <cstddef>
 #include <string>
 
-// Writes `documents` documents (at least 2) and the control file rename.ztr into the existing
-// folder `folder`. False when a file cannot be written.
+// The longest of the ROOT lists that a structure of `documents` documents needs, in bytes.
+size_t LongestRootList(int documents);
+
+// The most documents whose ROOT lists fit in one value (65,535 bytes).
+int LargestStructure();
+
+// Writes `documents` documents (at least 2, at most LargestStructure()) and the control file
+// rename.ztr into the existing folder `folder`. False when a file cannot be written or the
+// lists would not fit.
 bool GenerateStructure(int documents, const std::string& folder);
+
+// What a complete run on such a structure does.
+inline int SavedDocuments(int documents) { return documents; }
+inline int RenamedInstances(int documents) { return documents - 1; }
 
 #endif  // BENCH_STRUCTURE_GENERATOR_H

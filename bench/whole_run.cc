@@ -9,7 +9,8 @@
 #include <fstream>
 
 WholeRun RunInFolder(const std::string& binary, const std::string& folder,
-                     const std::vector<std::string>& arguments, bool quiet) {
+                     const std::vector<std::string>& arguments, bool quiet,
+                     const std::string& output) {
   WholeRun run;
   std::vector<char*> argv = {const_cast<char*>(binary.c_str())};
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -21,6 +22,10 @@ WholeRun RunInFolder(const std::string& binary, const std::string& folder,
     if (quiet) {
       const int null = open("/dev/null", O_WRONLY);
       if (null < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0) _exit(127);
+    }
+    if (!output.empty()) {
+      const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (out < 0 || dup2(out, 1) < 0) _exit(127);
     }
     execv(binary.c_str(), argv.data());
     _exit(127);

@@ -15,10 +15,11 @@ struct WholeRun {
 };
 
 // Runs `binary` with `arguments` (by default rename.ztr) in `folder` and waits for it; its
-// standard output and error go to /dev/null when `quiet`.
+// standard output and error go to /dev/null when `quiet`, its standard output to the file
+// `output` when one is named.
 WholeRun RunInFolder(const std::string& binary, const std::string& folder,
-                     const std::vector<std::string>& arguments = {"rename.ztr"},
-                     bool quiet = false);
+                     const std::vector<std::string>& arguments = {"rename.ztr"}, bool quiet = false,
+                     const std::string& output = "");
 
 // The last line of the text file at `path`; empty when it cannot be read.
 std::string LastLineOf(const std::string& path);

@@ -5,10 +5,10 @@
 
 #include "controlfile/control_scanner.h"
 
-void ReadingMap::OnBytes(const std::string& bytes) {
-  bytes_ = bytes;
-  line_starts_.assign(1, 0);
-  for (size_t i = 0; i < bytes_.size(); ++i) {
+void ReadingMap::OnBytes(const char* bytes, size_t size) {
+  const size_t from = bytes_.size();
+  bytes_.append(bytes, size);
+  for (size_t i = from; i < bytes_.size(); ++i) {
     if (bytes_[i] == '\n') line_starts_.push_back(i + 1);
   }
 }

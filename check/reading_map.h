@@ -23,7 +23,8 @@ class ReadingMap : public ControlFileObserver {
     std::vector<Attribute> attributes;
   };
 
-  void OnBytes(const std::string& bytes) override;
+  void OnBytes(const char* bytes, size_t size) override;
+  bool WantsRest() const override { return true; }
   void OnRecord(size_t offset, bool cut) override;
   void OnAttribute(size_t offset, const CATString& key, bool value_cut) override;
   void OnMismatch(size_t offset, bool key_too_long) override;
@@ -42,7 +43,7 @@ class ReadingMap : public ControlFileObserver {
   std::string WhyNotRead(size_t offset) const;
 
   std::string bytes_;
-  std::vector<size_t> line_starts_;
+  std::vector<size_t> line_starts_{0};  // where each line begins
   std::vector<Record> records_;
   std::vector<size_t> dropped_keys_;
   bool mismatched_ = false;  // no line has matched since the first mismatch at stop_

@@ -4,15 +4,17 @@
 #define CONTROLFILE_CONTROL_FILE_OBSERVER_H
 
 #include <cstddef>
-#include <string>
 
 #include "CATString.h"
 
 class ControlFileObserver {
  public:
   virtual ~ControlFileObserver() = default;
-  // The file's bytes, before any record is read.
-  virtual void OnBytes(const std::string& bytes) = 0;
+  // The file's bytes in order, a piece at a time: those the reader takes, each piece before
+  // the calls below that concern it; then, once the reading has stopped, the rest of the file,
+  // a piece at a time for as long as WantsRest() is true.
+  virtual void OnBytes(const char* bytes, size_t size) = 0;
+  virtual bool WantsRest() const { return false; }
   // A record's identifier line; `cut` when the identifier was cut at the width.
   virtual void OnRecord(size_t offset, bool cut) = 0;
   // An attribute line of the record last begun, with its key as written.

@@ -14,12 +14,8 @@ struct ScannedRecord {
   std::vector<std::pair<std::string, std::string>> attributes;  // raw key and value, in order
 };
 
-// Reads records from the file's position until an identifier line fails to match. With
-// `buffers_per_record`, each record gets two new zero-filled 65,536-byte buffers, as the
-// tool's reader was first described; otherwise two buffers serve every record.
-std::vector<ScannedRecord> ReadWithFscanf(FILE* file, bool buffers_per_record = false);
-
-// The same loop over the tool's scanner, for comparison with the above.
-std::vector<ScannedRecord> ReadWithScanner(FILE* file);
+// Reads records from the file's position until an identifier line fails to match or its
+// identifier is empty.
+std::vector<ScannedRecord> ReadWithFscanf(FILE* file);
 
 #endif  // CONTROLFILE_FSCANF_REFERENCE_H

@@ -1,99 +1,42 @@
 #include "controlfile/ztr_object.h"
 
+#include <cstring>
 #include <memory>
-#include <utility>
+#include <string>
 
 #include "controlfile/control_scanner.h"
 #include "driver/output.h"
 
 namespace {
 
-const CATString kLineBreakMarker("@EOL@");
-const CATString kLineFeed("\n");
+const char kLineBreakMarker[] = "@EOL@";
+constexpr size_t kMarkerLength = sizeof kLineBreakMarker - 1;
 
-// Replaces each `from` with `to`, first occurrence first, until none is left.
-void ReplaceAll(CATString* text, const CATString& from, const CATString& to) {
-  for (int p = text->FindPosition(from); p >= 0; p = text->FindPosition(from)) {
-    text->ReplaceSubString(p, from.GetLengthInChar(), to);
+// The attributes of the record being read or changed, kept for the thread's later records.
+AttributeBuilder& Builder() {
+  thread_local AttributeBuilder builder;
+  return builder;
+}
+
+// A stored value with each "@EOL@" turned back into a line feed. One pass from the left gives
+// what replacing the first marker until none is left gives: a line feed never begins a marker.
+CATString Decoded(const char* value) {
+  const char* marker = std::strstr(value, kLineBreakMarker);
+  if (marker == nullptr) return CATString(value);
+  std::string text;
+  for (; marker != nullptr; marker = std::strstr(value, kLineBreakMarker)) {
+    text.append(value, static_cast<size_t>(marker - value));
+    text.push_back('\n');
+    value = marker + kMarkerLength;
   }
-}
-
-}  // namespace
-
-bool ZTRObject::ReadFromFile(FILE* file) {
-  FileBytes bytes(file);
-  return ReadRecord(bytes, nullptr);
-}
-
-bool ZTRObject::ReadFromBuffer(BufferBytes* bytes, ControlFileObserver* observer) {
-  return ReadRecord(*bytes, observer);
-}
-
-template <typename Bytes>
-bool ZTRObject::ReadRecord(Bytes& bytes, ControlFileObserver* observer) {
-  Keys.RemoveAll();
-  Values.RemoveAll();
-  // The two field buffers, kept for the thread's later records: a record needs them only
-  // while it is read, and every scan terminates what it writes.
-  thread_local std::unique_ptr<char[]> first(new char[kControlFieldBuffer]);
-  thread_local std::unique_ptr<char[]> second(new char[kControlFieldBuffer]);
-  ScanNotes notes;
-  ScanNotes* wanted = observer != nullptr ? &notes : nullptr;
-  long line = observer != nullptr ? bytes.Offset() : 0;
-  if (!ScanIdentifierLine(bytes, first.get(), wanted)) {
-    if (observer != nullptr) observer->OnMismatch(static_cast<size_t>(line), false);
-    ConsoleLine("ZTRObject: ID not found in file");
-    return false;
-  }
-  if (observer != nullptr) observer->OnRecord(static_cast<size_t>(line), notes.cut);
-  // Fields are taken as C strings: a NUL byte ends the text.
-  Identifier = CATString(first.get());
-  Identifier.Strip(CATString::CATStripModeTrailing, '\r');
-  for (;;) {
-    if (observer != nullptr) line = bytes.Offset();
-    if (!ScanAttributeLine(bytes, first.get(), second.get(), wanted)) break;
-    if (observer != nullptr)
-      observer->OnAttribute(static_cast<size_t>(line), first.get(), notes.cut);
-    StoreAttribute(first.get(), second.get());
-  }
-  if (observer != nullptr) observer->OnMismatch(static_cast<size_t>(line), notes.key_too_long);
-  return true;
-}
-
-bool ZTRObject::SetAttribute(const CATString& key, const CATString& value) {
-  StoreAttribute(key, value);
-  return true;
-}
-
-void ZTRObject::StoreAttribute(CATString key, CATString value) {
-  key.ToUpper();
-  value.Strip(CATString::CATStripModeBoth, ' ');
-  value.Strip(CATString::CATStripModeTrailing, '\r');
-  ReplaceAll(&value, kLineFeed, kLineBreakMarker);
-  const int position = Keys.Locate(key);
-  if (position > 0) {
-    Values[position] = std::move(value);
-  } else {
-    Keys.Append(std::move(key));
-    Values.Append(std::move(value));
-  }
-}
-
-CATString ZTRObject::GetAttribute(const CATString& key) const {
-  CATString result;
-  CATString upper_key = key;
-  upper_key.ToUpper();
-  const int position = Keys.Locate(upper_key);
-  if (position > 0 && Values.Size() >= position) result = Values[position];
-  ReplaceAll(&result, kLineBreakMarker, kLineFeed);
-  return result;
+  text.append(value);
+  return CATString(text.c_str());
 }
 
 // Each item is the text after a "{" up to the next "}" (or the end); text outside braces is
 // ignored; a non-empty value without any "{" is one item.
-CATListValCATString ZTRObject::GetAttributeList(const CATString& key) const {
+CATListValCATString Items(const CATString& value) {
   CATListValCATString items;
-  const CATString value = GetAttribute(key);
   const int length = value.GetLengthInChar();
   int open = value.FindPosition("{");
   while (open >= 0 && open < length) {
@@ -106,18 +49,114 @@ CATListValCATString ZTRObject::GetAttributeList(const CATString& key) const {
   return items;
 }
 
+// Passes the bytes taken since the last call on to the observer.
+void Tell(ControlFileObserver* observer, std::string* taken) {
+  if (taken->empty()) return;
+  observer->OnBytes(taken->data(), taken->size());
+  taken->clear();
+}
+
+}  // namespace
+
+ZTRObject::~ZTRObject() { AttributeBuilder::Release(Values); }
+
+void ZTRObject::Keep(const AttributeBuilder* attributes, ObjectStorage* storage) {
+  const ZTRTextList old = Values;
+  if (attributes != nullptr) {
+    attributes->Build(storage, &Identifier, &Keys, &Values);
+  } else {
+    Identifier = "";
+    Keys = ZTRTextList();
+    Values = ZTRTextList();
+  }
+  AttributeBuilder::Release(old);
+}
+
+bool ZTRObject::ReadFromFile(FILE* file, ControlFileReading* reading) {
+  Keep(nullptr, nullptr);
+  ControlFileObserver* observer = reading != nullptr ? reading->observer : nullptr;
+  std::string taken;
+  ControlFileInput input(file, observer != nullptr ? &taken : nullptr);
+  const size_t start = reading != nullptr ? reading->offset : 0;
+  ScanNotes notes;
+  ScanNotes* wanted = observer != nullptr ? &notes : nullptr;
+
+  // An identifier is the line's text up to a NUL byte; an empty one is none.
+  int length = 0;
+  const char* identifier = input.IdentifierLine(&length, wanted);
+  if (identifier == nullptr || identifier[0] == '\0') {
+    if (observer != nullptr) {
+      Tell(observer, &taken);
+      observer->OnMismatch(start, false);
+    }
+    if (reading != nullptr) reading->offset = start + input.Taken();
+    ConsoleLine("ZTRObject: ID not found in file");
+    return false;
+  }
+  if (observer != nullptr) {
+    Tell(observer, &taken);
+    observer->OnRecord(start, notes.cut);
+  }
+  // The identifier without the carriage returns at its end.
+  size_t identifier_length = std::strlen(identifier);
+  while (identifier_length > 0 && identifier[identifier_length - 1] == '\r') --identifier_length;
+  AttributeBuilder& attributes = Builder();
+  attributes.Start(identifier, identifier_length);
+  size_t line = start + input.Taken();
+  const char* key;
+  const char* value;
+  int key_length = 0;
+  while (input.AttributeLine(&key, &key_length, &value, &length, wanted)) {
+    if (observer != nullptr) {
+      Tell(observer, &taken);
+      observer->OnAttribute(line, key, notes.cut);
+    }
+    attributes.Add(key, static_cast<size_t>(key_length), value, static_cast<size_t>(length), false);
+    line = start + input.Taken();
+  }
+  if (observer != nullptr) {
+    Tell(observer, &taken);
+    observer->OnMismatch(line, notes.key_too_long);
+  }
+  Keep(&attributes, reading != nullptr ? reading->storage : nullptr);
+  if (reading != nullptr) reading->offset = start + input.Taken();
+  return true;
+}
+
+bool ZTRObject::SetAttribute(const CATString& key, const CATString& value) {
+  AttributeBuilder& attributes = Builder();
+  attributes.Start(Identifier, std::strlen(Identifier));
+  for (int i = 1; i <= Keys.Size(); ++i) attributes.AddStored(Keys.Text(i), Values.Text(i));
+  attributes.Add(key.CastToCharPtr(), static_cast<size_t>(key.GetLengthInChar()),
+                 value.CastToCharPtr(), static_cast<size_t>(value.GetLengthInChar()));
+  Keep(&attributes, nullptr);
+  return true;
+}
+
+CATString ZTRObject::GetAttribute(const CATString& key) const {
+  CATString upper_key = key;
+  upper_key.ToUpper();
+  const int position = Keys.Locate(upper_key.CastToCharPtr());
+  if (position == 0) return CATString();
+  return Decoded(Values.Text(position));
+}
+
+CATListValCATString ZTRObject::GetAttributeList(const CATString& key) const {
+  return Items(GetAttribute(key));
+}
+
 void ZTRObject::Dump() const {
   ConsoleLine("ZTRObject:");
-  ConsoleLine("ID:[", Identifier.CastToCharPtr(), "]");
-  for (int j = 1; j <= Keys.Size() && j <= Values.Size(); ++j) {
-    const char* key = Keys[j].CastToCharPtr();
-    const CATString& value = Values[j];
-    if (value.CastToCharPtr()[0] == '{') {
+  ConsoleLine("ID:[", Identifier, "]");
+  for (int j = 1; j <= Keys.Size(); ++j) {
+    const char* key = Keys.Text(j);
+    const char* value = Values.Text(j);
+    if (value[0] == '{') {
       ConsoleLine(key, "->");
-      const CATListValCATString items = GetAttributeList(Keys[j]);
+      const CATListValCATString items = Items(Decoded(value));
       for (int i = 1; i <= items.Size(); ++i) ConsoleLine(items[i].CastToCharPtr());
     } else {
-      ConsoleLine(key, ":[", value.CastToCharPtr(), "]");
+      ConsoleLine(key, ":[", value, "]");
     }
   }
 }

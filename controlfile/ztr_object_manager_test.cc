@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "driver/test_support.h"
@@ -84,6 +85,28 @@ TEST_F(ReadFileTest, FieldsLongerThanTheLimit) {
 
 TEST_F(ReadFileTest, NulBytesEndTheTextOfAField) {
   EXPECT_EQ(Read(std::string("@A\0B\n{K\0x}v\0w\n@C\n", 17)), (Records_{"A|K=v", "C"}));
+  // An identifier whose text is empty is none: the reading ends there.
+  EXPECT_EQ(Read(std::string("@A\n{K}v\n@\0B\n@C\n", 15)), (Records_{"A|K=v"}));
+}
+
+// The first object with an identifier, whether the store searches or has indexed by then.
+TEST_F(ReadFileTest, FindObjectGivesTheFirstObjectWithTheIdentifier) {
+  WriteFile(dir_.File("c"), "@A\n{N}1\n@B\n{N}2\n@A\n{N}3\n@ A\n{N}4\n@\xe9\n{N}5\n");
+  ZTRObjectManager objects;
+  ASSERT_TRUE(objects.ReadFile(dir_.File("c").c_str()));
+  const struct {
+    const char* identifier;
+    std::string number;  // "-": no object
+  } cases[] = {{"A", "1"}, {"B", "2"}, {" A", "4"}, {"\xe9", "5"},
+               {"a", "-"}, {"", "-"},  {"A ", "-"}, {"C", "-"}};
+  // Enough rounds for the searches to add up to the store's size, and more.
+  for (int round = 0; round < 3; ++round) {
+    for (const auto& c : cases) {
+      const ZTRObject* object = objects.FindObject(c.identifier);
+      EXPECT_EQ(object == nullptr ? "-" : object->GetAttribute("N").CastToCharPtr(), c.number)
+          << c.identifier << " round " << round;
+    }
+  }
 }
 
 TEST(ZTRObjectManagerTest, UnreadableFileReportsWithTheTraceSwitchOn) {
@@ -113,6 +136,24 @@ TEST(ZTRObjectManagerTest, DumpOfTheWorkedExampleAndTheEndOfReadingLine) {
             "ZTRObject:\nID:[ROOT]\nPARENT_OBJECTS->\nA1\nA2\n"
             "ZTRObject:\nID:[A1]\nPARTNUMBER:[X 2]\n"
             "ZTRObject:\nID:[A2]\nZTRObject:\nID:[A3]\n");
+}
+
+// Whatever follows the line where reading stops is never read: an endless device, and a file
+// of a terabyte that is empty after its first two records.
+TEST(ZTRObjectManagerTest, NothingAfterTheStopIsRead) {
+  ZTRObjectManager zeros;
+  EXPECT_TRUE(zeros.ReadFile("/dev/zero"));
+  EXPECT_EQ(zeros.Size(), 0);
+
+  ScratchDir dir;
+  const std::string sparse = dir.File("sparse.ztr");
+  WriteFile(sparse, "@A\n{K}V\n@B\n");
+  std::error_code error;
+  std::filesystem::resize_file(sparse, uintmax_t{1} << 40, error);
+  if (error) GTEST_SKIP() << "no file of a terabyte here: " << error.message();
+  ZTRObjectManager objects;
+  EXPECT_TRUE(objects.ReadFile(sparse.c_str()));
+  EXPECT_EQ(Records(objects), (Records_{"A|K=V", "B"}));
 }
 
 }  // namespace

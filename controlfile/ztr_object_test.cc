@@ -28,6 +28,13 @@ TEST(ZTRObjectTest, SetAttributeEncodesLineFeedsAndTrimsBlanksOnly) {
   EXPECT_STREQ(object.GetValues()[1].CastToCharPtr(), "a@EOL@b@EOL@");
   EXPECT_STREQ(object.GetKeys()[2].CastToCharPtr(), "K\xe9Y");  // ASCII letters only
   EXPECT_STREQ(object.GetValues()[2].CastToCharPtr(), "\tv\t");
+  std::string every_byte, upper_case;
+  for (int c = 1; c < 256; ++c) {
+    every_byte += static_cast<char>(c);
+    upper_case += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  }
+  object.SetAttribute(every_byte.c_str(), "v");
+  EXPECT_EQ(object.GetKeys().Text(3), upper_case);
 }
 
 TEST(ZTRObjectTest, GetAttributeIgnoresKeyCaseAndRestoresLineBreaks) {

@@ -1,32 +1,44 @@
 // libFuzzer target for the control-file reader: any bytes must read without a crash, a hang
-// or a read past a buffer, with the same records from a file stream as from memory, and the
-// rename plan must build and dump, and Quorvel-check report, whatever was read.
+// or a read past a buffer, giving the records that fscanf with the same patterns gives and
+// leaving the stream where fscanf leaves it, and the rename plan must build and dump, and
+// Quorvel-check report, whatever was read.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "ZTRConfigTopicManager.h"
 #include "check/plan_check.h"
 #include "check/reading_map.h"
 #include "check/report.h"
-#include "controlfile/control_scanner.h"
+#include "controlfile/fscanf_reference.h"
 #include "controlfile/ztr_object.h"
 #include "controlfile/ztr_object_manager.h"
 #include "plan/ztr_document_manager.h"
 
 namespace {
 
-bool SameRecord(const ZTRObject& a, const ZTRObject& b) {
-  if (!(a.GetIdentifier() == b.GetIdentifier()) || a.GetKeys().Size() != b.GetKeys().Size()) {
+// The record the store keeps for what fscanf yields.
+bool SameRecord(const ZTRObject& object, const ScannedRecord& scanned) {
+  CATString identifier(scanned.identifier.c_str());
+  identifier.Strip(CATString::CATStripModeTrailing, '\r');
+  ZTRObject wanted;
+  for (const auto& attribute : scanned.attributes) {
+    wanted.SetAttribute(attribute.first.c_str(), attribute.second.c_str());
+  }
+  if (!(object.GetIdentifier() == identifier) ||
+      object.GetKeys().Size() != wanted.GetKeys().Size()) {
     return false;
   }
-  for (int k = 1; k <= a.GetKeys().Size(); ++k) {
-    if (!(a.GetKeys()[k] == b.GetKeys()[k]) || !(a.GetValues()[k] == b.GetValues()[k])) {
+  for (int k = 1; k <= wanted.GetKeys().Size(); ++k) {
+    if (std::strcmp(object.GetKeys().Text(k), wanted.GetKeys().Text(k)) != 0 ||
+        std::strcmp(object.GetValues().Text(k), wanted.GetValues().Text(k)) != 0) {
       return false;
     }
   }
@@ -52,18 +64,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::streambuf* old = std::cout.rdbuf(console.rdbuf());
   g_ZTRConfig.SetTraceLevel(1);
   const char* bytes = reinterpret_cast<const char*>(data);
-  // Memory and a file stream over the same bytes give the same records.
-  FILE* stream = fmemopen(const_cast<char*>(bytes), size, "rb");
-  BufferBytes buffer(bytes, bytes + size);
-  for (;;) {
-    ZTRObject from_buffer, from_stream;
-    const bool read_buffer = from_buffer.ReadFromBuffer(&buffer);
-    const bool read_stream = stream != nullptr && size > 0 && from_stream.ReadFromFile(stream);
-    if (size > 0 && read_buffer != read_stream) std::abort();
-    if (!read_buffer) break;
-    if (size > 0 && !SameRecord(from_buffer, from_stream)) std::abort();
+  // Record by record from a stream, as fscanf reads them, with a runtime buffer of a few bytes
+  // so that lines are cut across refills.
+  std::vector<ScannedRecord> expected;
+  if (size > 0) {
+    FILE* reference = fmemopen(const_cast<char*>(bytes), size, "rb");
+    FILE* stream = fmemopen(const_cast<char*>(bytes), size, "rb");
+    if (reference == nullptr || stream == nullptr) std::abort();
+    std::setvbuf(stream, nullptr, _IOFBF, 1 + size % 61);
+    expected = ReadWithFscanf(reference);
+    size_t read = 0;
+    for (ZTRObject object; object.ReadFromFile(stream); ++read) {
+      if (read >= expected.size() || !SameRecord(object, expected[read])) std::abort();
+    }
+    if (read != expected.size() || std::ftell(stream) != std::ftell(reference)) std::abort();
+    std::fclose(reference);
+    std::fclose(stream);
   }
-  if (stream != nullptr) std::fclose(stream);
 
   // The whole reader, the plan built from it, and both dumps.
   static const ScratchFile scratch;
@@ -78,6 +95,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ZTRObjectManager objects;
     ReadingMap map;
     objects.ReadFile(scratch.path(), &map);
+    if (static_cast<size_t>(objects.Size()) != expected.size()) std::abort();
+    for (int i = 1; i <= objects.Size(); ++i) {
+      if (!SameRecord(*objects.GetObject(i), expected[static_cast<size_t>(i) - 1])) std::abort();
+    }
     objects.Dump();
     ZTRDocumentManager plan(objects, &log);
     plan.Dump();

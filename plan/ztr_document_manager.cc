@@ -1,5 +1,8 @@
 #include "plan/ztr_document_manager.h"
 
+#include <string>
+#include <unordered_map>
+
 #include "driver/output.h"
 
 namespace {
@@ -9,15 +12,26 @@ CATUnicodeString Value(const ZTRObject& object, const char* key) {
   return CATUnicodeString(object.GetAttribute(key).CastToCharPtr());
 }
 
+// A part number's bytes, every one of them.
+std::string Bytes(const CATUnicodeString& text) {
+  return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
+}
+
 // Appends to `list` one record made by `make` for each identifier listed under `key` of
-// `root` that names an object; identifiers that name none are skipped.
-template <typename MakeRecord>
+// `root` that names an object; identifiers that name none are skipped. An object listed again
+// gives a copy of the record made from it the first time.
+template <typename Record, typename MakeRecord>
 void BuildList(const ZTRObjectManager& objects, const ZTRObject& root, const char* key,
                CATRawCollPV* list, MakeRecord make) {
   const CATListValCATString identifiers = root.GetAttributeList(key);
+  std::unordered_map<const ZTRObject*, const Record*> made;
   for (int i = 1; i <= identifiers.Size(); ++i) {
     const ZTRObject* object = objects.FindObject(identifiers[i]);
-    if (object != nullptr) list->Append(make(*object));
+    if (object == nullptr) continue;
+    const auto earlier = made.find(object);
+    Record* record = earlier != made.end() ? new Record(*earlier->second) : make(*object);
+    made.emplace(object, record);
+    list->Append(record);
   }
   list->RemoveNulls();
 }
@@ -28,17 +42,28 @@ ZTRDocumentManager::ZTRDocumentManager(const ZTRObjectManager& objects, std::ost
     : LogStream(log_stream) {
   const ZTRObject* root = objects.FindObject("ROOT");
   if (root == nullptr) return;
-  BuildList(objects, *root, "PARENT_OBJECTS", &Documents, [](const ZTRObject& o) {
+  BuildList<ZTRDocument>(objects, *root, "PARENT_OBJECTS", &Documents, [](const ZTRObject& o) {
     return new ZTRDocument(Value(o, "PARTNUMBER"), Value(o, "EXTERNAL_LOCATION"));
   });
-  BuildList(objects, *root, "CHILD_OBJECTS", &ChangeableDocuments, [](const ZTRObject& o) {
-    return new ZTRChangeableDocument(Value(o, "PARTNUMBER"), Value(o, "EXTERNAL_LOCATION"),
-                                     Value(o, "NEW_PARTNUMBER"), Value(o, "NEW_EXTERNAL_LOCATION"));
-  });
-  BuildList(objects, *root, "INSTANCE_OBJECTS", &DocumentInstances, [](const ZTRObject& o) {
-    return new ZTRDocumentInstance(Value(o, "PARENT_PARTNUMBER"), Value(o, "INSTANCENAME"),
-                                   Value(o, "NEW_INSTANCENAME"));
-  });
+  BuildList<ZTRChangeableDocument>(
+      objects, *root, "CHILD_OBJECTS", &ChangeableDocuments, [](const ZTRObject& o) {
+        return new ZTRChangeableDocument(Value(o, "PARTNUMBER"), Value(o, "EXTERNAL_LOCATION"),
+                                         Value(o, "NEW_PARTNUMBER"),
+                                         Value(o, "NEW_EXTERNAL_LOCATION"));
+      });
+  BuildList<ZTRDocumentInstance>(
+      objects, *root, "INSTANCE_OBJECTS", &DocumentInstances, [](const ZTRObject& o) {
+        return new ZTRDocumentInstance(Value(o, "PARENT_PARTNUMBER"), Value(o, "INSTANCENAME"),
+                                       Value(o, "NEW_INSTANCENAME"));
+      });
+  // The first document with each part number, failing that the first changeable document.
+  for (int i = 1; i <= DocumentCount(); ++i) {
+    DocumentsByPartNumber.emplace(Bytes(DocumentAt(i).PartNumber), &DocumentAt(i));
+  }
+  for (int i = 1; i <= ChangeableDocumentCount(); ++i) {
+    DocumentsByPartNumber.emplace(Bytes(ChangeableDocumentAt(i).PartNumber),
+                                  &ChangeableDocumentAt(i));
+  }
 }
 
 ZTRDocumentManager::~ZTRDocumentManager() {
@@ -76,14 +101,9 @@ void ZTRDocumentManager::Dump() const {
 }
 
 CATUnicodeString ZTRDocumentManager::FindDocumentName(const CATUnicodeString& part_number) const {
-  const ZTRDocument* match = nullptr;
-  for (int i = 1; i <= DocumentCount() && match == nullptr; ++i) {
-    if (DocumentAt(i).PartNumber == part_number) match = &DocumentAt(i);
-  }
-  for (int i = 1; i <= ChangeableDocumentCount() && match == nullptr; ++i) {
-    if (ChangeableDocumentAt(i).PartNumber == part_number) match = &ChangeableDocumentAt(i);
-  }
-  if (match == nullptr) return CATUnicodeString();
+  const auto found = DocumentsByPartNumber.find(Bytes(part_number));
+  if (found == DocumentsByPartNumber.end()) return CATUnicodeString();
+  const ZTRDocument* match = found->second;
   ConsoleLine("Found document ", match->ExternalLocation.ConvertToChar(), " with partnumber ",
               part_number.ConvertToChar());
   return match->ExternalLocation;

@@ -5,6 +5,8 @@
 #define PLAN_ZTR_DOCUMENT_MANAGER_H
 
 #include <ostream>
+#include <string>
+#include <unordered_map>
 
 #include "CATListPV.h"
 #include "CATUnicodeString.h"
@@ -25,7 +27,8 @@ class ZTRDocumentManager {
   void Dump() const;
 
   // The ExternalLocation of the first document, failing that of the first changeable
-  // document, whose PartNumber equals `part_number`; empty when there is none.
+  // document, whose PartNumber equals `part_number`; empty when there is none. Takes the same
+  // time however long the lists are.
   CATUnicodeString FindDocumentName(const CATUnicodeString& part_number) const;
 
   // The session stages; each returns 0 or the code of the failure that stopped it.
@@ -55,6 +58,8 @@ class ZTRDocumentManager {
   CATRawCollPV ChangeableDocuments;
   CATRawCollPV DocumentInstances;
   std::ostream* LogStream;
+  // The record that FindDocumentName finds for each part number, by its bytes.
+  std::unordered_map<std::string, const ZTRDocument*> DocumentsByPartNumber;
 };
 
 #endif  // PLAN_ZTR_DOCUMENT_MANAGER_H

@@ -10,11 +10,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
+#include <string>
+#include <vector>
 
 #include "CATDocumentServices.h"
 #include "CATIProduct.h"
 #include "CATSessionServices.h"
+#include "controlfile/ztr_object_manager.h"
 #include "driver/test_support.h"
 #include "session/root_product.h"
 #include "standin_files.h"
@@ -202,6 +207,38 @@ TEST_F(StandinPosixTest, AChainDeeperThanTheStackCouldRecurseOpens) {
   EXPECT_EQ(*static_cast<HRESULT*>(result), S_OK);
   CATDocument* last = nullptr;
   EXPECT_EQ(CATDocumentServices::GetDocumentInSession("d199.doc", last), S_OK);
+}
+
+// The control-file reader on a POSIX pipe (a FIFO, which Windows does not have).
+// The reading takes what a pipe's writer has written and no more: a line that fits neither
+// form ends it at once, while the writer keeps the pipe open.
+TEST(ControlFileOnPosixTest, PipeIsReadAsFarAsItsWriterHasWritten) {
+  ScratchDir dir;
+  const std::string pipe = dir.File("control.ztr");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  // Opened for reading and writing, so that opening does not wait for a reader.
+  const int writer = open(pipe.c_str(), O_RDWR);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(write(writer, "@A\n{K}V\nX", 9), 9);
+  std::future<std::vector<std::string>> reading = std::async(std::launch::async, [&pipe] {
+    ZTRObjectManager objects;
+    EXPECT_TRUE(objects.ReadFile(pipe.c_str()));
+    std::vector<std::string> records;
+    for (int i = 1; i <= objects.Size(); ++i) {
+      const ZTRObject* object = objects.GetObject(i);
+      std::string record = object->GetIdentifier().CastToCharPtr();
+      for (int k = 1; k <= object->GetKeys().Size(); ++k) {
+        record += std::string("|") + object->GetKeys()[k].CastToCharPtr() + "=" +
+                  object->GetValues()[k].CastToCharPtr();
+      }
+      records.push_back(record);
+    }
+    return records;
+  });
+  const bool finished = reading.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  close(writer);  // ends a reading that waits for more
+  EXPECT_TRUE(finished) << "the reader waited for the writer";
+  EXPECT_EQ(reading.get(), std::vector<std::string>{"A|K=V"});
 }
 
 }  // namespace
