@@ -10,7 +10,7 @@
 #include <string>
 
 #include "check/control_file_check.h"
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 #include "standin_process.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "controlfile/fscanf_reference.h"
 #include "controlfile/ztr_object_manager.h"
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "controlfile/control_scanner.h"
-#include "driver/output.h"
+#include "output/output.h"
 
 namespace {
 

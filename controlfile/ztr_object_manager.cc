@@ -5,7 +5,7 @@
 #include <new>
 #include <vector>
 
-#include "driver/output.h"
+#include "output/output.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "CATSessionServices.h"
 #include "CATUnicodeString.h"
 #include "controlfile/ztr_object_manager.h"
-#include "driver/output.h"
+#include "output/output.h"
 #include "plan/ztr_document_manager.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 #include "standin_process.h"
 #include "standin_system.h"
 

@@ -1,6 +1,6 @@
 #include "plan/rename_records.h"
 
-#include "driver/output.h"
+#include "output/output.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "driver/output.h"
+#include "output/output.h"
 
 namespace {
 

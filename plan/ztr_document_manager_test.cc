@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 
 namespace {
 

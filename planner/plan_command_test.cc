@@ -9,7 +9,7 @@
 
 #include "bench/structure_generator.h"
 #include "check/control_file_check.h"
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 #include "planner/control_file_writer.h"
 #include "planner/naming_rules.h"
 #include "planner/structure_table.h"

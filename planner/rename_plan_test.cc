@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 #include "planner/control_file_writer.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "CATIProduct.h"
 #include "CATSessionServices.h"
 #include "CATString.h"
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 #include "session/root_product.h"
 #include "standin_document_format.h"
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 #include "standin_files.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include "CATIProduct.h"
 #include "CATSessionServices.h"
 #include "controlfile/ztr_object_manager.h"
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 #include "session/root_product.h"
 #include "standin_files.h"
 

@@ -2,7 +2,7 @@
 
 #include "CATSessionServices.h"
 #include "ZTRConfigTopicManager.h"
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 #include "standin_faults.h"
 #include "standin_paths.h"
 

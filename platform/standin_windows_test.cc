@@ -6,7 +6,7 @@
 
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 #include "standin_faults.h"
 #include "standin_paths.h"
 

@@ -1,7 +1,7 @@
 // Loading: every document of the plan opened in the session, its root product given the plan's
 // part number.
 #include "CATDocumentServices.h"
-#include "driver/output.h"
+#include "output/output.h"
 #include "plan/ztr_document_manager.h"
 #include "session/root_product.h"
 

@@ -3,7 +3,7 @@
 #include "CATIDocRoots.h"
 #include "CATIEditor.h"
 #include "CATLISTV_CATBaseUnknown.h"
-#include "driver/output.h"
+#include "output/output.h"
 
 CATIProduct_var FindRootProduct(CATDocument* document) {
   CATIProduct_var result;

@@ -1,7 +1,7 @@
 // Saving, and the processing sequence that ends with it: changeable documents under their new
 // file paths first, then the documents in place, so that parents refer to the new files.
 #include "CATDocumentServices.h"
-#include "driver/output.h"
+#include "output/output.h"
 #include "plan/ztr_document_manager.h"
 
 namespace {

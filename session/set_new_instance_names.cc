@@ -1,7 +1,7 @@
 // New instance names: each instance found among the children of its parent document's root
 // product, by its current name, and renamed.
 #include "CATDocumentServices.h"
-#include "driver/output.h"
+#include "output/output.h"
 #include "plan/ztr_document_manager.h"
 #include "session/root_product.h"
 

@@ -1,4 +1,4 @@
-#include "session/stage_test_support.h"
+#include "testing/stage_test_support.h"
 
 namespace {
 

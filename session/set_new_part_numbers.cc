@@ -1,7 +1,7 @@
 // New part numbers: each changeable document found again in the session, its current part
 // number checked against the plan, and the new one set.
 #include "CATDocumentServices.h"
-#include "driver/output.h"
+#include "output/output.h"
 #include "plan/ztr_document_manager.h"
 #include "session/root_product.h"
 

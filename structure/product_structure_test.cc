@@ -4,7 +4,7 @@
 
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 
 namespace {
 

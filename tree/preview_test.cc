@@ -9,7 +9,7 @@
 #include <regex>
 #include <vector>
 
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 #include "standin_process.h"
 #include "tree/tree_command.h"
 

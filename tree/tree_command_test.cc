@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // A fixture for the session stages: a scratch folder as working directory, documents written
 // into it, a plan built from control-file text, a live session, and the checks that hold
 // after every stage outcome: the session deletes cleanly and nothing reached standard error.
-#ifndef SESSION_STAGE_TEST_SUPPORT_H
-#define SESSION_STAGE_TEST_SUPPORT_H
+#ifndef TESTING_STAGE_TEST_SUPPORT_H
+#define TESTING_STAGE_TEST_SUPPORT_H
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
-#include "driver/test_support.h"
+#include "testing/test_support.h"
 #include "plan/ztr_document_manager.h"
 #include "session/root_product.h"
 
@@ -84,4 +84,4 @@ class StageTest : public ::testing::Test {
   CATSession* session_ = nullptr;
 };
 
-#endif  // SESSION_STAGE_TEST_SUPPORT_H
+#endif  // TESTING_STAGE_TEST_SUPPORT_H

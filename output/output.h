@@ -1,8 +1,8 @@
 // The tool's two outputs. A log line is written whatever the trace switch says; a console
 // line only while the switch is on, tested afresh for every line. Either is its parts written
 // one after the other with nothing between them, then a newline and a flush.
-#ifndef DRIVER_OUTPUT_H
-#define DRIVER_OUTPUT_H
+#ifndef OUTPUT_OUTPUT_H
+#define OUTPUT_OUTPUT_H
 
 #include <iostream>
 #include <ostream>
@@ -24,4 +24,4 @@ void LogLine(std::ostream* log, const Parts&... parts) {
   (*log << ... << parts) << std::endl;
 }
 
-#endif  // DRIVER_OUTPUT_H
+#endif  // OUTPUT_OUTPUT_H

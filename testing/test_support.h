@@ -1,7 +1,7 @@
 // Helpers shared by the tests: scratch folders and files, the console captured, and the
 // trace level set for one scope.
-#ifndef DRIVER_TEST_SUPPORT_H
-#define DRIVER_TEST_SUPPORT_H
+#ifndef TESTING_TEST_SUPPORT_H
+#define TESTING_TEST_SUPPORT_H
 
 #include <cstdlib>
 #include <filesystem>
@@ -107,4 +107,4 @@ class EnvVar {
   bool had_ = false;
 };
 
-#endif  // DRIVER_TEST_SUPPORT_H
+#endif  // TESTING_TEST_SUPPORT_H
