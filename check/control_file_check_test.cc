@@ -174,13 +174,18 @@ TEST_F(CheckTest, OpeningTheDocuments) {
   WriteFile("sheet.doc", "STANDIN-DOCUMENT 1\nother\nproduct\npartnumber S\n");
   WriteFile("bolt.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber BOLT\n");
   WriteFile("taken.doc", "anything");
-  EXPECT_EQ(Check("@ROOT\n{PARENT_OBJECTS}{A}{S}{M}\n{CHILD_OBJECTS}{K}\n{INSTANCE_OBJECTS}{N}\n"
+  EXPECT_EQ(Check("@ROOT\n{PARENT_OBJECTS}{A}{S}{M}\n{CHILD_OBJECTS}{K}\n{INSTANCE_OBJECTS}{N}{R1}{"
+                  "R2}{R3}\n"
                   "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n"    // 5-7
                   "@S\n{PARTNUMBER}S\n{EXTERNAL_LOCATION}sheet.doc\n"    // 8-10
                   "@M\n{PARTNUMBER}M\n{EXTERNAL_LOCATION}missing.doc\n"  // 11-13
                   "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}bolt.doc\n{NEW_EXTERNAL_LOCATION}"
-                  "taken.doc\n"                                          // 14-17
-                  "@N\n{PARENT_PARTNUMBER}ASM\n{INSTANCENAME}Bolt.2\n",  // 18-20
+                  "taken.doc\n"                                         // 14-17
+                  "@N\n{PARENT_PARTNUMBER}ASM\n{INSTANCENAME}Bolt.2\n"  // 18-20
+                  // Renames replayed in order: M.1 exists once R1 ran, Bolt.1 no longer.
+                  "@R1\n{PARENT_PARTNUMBER}ASM\n{INSTANCENAME}Bolt.1\n{NEW_INSTANCENAME}M.1\n"
+                  "@R2\n{PARENT_PARTNUMBER}ASM\n{INSTANCENAME}M.1\n{NEW_INSTANCENAME}X.1\n"
+                  "@R3\n{PARENT_PARTNUMBER}ASM\n{INSTANCENAME}Bolt.1\n{NEW_INSTANCENAME}Y.1\n",
                   true),
             "c.ztr:6: warning: document \"A\": the root product of \"asm.doc\" carries the part "
             "number \"ASM-OLD\", not \"ASM\"\n"
@@ -189,7 +194,10 @@ TEST_F(CheckTest, OpeningTheDocuments) {
             "c.ztr:17: warning: document \"K\": a file \"taken.doc\" exists already and would be "
             "replaced\n"
             "c.ztr:20: warning: instance \"N\": no component \"Bolt.2\" under \"asm.doc\"\n"
-            "2 errors, 3 warnings\n");
+            "c.ztr:29: warning: instance \"Bolt.1\" under \"ASM\" is renamed already by the "
+            "record at line 21\n"
+            "c.ztr:31: warning: instance \"R3\": no component \"Bolt.1\" under \"asm.doc\"\n"
+            "2 errors, 5 warnings\n");
   EXPECT_EQ(ReadWholeFile("taken.doc"), "anything");
 }
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "testing/test_support.h"
 #include "standin_process.h"
 #include "standin_system.h"
+#include "testing/test_support.h"
 
 namespace {
 
@@ -119,6 +119,9 @@ TEST_F(RunTest, SessionFailures) {
   EXPECT_EQ(remove.out.substr(remove.out.size() - tail.size()), tail);
   const std::string log = ReadTextFile(Work("c.ztr.log"));
   EXPECT_EQ(log.substr(log.size() - 15), "Quorvel failed\n");
+  // Loading stopped, so nothing was processed.
+  EXPECT_EQ(log.find("Setting new instance names"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Saving files"), std::string::npos) << log;
 }
 
 TEST_F(RunTest, RenamesTheShippedExample) {
