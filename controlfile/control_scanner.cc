@@ -3,18 +3,9 @@
 #include <cstring>
 #include <memory>
 
-namespace {
+#include "standin_unlocked_io.h"
 
-// The runtime's byte-at-a-time input without a lock per byte; the input holds the lock.
-#if defined(_WIN32)
-inline int TakeByte(FILE* file) { return _getc_nolock(file); }
-inline void LockFile(FILE* file) { _lock_file(file); }
-inline void UnlockFile(FILE* file) { _unlock_file(file); }
-#else
-inline int TakeByte(FILE* file) { return getc_unlocked(file); }
-inline void LockFile(FILE* file) { flockfile(file); }
-inline void UnlockFile(FILE* file) { funlockfile(file); }
-#endif
+namespace {
 
 constexpr int kNone = -2;
 constexpr size_t kWidth = kControlFieldWidth;
@@ -39,16 +30,16 @@ ControlFileInput::LineBuffer* ControlFileInput::Lines() {
 
 ControlFileInput::ControlFileInput(FILE* file, std::string* taken)
     : file_(file), taken_(taken), lines_(Lines()), pending_(kNone) {
-  LockFile(file_);
+  StandinLockFile(file_);
 }
 
 ControlFileInput::~ControlFileInput() {
   if (pending_ >= 0) std::ungetc(pending_, file_);
-  UnlockFile(file_);
+  StandinUnlockFile(file_);
 }
 
 int ControlFileInput::Next() {
-  if (pending_ == kNone) return TakeByte(file_);
+  if (pending_ == kNone) return StandinTakeByte(file_);
   const int c = pending_;
   pending_ = kNone;
   return c;
@@ -70,7 +61,7 @@ bool ControlFileInput::Match(char literal) {
 }
 
 void ControlFileInput::SkipSpace() {
-  for (int c = Next();; c = TakeByte(file_)) {
+  for (int c = Next();; c = StandinTakeByte(file_)) {
     if (c == EOF || !IsControlFileSpace(c)) {
       pending_ = c;
       return;
