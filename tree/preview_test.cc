@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <regex>
 #include <vector>
 
-#include "testing/test_support.h"
 #include "standin_process.h"
+#include "testing/test_support.h"
 #include "tree/tree_command.h"
 
 namespace {
@@ -31,10 +31,20 @@ Outcome Tree(std::vector<std::string> args) {
 
 // The preview's tree with each change's old or new value only, and without its notes.
 std::string Side(const std::string& preview, bool new_side) {
-  const std::string tree = preview.substr(0, preview.find("\nLegend:"));
-  const std::string values =
-      std::regex_replace(tree, std::regex(R"(([^ \[]+) -> ([^ \]]+))"), new_side ? "$2" : "$1");
-  return std::regex_replace(values, std::regex(R"(  \(old file; [^)]*\))"), "");
+  std::string tree = preview.substr(0, preview.find("\nLegend:"));
+  for (size_t note; (note = tree.find("  (old file; ")) != std::string::npos;) {
+    tree.erase(note, tree.find(')', note) + 1 - note);
+  }
+  // Each "old -> new" token, bounded by blanks and brackets, keeps one side.
+  for (size_t arrow; (arrow = tree.find(" -> ")) != std::string::npos;) {
+    const size_t begin = tree.find_last_of(" [", arrow - 1) + 1;
+    const size_t end = std::min(tree.find_first_of(" ]\n", arrow + 4), tree.size());
+    tree =
+        tree.substr(0, begin) +
+        (new_side ? tree.substr(arrow + 4, end - arrow - 4) : tree.substr(begin, arrow - begin)) +
+        tree.substr(end);
+  }
+  return tree;
 }
 
 const char kRoot[] = "bracket-asm.CATProduct";
