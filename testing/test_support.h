@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "ZTRConfigTopicManager.h"
 #include "standin_process.h"
@@ -45,6 +46,23 @@ inline const std::filesystem::path kSourceDir = std::filesystem::absolute(QUORVE
 // The built Quorvel, as an absolute path fixed the same way.
 inline const std::string kQuorvelBinary =
     std::filesystem::absolute(QUORVEL_BINARY).generic_string();
+
+// What a companion's command function gave: its exit code and what it wrote.
+struct CommandOutcome {
+  int exit_code;
+  std::string out, err;
+};
+
+// Runs a companion's command function as its main does, with `name` as the invocation name.
+template <typename Command>
+CommandOutcome RunCommand(Command command, const char* name, std::vector<std::string> args) {
+  args.insert(args.begin(), name);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  std::ostringstream out, err;
+  const int exit_code = command(static_cast<int>(argv.size()), argv.data(), out, err);
+  return {exit_code, out.str(), err.str()};
+}
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;

@@ -9,18 +9,10 @@
 
 namespace {
 
-struct Outcome {
-  int exit_code;
-  std::string out, err;
-};
+using Outcome = CommandOutcome;
 
 Outcome Tree(std::vector<std::string> args) {
-  args.insert(args.begin(), "Quorvel-tree");
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  std::ostringstream out, err;
-  const int exit_code = RunTreeCommand(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {exit_code, out.str(), err.str()};
+  return RunCommand(RunTreeCommand, "Quorvel-tree", std::move(args));
 }
 
 const char kUsage[] =
