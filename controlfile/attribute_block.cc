@@ -40,11 +40,6 @@ void CopyUpperCase(char* to, const char* from, size_t length) {
   }
 }
 
-size_t TextLength(const char* text, size_t length) {
-  const void* nul = std::memchr(text, '\0', length);
-  return nul == nullptr ? length : static_cast<size_t>(static_cast<const char*>(nul) - text);
-}
-
 }  // namespace
 
 const char* ZTRTextList::Text(int position) const {

@@ -5,11 +5,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "CATString.h"
 #include "controlfile/object_storage.h"
+
+// The bytes at `text` up to its first NUL, at most `length`: how many a text keeps.
+inline size_t TextLength(const char* text, size_t length) {
+  const void* nul = std::memchr(text, '\0', length);
+  return nul == nullptr ? length : static_cast<size_t>(static_cast<const char*>(nul) - text);
+}
 
 // A read-only list of texts, 1-based like the platform's lists: a record's keys or its values.
 // A position outside 1..Size() aborts the process, as the platform's lists do.

@@ -25,8 +25,9 @@ struct ScanNotes {
 
 // The lines of an open file from its position, taken through the runtime's buffered input:
 // a refill is the runtime's, one read whatever it gives, and no byte is taken past the one
-// that decides a match, so a pipe is read as far as its writer has written. When the input
-// ends, the file is left exactly after what was matched. Holds the file's lock while it
+// that decides a match, so a pipe is read as far as its writer has written. Lines are scanned
+// where the runtime buffered them, and copied only when one runs over a refill. When the
+// input ends, the file is left exactly after what was matched. Holds the file's lock while it
 // lives. With `taken`, every byte taken is also appended there.
 class ControlFileInput {
  public:
@@ -35,41 +36,60 @@ class ControlFileInput {
   ControlFileInput(const ControlFileInput&) = delete;
   ControlFileInput& operator=(const ControlFileInput&) = delete;
 
-  // Matches an identifier line. Returns the identifier, NUL-terminated and valid until the
-  // next line is matched, with its length in bytes in `*length` (it may hold NUL bytes); null
-  // when there is none. After an identifier the white space is taken as well.
-  const char* IdentifierLine(int* length, ScanNotes* notes = nullptr);
+  // Matches an identifier line. Returns the identifier, `*length` bytes (NUL bytes among
+  // them are the identifier's), valid until the next line is matched; null when there is
+  // none. After an identifier the white space is taken as well.
+  const char* IdentifierLine(size_t* length, ScanNotes* notes = nullptr);
 
   // Matches an attribute line. True when both key and value were matched; they are then
-  // NUL-terminated, valid until the next line is matched, with their lengths in bytes (they
-  // may hold NUL bytes), and the white space after the value is taken as well.
-  bool AttributeLine(const char** key, int* key_length, const char** value, int* value_length,
-                     ScanNotes* notes = nullptr);
+  // valid until the next line is matched, with their lengths in bytes (they may hold NUL
+  // bytes), and the white space after the value is taken as well.
+  bool AttributeLine(const char** key, size_t* key_length, const char** value,
+                     size_t* value_length, ScanNotes* notes = nullptr);
 
   // Bytes taken since construction.
   size_t Taken() const { return taken_count_; }
 
  private:
-  // The next byte: the one looked at last and left, or the file's next.
-  int Next();
+  // Makes the view hold at least one byte unless the file has no more. Refilling first takes
+  // the bytes of the view that were used from the stream.
+  bool Fill();
+  // The view's next byte, or EOF.
+  int Peek() { return next_ < end_ || Fill() ? static_cast<unsigned char>(*next_) : EOF; }
+  // Takes `count` bytes of the view.
+  void Advance(size_t count);
   bool Match(char literal);
   void SkipSpace();
-  // The line buffer, all line feeds, for the next line.
-  char* FreshLine();
-  // Reads at most `max` bytes (at least 1) into `line` at `at`, stopping after a line feed.
-  // Returns how many, 0 at the end of the file; `*line_feed` tells whether a line feed ended
-  // them.
-  size_t Chunk(char* line, size_t at, size_t max, bool* line_feed);
-  // Counts `count` bytes of `bytes` as taken.
-  void Took(const char* bytes, size_t count);
+  // Takes a field: the bytes before the next `stop`, at most the width. Points `*field` at
+  // them where the view holds them all, or gathers them into `room` across refills. Returns
+  // the field's length.
+  size_t Field(char stop, char* room, const char** field);
+  // Keeps the field at `*text` valid over refills: a refill first moves it into `room`.
+  void Pin(const char** text, size_t length, char* room);
 
   FILE* file_;
   std::string* taken_;
-  struct LineBuffer;
-  static LineBuffer* Lines();
-  LineBuffer* lines_;
   size_t taken_count_ = 0;
-  int pending_;  // a byte looked at and left unread, or kNone
+  // The view: bytes from the stream's buffer (or the one byte a refill gave), the used ones
+  // from begin_ up to next_.
+  const char* begin_ = nullptr;
+  const char* next_ = nullptr;
+  const char* end_ = nullptr;
+  bool in_stream_ = false;
+  char refilled_ = 0;
+  // The line's fields matched so far, and the rooms they move into.
+  struct Pinned {
+    const char** text;
+    size_t length;
+    char* room;
+  };
+  Pinned pins_[2] = {};
+  int pin_count_ = 0;
+  const char* identifier_ = nullptr;
+  const char* key_ = nullptr;
+  const char* value_ = nullptr;
+  struct Rooms;
+  Rooms* rooms_;
 };
 
 #endif  // CONTROLFILE_CONTROL_SCANNER_H

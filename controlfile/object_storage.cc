@@ -2,13 +2,18 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+
+#include "standin_memory.h"
 
 namespace {
 
 // Chunks grow from the first size to the last, each twice the one before: a small file costs
-// little, a large one few chunks. Pages of a chunk that nothing uses cost no memory.
+// little, a large one few chunks. Pages of a chunk that nothing uses cost no memory. Chunks of
+// a large page or more are large blocks: filling them costs far fewer page faults, which
+// would otherwise take more time than reading the file.
 constexpr size_t kFirstChunk = size_t{64} << 10;
-constexpr size_t kLastChunk = size_t{8} << 20;
+constexpr size_t kLastChunk = size_t{32} << 20;
 // Everything the store keeps holds pointers at most.
 constexpr size_t kAlignment = alignof(void*);
 
@@ -17,7 +22,13 @@ size_t Aligned(size_t bytes) { return (bytes + kAlignment - 1) & ~(kAlignment - 
 }  // namespace
 
 ObjectStorage::~ObjectStorage() {
-  for (char* chunk : chunks_) delete[] chunk;
+  for (const Chunk& chunk : chunks_) {
+    if (chunk.large_bytes > 0) {
+      StandinFreeLarge(chunk.bytes, chunk.large_bytes);
+    } else {
+      delete[] chunk.bytes;
+    }
+  }
 }
 
 void* ObjectStorage::Allocate(size_t bytes) {
@@ -27,13 +38,19 @@ void* ObjectStorage::Allocate(size_t bytes) {
     // A piece larger than an eighth of a chunk gets memory of its own, so that little is left
     // unused at a chunk's end.
     if (bytes > chunk / 8) {
-      chunks_.push_back(new char[bytes]);
-      return chunks_.back();
+      chunks_.push_back(Chunk{new char[bytes], 0});
+      return chunks_.back().bytes;
+    }
+    if (chunk >= kStandinLargePage) {
+      next_ = static_cast<char*>(StandinAllocateLarge(chunk));
+      if (next_ == nullptr) throw std::bad_alloc();
+      chunks_.push_back(Chunk{next_, chunk});
+    } else {
+      next_ = new char[chunk];
+      chunks_.push_back(Chunk{next_, 0});
     }
     chunk_ = chunk;
-    next_ = new char[chunk_];
     end_ = next_ + chunk_;
-    chunks_.push_back(next_);
   }
   void* piece = next_;
   next_ += bytes;

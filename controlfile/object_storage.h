@@ -40,7 +40,11 @@ class ObjectStorage {
  private:
   void Rehash();
 
-  std::vector<char*> chunks_;
+  struct Chunk {
+    char* bytes;
+    size_t large_bytes;  // the size of a large block, 0 for memory from new[]
+  };
+  std::vector<Chunk> chunks_;
   size_t chunk_ = 0;  // the size of the chunk last begun
   char* next_ = nullptr;
   char* end_ = nullptr;

@@ -82,9 +82,10 @@ bool ZTRObject::ReadFromFile(FILE* file, ControlFileReading* reading) {
   ScanNotes* wanted = observer != nullptr ? &notes : nullptr;
 
   // An identifier is the line's text up to a NUL byte; an empty one is none.
-  int length = 0;
+  size_t length = 0;
   const char* identifier = input.IdentifierLine(&length, wanted);
-  if (identifier == nullptr || identifier[0] == '\0') {
+  if (identifier != nullptr) length = TextLength(identifier, length);
+  if (identifier == nullptr || length == 0) {
     if (observer != nullptr) {
       Tell(observer, &taken);
       observer->OnMismatch(start, false);
@@ -98,20 +99,19 @@ bool ZTRObject::ReadFromFile(FILE* file, ControlFileReading* reading) {
     observer->OnRecord(start, notes.cut);
   }
   // The identifier without the carriage returns at its end.
-  size_t identifier_length = std::strlen(identifier);
-  while (identifier_length > 0 && identifier[identifier_length - 1] == '\r') --identifier_length;
+  while (length > 0 && identifier[length - 1] == '\r') --length;
   AttributeBuilder& attributes = Builder();
-  attributes.Start(identifier, identifier_length);
+  attributes.Start(identifier, length);
   size_t line = start + input.Taken();
   const char* key;
   const char* value;
-  int key_length = 0;
+  size_t key_length = 0;
   while (input.AttributeLine(&key, &key_length, &value, &length, wanted)) {
     if (observer != nullptr) {
       Tell(observer, &taken);
-      observer->OnAttribute(line, key, notes.cut);
+      observer->OnAttribute(line, CATString(key, TextLength(key, key_length)), notes.cut);
     }
-    attributes.Add(key, static_cast<size_t>(key_length), value, static_cast<size_t>(length), false);
+    attributes.Add(key, key_length, value, length, false);
     line = start + input.Taken();
   }
   if (observer != nullptr) {

@@ -1,0 +1,28 @@
+#include "standin_memory.h"
+
+#include <sys/mman.h>
+
+#include <cstdint>
+
+// The block is mapped with a large page's worth to spare and trimmed to start on a large-page
+// boundary: the kernel backs with large pages only ranges aligned to them.
+void* StandinAllocateLarge(size_t bytes) {
+  const size_t mapped = bytes + kStandinLargePage;
+  void* map = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (map == MAP_FAILED) return nullptr;
+  const uintptr_t start = reinterpret_cast<uintptr_t>(map);
+  const uintptr_t aligned = (start + kStandinLargePage - 1) & ~(kStandinLargePage - 1);
+  if (aligned > start) munmap(map, aligned - start);
+  const uintptr_t end = start + mapped;
+  const uintptr_t block_end = aligned + ((bytes + 4095) & ~size_t{4095});
+  if (end > block_end) munmap(reinterpret_cast<void*>(block_end), end - block_end);
+  void* block = reinterpret_cast<void*>(aligned);
+#ifdef MADV_HUGEPAGE
+  madvise(block, bytes, MADV_HUGEPAGE);  // a hint: without large pages the block still works
+#endif
+  return block;
+}
+
+void StandinFreeLarge(void* block, size_t bytes) {
+  if (block != nullptr) munmap(block, bytes);
+}
