@@ -44,8 +44,8 @@ class ControlFileInput {
   // Matches an attribute line. True when both key and value were matched; they are then
   // valid until the next line is matched, with their lengths in bytes (they may hold NUL
   // bytes), and the white space after the value is taken as well.
-  bool AttributeLine(const char** key, size_t* key_length, const char** value,
-                     size_t* value_length, ScanNotes* notes = nullptr);
+  bool AttributeLine(const char** key, size_t* key_length, const char** value, size_t* value_length,
+                     ScanNotes* notes = nullptr);
 
   // Bytes taken since construction.
   size_t Taken() const { return taken_count_; }
@@ -59,6 +59,15 @@ class ControlFileInput {
   // Takes `count` bytes of the view.
   void Advance(size_t count);
   bool Match(char literal);
+  // The line feed of the line starting with `first` when the view holds the line whole and
+  // the white space after it, or null.
+  const char* LineInView(char first);
+  // Matches an attribute line that the view holds whole.
+  bool AttributeInView(const char** key, size_t* key_length, const char** value,
+                       size_t* value_length);
+  // Takes the view's bytes up to the first that is not white space from `space` on, which
+  // the view holds.
+  void SkipSpaceFrom(const char* space);
   void SkipSpace();
   // Takes a field: the bytes before the next `stop`, at most the width. Points `*field` at
   // them where the view holds them all, or gathers them into `room` across refills. Returns

@@ -8,10 +8,10 @@
 
 namespace {
 
-// Chunks grow from the first size to the last, each twice the one before: a small file costs
-// little, a large one few chunks. Pages of a chunk that nothing uses cost no memory. Chunks of
-// a large page or more are large blocks: filling them costs far fewer page faults, which
-// would otherwise take more time than reading the file.
+// Chunks grow from the first size to the last, each twice the one before but the second, which
+// is a large page: a small file costs little, a large one few chunks. Pages of a chunk that nothing
+// uses cost no memory. Chunks of a large page or more are large blocks: filling them costs far
+// fewer page faults, which would otherwise take more time than reading the file.
 constexpr size_t kFirstChunk = size_t{64} << 10;
 constexpr size_t kLastChunk = size_t{32} << 20;
 // Everything the store keeps holds pointers at most.
@@ -34,7 +34,8 @@ ObjectStorage::~ObjectStorage() {
 void* ObjectStorage::Allocate(size_t bytes) {
   bytes = Aligned(bytes == 0 ? 1 : bytes);
   if (static_cast<size_t>(end_ - next_) < bytes) {
-    const size_t chunk = chunk_ == 0 ? kFirstChunk : std::min(2 * chunk_, kLastChunk);
+    const size_t chunk =
+        chunk_ == 0 ? kFirstChunk : std::min(std::max(2 * chunk_, kStandinLargePage), kLastChunk);
     // A piece larger than an eighth of a chunk gets memory of its own, so that little is left
     // unused at a chunk's end.
     if (bytes > chunk / 8) {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "standin_memory.h"
+
 template <typename T>
 class StandinList {
  public:
@@ -29,7 +31,7 @@ class StandinList {
   const T& operator[](int position) const { return items_[Index(position)]; }
 
  protected:
-  std::vector<T> items_;
+  std::vector<T, StandinLargeAllocator<T>> items_;
 
  private:
   size_t Index(int position) const {

@@ -1,12 +1,22 @@
-#include "standin_memory.h"
-
 #include <sys/mman.h>
 
 #include <cstdint>
 
+#include "standin_memory.h"
+
+namespace {
+
+// Blocks are whole large pages: the kernel backs with large pages only aligned whole ones.
+size_t LargePages(size_t bytes) {
+  return (bytes + kStandinLargePage - 1) & ~(kStandinLargePage - 1);
+}
+
+}  // namespace
+
 // The block is mapped with a large page's worth to spare and trimmed to start on a large-page
-// boundary: the kernel backs with large pages only ranges aligned to them.
+// boundary.
 void* StandinAllocateLarge(size_t bytes) {
+  bytes = LargePages(bytes);
   const size_t mapped = bytes + kStandinLargePage;
   void* map = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (map == MAP_FAILED) return nullptr;
@@ -14,7 +24,7 @@ void* StandinAllocateLarge(size_t bytes) {
   const uintptr_t aligned = (start + kStandinLargePage - 1) & ~(kStandinLargePage - 1);
   if (aligned > start) munmap(map, aligned - start);
   const uintptr_t end = start + mapped;
-  const uintptr_t block_end = aligned + ((bytes + 4095) & ~size_t{4095});
+  const uintptr_t block_end = aligned + bytes;
   if (end > block_end) munmap(reinterpret_cast<void*>(block_end), end - block_end);
   void* block = reinterpret_cast<void*>(aligned);
 #ifdef MADV_HUGEPAGE
@@ -24,5 +34,5 @@ void* StandinAllocateLarge(size_t bytes) {
 }
 
 void StandinFreeLarge(void* block, size_t bytes) {
-  if (block != nullptr) munmap(block, bytes);
+  if (block != nullptr) munmap(block, LargePages(bytes));
 }

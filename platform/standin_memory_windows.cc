@@ -1,6 +1,6 @@
-#include "standin_memory.h"
-
 #include <windows.h>
+
+#include "standin_memory.h"
 
 // Large pages on Windows need a privilege that users rarely hold; committed pages serve.
 void* StandinAllocateLarge(size_t bytes) {
