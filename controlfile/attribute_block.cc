@@ -34,6 +34,10 @@ void CopyUpperCase(char* to, const char* from, size_t length) {
     word ^= lower_case >> 2;  // 0x20 in each lower-case letter
     std::memcpy(to + i, &word, 8);
   }
+  if (i < length && length >= 8) {
+    CopyUpperCase(to + length - 8, from + length - 8, 8);  // upper-casing twice changes nothing
+    return;
+  }
   for (; i < length; ++i) {
     const char c = from[i];
     to[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
@@ -85,8 +89,12 @@ char* AttributeBuilder::Reserve(size_t bytes) {
 
 void AttributeBuilder::Add(const char* key, size_t key_length, const char* value,
                            size_t value_length, bool line_feeds) {
-  key_length = TextLength(key, key_length);
-  value_length = TextLength(value, value_length);
+  // A key and value read from one line lie one after the other, and are searched at once.
+  if (key + key_length + 1 != value ||
+      std::memchr(key, '\0', key_length + 1 + value_length) != nullptr) {
+    key_length = TextLength(key, key_length);
+    value_length = TextLength(value, value_length);
+  }
   // Blanks from both ends first, then carriage returns from the end: a blank before a
   // carriage return stays.
   size_t begin = 0;
@@ -134,7 +142,13 @@ void AttributeBuilder::Append(const char* key, size_t key_length, const char* va
     entries_[static_cast<size_t>(found)].value_length = stored_length;
     return;
   }
-  entries_.push_back({key_at, key_length, value_at, stored_length});
+  // Stored field by field: a whole Entry built aside and copied makes the processor wait.
+  entries_.emplace_back();
+  Entry& entry = entries_.back();
+  entry.key = key_at;
+  entry.key_length = key_length;
+  entry.value = value_at;
+  entry.value_length = stored_length;
   IndexLastEntry();
 }
 

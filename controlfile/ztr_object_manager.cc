@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "output/output.h"
+#include "standin_unlocked_io.h"
 
 namespace {
 
@@ -51,12 +52,15 @@ bool ZTRObjectManager::ReadFile(const CATUnicodeString& file_name, ControlFileOb
   ControlFileReading reading;
   reading.storage = &Storage;
   reading.observer = observer;
+  // Each record's reading takes the file's lock, at little cost while this holds it.
+  StandinLockFile(file);
   ZTRObject* object = new (Storage.Allocate(sizeof(ZTRObject))) ZTRObject;
   while (object->ReadFromFile(file, &reading)) {
     Objects.Append(object);
     object = new (Storage.Allocate(sizeof(ZTRObject))) ZTRObject;
   }
   object->~ZTRObject();
+  StandinUnlockFile(file);
   if (observer != nullptr && observer->WantsRest()) {
     std::vector<char> chunk(kInputBuffer);
     size_t n;
