@@ -122,7 +122,7 @@ size_t ControlFileInput::Field(char stop, char* room, const char** field) {
 // a search or two and taken at once. The view must hold a byte after the white space, as the
 // white space may go on past it.
 const char* ControlFileInput::LineInView(char first) {
-  if (next_ == end_ || *next_ != first || !in_stream_) return nullptr;
+  if (!Fill() || *next_ != first || !in_stream_) return nullptr;
   const char* line = next_ + 1;
   const size_t look = std::min(static_cast<size_t>(end_ - line), 2 * kWidth + 1);
   const char* line_feed = static_cast<const char*>(std::memchr(line, '\n', look));

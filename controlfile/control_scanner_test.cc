@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "controlfile/fscanf_reference.h"
 #include "controlfile/ztr_object_manager.h"
@@ -116,7 +117,7 @@ void ExpectSameRecord(const ZTRObject& object, const ScannedRecord& scanned, uin
 TEST(ControlScannerTest, ReadsWhatFscanfReadsAndStopsWhereItStops) {
   ScratchDir dir;
   const std::string path = dir.File("generated.ztr");
-  const size_t buffers[] = {7, 4096, 65536, 100000};
+  const size_t buffers[] = {7, 4096, 65536, 300000};
   for (uint32_t seed = 1; seed <= 600; ++seed) {
     const std::string bytes = ControlFileGenerator(seed).File();
     WriteFile(path, bytes);
@@ -124,7 +125,8 @@ TEST(ControlScannerTest, ReadsWhatFscanfReadsAndStopsWhereItStops) {
     FILE* stream = std::fopen(path.c_str(), "rb");
     ASSERT_NE(reference_file, nullptr);
     ASSERT_NE(stream, nullptr);
-    std::setvbuf(stream, nullptr, _IOFBF, buffers[seed % 4]);
+    std::vector<char> buffer(buffers[seed % 4]);
+    std::setvbuf(stream, buffer.data(), _IOFBF, buffer.size());
     const std::vector<ScannedRecord> expected = ReadWithFscanf(reference_file);
     size_t read = 0;
     for (ZTRObject object; object.ReadFromFile(stream); ++read) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -14,12 +15,13 @@ namespace {
 // gives what there is, so a pipe is read as its writer writes.
 constexpr size_t kInputBuffer = size_t{1} << 16;
 
-// The control file opened for reading, or null when it cannot be opened or read (a folder
-// opens on some systems but gives no bytes).
-FILE* OpenControlFile(const char* name) {
+// The control file opened for reading with `buffer` (kInputBuffer bytes, given: a runtime may
+// ignore the size when it is to allocate the buffer itself), or null when it cannot be opened
+// or read (a folder opens on some systems but gives no bytes).
+FILE* OpenControlFile(const char* name, char* buffer) {
   FILE* file = std::fopen(name, "rb");
   if (file == nullptr) return nullptr;
-  std::setvbuf(file, nullptr, _IOFBF, kInputBuffer);
+  std::setvbuf(file, buffer, _IOFBF, kInputBuffer);
   const int first = std::getc(file);
   if (first == EOF && std::ferror(file)) {
     std::fclose(file);
@@ -44,7 +46,8 @@ uint64_t Hash(uint64_t slot) { return slot >> 32; }
 ZTRObjectManager::~ZTRObjectManager() = default;
 
 bool ZTRObjectManager::ReadFile(const CATUnicodeString& file_name, ControlFileObserver* observer) {
-  FILE* file = OpenControlFile(file_name.ConvertToChar());
+  const std::unique_ptr<char[]> buffer(new char[kInputBuffer]);
+  FILE* file = OpenControlFile(file_name.ConvertToChar(), buffer.get());
   if (file == nullptr) {
     ConsoleLine("ZTRObjectManager: Could not open file ", file_name.ConvertToChar());
     return false;

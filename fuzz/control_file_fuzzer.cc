@@ -71,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FILE* reference = fmemopen(const_cast<char*>(bytes), size, "rb");
     FILE* stream = fmemopen(const_cast<char*>(bytes), size, "rb");
     if (reference == nullptr || stream == nullptr) std::abort();
-    std::setvbuf(stream, nullptr, _IOFBF, 1 + size % 61);
+    std::vector<char> buffer(1 + size % 61);
+    std::setvbuf(stream, buffer.data(), _IOFBF, buffer.size());
     expected = ReadWithFscanf(reference);
     size_t read = 0;
     for (ZTRObject object; object.ReadFromFile(stream); ++read) {
