@@ -1,6 +1,6 @@
 // read_into_memory FILE: reads a file into memory that it keeps, a mebibyte at a time, and
-// prints how many bytes it read. The least that any reader which keeps a file's text costs:
-// the tool's reader is timed beside it.
+// prints how many bytes it read: what keeping a file's text costs in the system's ordinary
+// pages. The tool's reader is timed beside it.
 #include <cstdio>
 #include <memory>
 #include <vector>

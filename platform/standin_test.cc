@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
+
+#include "CATListPV.h"
 #include "CATSessionServices.h"
 #include "ZTRConfigTopicManager.h"
-#include "testing/test_support.h"
 #include "standin_faults.h"
+#include "standin_memory.h"
 #include "standin_paths.h"
+#include "testing/test_support.h"
 
 namespace {
 
@@ -22,6 +27,27 @@ TEST(StandinTest, TraceLevelIsASignAndDigitsWithinInt32) {
   EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel("1 "), 0);
   EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel("-"), 0);
   EXPECT_EQ(ZTRConfigTopicManager::ParseTraceLevel("0x1"), 0);
+}
+
+TEST(StandinTest, LargeBlocksAndTheListsGrownThroughThemHoldWhatIsWritten) {
+  for (size_t bytes :
+       {size_t{1}, kStandinLargePage - 1, kStandinLargePage, 3 * kStandinLargePage + 5}) {
+    char* block = static_cast<char*>(StandinAllocateLarge(bytes));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % alignof(void*), 0u);
+    std::memset(block, 0x5a, bytes);
+    EXPECT_EQ(block[0], 0x5a);
+    EXPECT_EQ(block[bytes - 1], 0x5a);
+    StandinFreeLarge(block, bytes);
+  }
+  CATRawCollPV list;
+  const int count = 300000;  // past several large pages of pointers
+  for (int i = 1; i <= count; ++i) list.Append(reinterpret_cast<void*>(static_cast<uintptr_t>(i)));
+  ASSERT_EQ(list.Size(), count);
+  for (int i = 1; i <= count; i += 7919) {
+    EXPECT_EQ(list[i], reinterpret_cast<void*>(static_cast<uintptr_t>(i)));
+  }
+  EXPECT_EQ(list[count], reinterpret_cast<void*>(static_cast<uintptr_t>(count)));
 }
 
 TEST(StandinTest, OneSessionAtATimeDeletedByItsName) {
