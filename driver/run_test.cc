@@ -28,6 +28,27 @@ class RunTest : public ::testing::Test {
     return {exit_code, ReadTextFile(dir_.File("out")), ReadTextFile(dir_.File("err"))};
   }
   std::string Work(const std::string& name) const { return work_ + "/" + name; }
+  // Runs the example in examples/`folder` and checks that it saved as `saves` lists, with the
+  // references and part numbers that the renames give.
+  void RunExample(const char* folder, const std::string& saves) {
+    std::filesystem::copy(kSourceDir / "examples" / folder, work_,
+                          std::filesystem::copy_options::recursive);
+    Outcome outcome = Run({"rename.ztr"});
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, "");
+    const std::string log = ReadTextFile(Work("rename.ztr.log"));
+    EXPECT_EQ(log.substr(0, 18), "Loading documents\n");
+    EXPECT_NE(log.find("Saving files\n" + saves + "All files saved successfully.\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("Failed"), std::string::npos);
+    EXPECT_NE(ReadWholeFile(Work("hinge/hinge-sub.CATProduct"))
+                  .find("component HingePin.1\nreference ../parts/hinge-pin-b.CATPart\n"),
+              std::string::npos);
+    EXPECT_EQ(ReadWholeFile(Work("parts/bolt-m8x25.CATPart")),
+              "STANDIN-DOCUMENT 1\nproduct\npartnumber BOLT-M8x25\n");
+  }
   bool WorkIsEmpty() const { return std::filesystem::is_empty(work_); }
 
   void SetUp() override { std::filesystem::create_directory(work_); }
@@ -125,27 +146,11 @@ TEST_F(RunTest, SessionFailures) {
 }
 
 TEST_F(RunTest, RenamesTheShippedExample) {
-  std::filesystem::copy(kSourceDir / "examples" / "bracket", work_,
-                        std::filesystem::copy_options::recursive);
-  Outcome outcome = Run({"rename.ztr"});
-  EXPECT_EQ(outcome.exit_code, 0);
-  EXPECT_EQ(outcome.out, "");
-  EXPECT_EQ(outcome.err, "");
-  const std::string log = ReadTextFile(Work("rename.ztr.log"));
-  EXPECT_EQ(log.substr(0, 18), "Loading documents\n");
-  EXPECT_NE(log.find("Saving files\n"
-                     "Document parts/bolt-m8x20.CATPart saved as parts/bolt-m8x25.CATPart\n"
-                     "Document parts/hinge-pin.CATPart saved as parts/hinge-pin-b.CATPart\n"
-                     "Document bracket-asm.CATProduct saved as bracket-asm.CATProduct\n"
-                     "Document hinge/hinge-sub.CATProduct saved as hinge/hinge-sub.CATProduct\n"
-                     "All files saved successfully.\n"),
-            std::string::npos);
-  EXPECT_EQ(log.find("Failed"), std::string::npos);
-  EXPECT_NE(ReadWholeFile(Work("hinge/hinge-sub.CATProduct"))
-                .find("component HingePin.1\nreference ../parts/hinge-pin-b.CATPart\n"),
-            std::string::npos);
-  EXPECT_EQ(ReadWholeFile(Work("parts/bolt-m8x25.CATPart")),
-            "STANDIN-DOCUMENT 1\nproduct\npartnumber BOLT-M8x25\n");
+  RunExample("bracket",
+             "Document parts/bolt-m8x20.CATPart saved as parts/bolt-m8x25.CATPart\n"
+             "Document parts/hinge-pin.CATPart saved as parts/hinge-pin-b.CATPart\n"
+             "Document bracket-asm.CATProduct saved as bracket-asm.CATProduct\n"
+             "Document hinge/hinge-sub.CATProduct saved as hinge/hinge-sub.CATProduct\n");
 }
 
 // The example as a Windows editor writes it: line ends CRLF, folders separated by
@@ -155,33 +160,17 @@ TEST_F(RunTest, RenamesTheWindowsExample) {
     GTEST_SKIP() << "backslash paths, and names in another letter case, name the example's "
                     "files on Windows only";
   }
-  std::filesystem::copy(kSourceDir / "examples" / "bracket-windows", work_,
-                        std::filesystem::copy_options::recursive);
-  Outcome outcome = Run({"rename.ztr"});
-  EXPECT_EQ(outcome.exit_code, 0);
-  EXPECT_EQ(outcome.out, "");
-  EXPECT_EQ(outcome.err, "");
-  const std::string log = ReadTextFile(Work("rename.ztr.log"));
-  EXPECT_NE(log.find("Saving files\n"
-                     "Document PARTS\\BOLT-M8X20.CATPART saved as parts\\bolt-m8x25.CATPart\n"
-                     "Document parts\\hinge-pin.CATPart saved as parts\\hinge-pin-b.CATPart\n"
-                     "Document bracket-asm.CATProduct saved as bracket-asm.CATProduct\n"
-                     "Document Hinge\\Hinge-Sub.CATProduct saved as Hinge\\Hinge-Sub.CATProduct\n"
-                     "All files saved successfully.\n"),
-            std::string::npos)
-      << log;
-  EXPECT_EQ(log.find("Failed"), std::string::npos);
+  RunExample("bracket-windows",
+             "Document PARTS\\BOLT-M8X20.CATPART saved as parts\\bolt-m8x25.CATPart\n"
+             "Document parts\\hinge-pin.CATPart saved as parts\\hinge-pin-b.CATPart\n"
+             "Document bracket-asm.CATProduct saved as bracket-asm.CATProduct\n"
+             "Document Hinge\\Hinge-Sub.CATProduct saved as Hinge\\Hinge-Sub.CATProduct\n");
   // One document for each file, whatever the spelling: every bolt refers to the one new file.
   const std::string assembly = ReadWholeFile(Work("bracket-asm.CATProduct"));
   EXPECT_NE(assembly.find("component M8x25.4\nreference parts/bolt-m8x25.CATPart\n"),
             std::string::npos)
       << assembly;
   EXPECT_EQ(assembly.find("bolt-m8x20"), std::string::npos);
-  EXPECT_NE(ReadWholeFile(Work("hinge/hinge-sub.CATProduct"))
-                .find("component HingePin.1\nreference ../parts/hinge-pin-b.CATPart\n"),
-            std::string::npos);
-  EXPECT_EQ(ReadWholeFile(Work("parts/bolt-m8x25.CATPart")),
-            "STANDIN-DOCUMENT 1\nproduct\npartnumber BOLT-M8x25\n");
 }
 
 TEST_F(RunTest, LogThatCannotBeOpenedChangesNothingElse) {

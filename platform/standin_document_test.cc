@@ -9,9 +9,10 @@
 #include "CATIProduct.h"
 #include "CATSessionServices.h"
 #include "CATString.h"
-#include "testing/test_support.h"
 #include "session/root_product.h"
 #include "standin_document_format.h"
+#include "testing/session_test_support.h"
+#include "testing/test_support.h"
 
 namespace {
 
@@ -70,11 +71,10 @@ TEST(StandinDocumentFormatTest, MalformedDocuments) {
   }
 }
 
-class StandinSessionTest : public ::testing::Test {
+class StandinSessionTest : public SessionTest {
  protected:
   void SetUp() override {
-    old_cwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_.path());
+    SessionTest::SetUp();
     std::filesystem::create_directories("asm");
     std::filesystem::create_directories("parts");
     WriteFile("asm/top.doc",
@@ -83,15 +83,7 @@ class StandinSessionTest : public ::testing::Test {
     WriteFile("parts/b.doc",
               "STANDIN-DOCUMENT 1\nproduct\npartnumber B\ncomponent Back.1\n"
               "reference ../asm/top.doc\n");
-    ASSERT_EQ(Create_Session("Quorvel_Session", session_), S_OK);
   }
-  void TearDown() override {
-    Delete_Session("Quorvel_Session", 0, 0);
-    std::filesystem::current_path(old_cwd_);
-  }
-  ScratchDir dir_;
-  std::filesystem::path old_cwd_;
-  CATSession* session_ = nullptr;
 };
 
 TEST_F(StandinSessionTest, OpensReferencesAndSavesThemRelativeToTheNewFile) {

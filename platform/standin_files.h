@@ -60,6 +60,9 @@ class StandinReplacement {
   const std::string& temporary_path() const { return temporary_path_; }
 
  private:
+  // A fresh name for the temporary file: ".quorvel-save-" and six random letters of one case
+  // or digits (names that differ in case alone are one name on Windows).
+  static std::string TemporaryName();
   void Discard();
 
   std::intptr_t folder_ = -1;  // the target's folder, opened once (POSIX)

@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <random>
-
 #include "standin_files.h"
 #include "standin_paths.h"
 
@@ -24,14 +22,6 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 // The last path element of an absolute storage name.
 std::string BaseName(const std::string& storage_name) {
   return storage_name.substr(storage_name.rfind('/') + 1);
-}
-
-std::string RandomSuffix() {
-  static const char kLetters[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-  static std::mt19937_64 random{std::random_device{}()};
-  std::string suffix(6, '0');
-  for (char& c : suffix) c = kLetters[random() % (sizeof kLetters - 1)];
-  return suffix;
 }
 
 }  // namespace
@@ -116,7 +106,7 @@ bool StandinReplacement::Begin(const std::string& target, unsigned new_permissio
   }
 
   for (int attempt = 0; attempt < 100 && file_ < 0; ++attempt) {
-    const std::string name = ".quorvel-save-" + RandomSuffix();
+    const std::string name = TemporaryName();
     // O_EXCL with O_CREAT never opens what is there, link or not.
     file_ =
         openat(folder_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);

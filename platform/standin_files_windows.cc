@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <random>
 
 #include "standin_files.h"
 #include "standin_names_windows.h"
@@ -34,14 +33,6 @@ bool FileInformation(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) 
   const bool ok = GetFileInformationByHandle(handle, info) != 0;
   CloseHandle(handle);
   return ok;
-}
-
-std::string RandomSuffix() {
-  static const char kLetters[] = "0123456789abcdefghijklmnopqrstuvwxyz";  // one case only
-  static std::mt19937_64 random{std::random_device{}()};
-  std::string suffix(6, '0');
-  for (char& c : suffix) c = kLetters[random() % (sizeof kLetters - 1)];
-  return suffix;
 }
 
 }  // namespace
@@ -128,7 +119,7 @@ bool StandinReplacement::Begin(const std::string& target, unsigned new_permissio
 
   const std::string directory = DirectoryOf(StorageName(target));
   for (int attempt = 0; attempt < 100 && file_ == -1; ++attempt) {
-    const std::string name = ".quorvel-save-" + RandomSuffix();
+    const std::string name = TemporaryName();
     const std::string path = directory + (directory.back() == '/' ? "" : "/") + name;
     // CREATE_NEW never opens what is there, link or not.
     const HANDLE file = CreateFileW(StandinWide(path).c_str(), GENERIC_WRITE, 0, nullptr,

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "testing/test_support.h"
 #include "standin_files.h"
+#include "testing/test_support.h"
 
 namespace {
 

@@ -20,25 +20,17 @@
 #include "CATIProduct.h"
 #include "CATSessionServices.h"
 #include "controlfile/ztr_object_manager.h"
-#include "testing/test_support.h"
 #include "session/root_product.h"
 #include "standin_files.h"
+#include "testing/session_test_support.h"
+#include "testing/test_support.h"
 
 namespace {
 
 const char kDocument[] = "STANDIN-DOCUMENT 1\nproduct\npartnumber P\n";
 
-class StandinPosixTest : public ::testing::Test {
+class StandinPosixTest : public SessionTest {
  protected:
-  void SetUp() override {
-    old_cwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_.path());
-    ASSERT_EQ(Create_Session("Quorvel_Session", session_), S_OK);
-  }
-  void TearDown() override {
-    Delete_Session("Quorvel_Session", 0, 0);
-    std::filesystem::current_path(old_cwd_);
-  }
   static struct stat Stat(const char* path) {
     struct stat status = {};
     EXPECT_EQ(lstat(path, &status), 0) << path;
@@ -55,10 +47,6 @@ class StandinPosixTest : public ::testing::Test {
     }
     return true;
   }
-
-  ScratchDir dir_;
-  std::filesystem::path old_cwd_;
-  CATSession* session_ = nullptr;
 };
 
 TEST_F(StandinPosixTest, SavingKeepsTheModeOfTheFileReplacedOrReadFrom) {

@@ -6,9 +6,10 @@
 
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
-#include "testing/test_support.h"
 #include "standin_faults.h"
 #include "standin_paths.h"
+#include "testing/session_test_support.h"
+#include "testing/test_support.h"
 
 namespace {
 
@@ -49,11 +50,10 @@ TEST(StandinWindowsPathsTest, DrivesUncPathsBothSeparatorsAndLetterCase) {
   EXPECT_NE(StorageKey("C:/parts/bolt.doc"), StorageKey("C:/parts/bolt2.doc"));
 }
 
-class StandinWindowsSessionTest : public ::testing::Test {
+class StandinWindowsSessionTest : public SessionTest {
  protected:
   void SetUp() override {
-    old_cwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_.path());
+    SessionTest::SetUp();
     std::filesystem::create_directories("asm");
     std::filesystem::create_directories("parts");
     // A reference as a Windows user writes it: backslashes (escaped in the document), and
@@ -62,15 +62,7 @@ class StandinWindowsSessionTest : public ::testing::Test {
               "STANDIN-DOCUMENT 1\r\nproduct\r\npartnumber TOP\r\ncomponent B.1\r\n"
               "reference ..\\\\PARTS\\\\B.DOC\r\n");
     WriteFile("parts/b.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber B\n");
-    ASSERT_EQ(Create_Session("Quorvel_Session", session_), S_OK);
   }
-  void TearDown() override {
-    Delete_Session("Quorvel_Session", 0, 0);
-    std::filesystem::current_path(old_cwd_);
-  }
-  ScratchDir dir_;
-  std::filesystem::path old_cwd_;
-  CATSession* session_ = nullptr;
 };
 
 TEST_F(StandinWindowsSessionTest, NamesInAnotherLetterCaseOrWithBackslashesAreOneDocument) {

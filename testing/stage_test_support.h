@@ -12,24 +12,23 @@
 
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
-#include "testing/test_support.h"
 #include "plan/ztr_document_manager.h"
 #include "session/root_product.h"
+#include "testing/session_test_support.h"
+#include "testing/test_support.h"
 
-class StageTest : public ::testing::Test {
+class StageTest : public SessionTest {
  protected:
   void SetUp() override {
-    old_cwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_.path());
     old_cerr_ = std::cerr.rdbuf(cerr_.rdbuf());
-    ASSERT_EQ(Create_Session("Quorvel_Session", session_), S_OK);
+    SessionTest::SetUp();
   }
   void TearDown() override {
     plan_.reset();
     EXPECT_EQ(Delete_Session("Quorvel_Session", 0, 0), S_OK);
     std::cerr.rdbuf(old_cerr_);
     EXPECT_EQ(cerr_.str(), "") << "standard error must stay empty";
-    std::filesystem::current_path(old_cwd_);
+    SessionTest::TearDown();
   }
 
   // A document of one product root with these components ("name" or "name>file").
@@ -72,16 +71,13 @@ class StageTest : public ::testing::Test {
     return root == NULL_var ? "(no root)" : root->GetPartNumber().ConvertToChar();
   }
 
-  ScratchDir dir_;
   std::ostringstream log_;
   std::unique_ptr<ZTRObjectManager> objects_;
   std::unique_ptr<ZTRDocumentManager> plan_;
 
  private:
-  std::filesystem::path old_cwd_;
   std::ostringstream cerr_;
   std::streambuf* old_cerr_ = nullptr;
-  CATSession* session_ = nullptr;
 };
 
 #endif  // TESTING_STAGE_TEST_SUPPORT_H
