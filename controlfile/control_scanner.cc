@@ -87,11 +87,6 @@ void ControlFileInput::SkipSpace() {
   }
 }
 
-void ControlFileInput::SkipSpaceFrom(const char* space) {
-  while (IsControlFileSpace(static_cast<unsigned char>(*space))) ++space;
-  Advance(static_cast<size_t>(space - next_));
-}
-
 void ControlFileInput::Pin(const char** text, size_t length, char* room) {
   pins_[pin_count_++] = Pinned{text, length, room};
 }
@@ -121,20 +116,25 @@ size_t ControlFileInput::Field(char stop, char* room, const char** field) {
 // Most lines lie whole in view, with the white space after them: such a line is matched with
 // a search or two and taken at once. The view must hold a byte after the white space, as the
 // white space may go on past it.
-const char* ControlFileInput::LineInView(char first) {
+const char* ControlFileInput::LineInView(char first, const char** after) {
   if (!Fill() || *next_ != first || !in_stream_) return nullptr;
   const char* line = next_ + 1;
   const size_t look = std::min(static_cast<size_t>(end_ - line), 2 * kWidth + 1);
   const char* line_feed = static_cast<const char*>(std::memchr(line, '\n', look));
   if (line_feed == nullptr) return nullptr;
-  const char* after = line_feed + 1;
-  while (after < end_ && IsControlFileSpace(static_cast<unsigned char>(*after))) ++after;
-  return after == end_ ? nullptr : line_feed;
+  const char* space_end = line_feed + 1;
+  while (space_end < end_ && IsControlFileSpace(static_cast<unsigned char>(*space_end))) {
+    ++space_end;
+  }
+  if (space_end == end_) return nullptr;
+  *after = space_end;
+  return line_feed;
 }
 
 bool ControlFileInput::AttributeInView(const char** key, size_t* key_length, const char** value,
                                        size_t* value_length) {
-  const char* line_feed = LineInView('{');
+  const char* after = nullptr;
+  const char* line_feed = LineInView('{', &after);
   if (line_feed == nullptr) return false;
   const char* line = next_ + 1;
   const char* close =
@@ -148,19 +148,20 @@ bool ControlFileInput::AttributeInView(const char** key, size_t* key_length, con
   *key_length = static_cast<size_t>(close - line);
   *value = close + 1;
   *value_length = static_cast<size_t>(line_feed - close - 1);
-  SkipSpaceFrom(line_feed);
+  Advance(static_cast<size_t>(after - next_));
   return true;
 }
 
 const char* ControlFileInput::IdentifierLine(size_t* length, ScanNotes* notes) {
   if (notes != nullptr) *notes = ScanNotes();
   pin_count_ = 0;
-  const char* line_feed = LineInView('@');
+  const char* after = nullptr;
+  const char* line_feed = LineInView('@', &after);
   if (line_feed != nullptr && line_feed > next_ + 1 &&
       static_cast<size_t>(line_feed - next_ - 1) <= kWidth) {
     const char* identifier = next_ + 1;
     *length = static_cast<size_t>(line_feed - identifier);
-    SkipSpaceFrom(line_feed);
+    Advance(static_cast<size_t>(after - next_));
     return identifier;
   }
   *length = 0;

@@ -60,14 +60,11 @@ class ControlFileInput {
   void Advance(size_t count);
   bool Match(char literal);
   // The line feed of the line starting with `first` when the view holds the line whole and
-  // the white space after it, or null.
-  const char* LineInView(char first);
+  // the white space after it, with `*after` the first byte past that white space; or null.
+  const char* LineInView(char first, const char** after);
   // Matches an attribute line that the view holds whole.
   bool AttributeInView(const char** key, size_t* key_length, const char** value,
                        size_t* value_length);
-  // Takes the view's bytes up to the first that is not white space from `space` on, which
-  // the view holds.
-  void SkipSpaceFrom(const char* space);
   void SkipSpace();
   // Takes a field: the bytes before the next `stop`, at most the width. Points `*field` at
   // them where the view holds them all, or gathers them into `room` across refills. Returns
