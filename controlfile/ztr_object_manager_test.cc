@@ -5,24 +5,10 @@
 #include <filesystem>
 #include <string>
 
+#include "testing/store_records.h"
 #include "testing/test_support.h"
 
 namespace {
-
-// Each object as "identifier|KEY=value|..." for compact comparison.
-std::vector<std::string> Records(const ZTRObjectManager& objects) {
-  std::vector<std::string> records;
-  for (int i = 1; i <= objects.Size(); ++i) {
-    const ZTRObject* object = objects.GetObject(i);
-    std::string record = object->GetIdentifier().CastToCharPtr();
-    for (int k = 1; k <= object->GetKeys().Size(); ++k) {
-      record += std::string("|") + object->GetKeys()[k].CastToCharPtr() + "=" +
-                object->GetValues()[k].CastToCharPtr();
-    }
-    records.push_back(record);
-  }
-  return records;
-}
 
 class ReadFileTest : public ::testing::Test {
  protected:

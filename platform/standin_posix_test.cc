@@ -23,6 +23,7 @@
 #include "session/root_product.h"
 #include "standin_files.h"
 #include "testing/session_test_support.h"
+#include "testing/store_records.h"
 #include "testing/test_support.h"
 
 namespace {
@@ -211,17 +212,7 @@ TEST(ControlFileOnPosixTest, PipeIsReadAsFarAsItsWriterHasWritten) {
   std::future<std::vector<std::string>> reading = std::async(std::launch::async, [&pipe] {
     ZTRObjectManager objects;
     EXPECT_TRUE(objects.ReadFile(pipe.c_str()));
-    std::vector<std::string> records;
-    for (int i = 1; i <= objects.Size(); ++i) {
-      const ZTRObject* object = objects.GetObject(i);
-      std::string record = object->GetIdentifier().CastToCharPtr();
-      for (int k = 1; k <= object->GetKeys().Size(); ++k) {
-        record += std::string("|") + object->GetKeys()[k].CastToCharPtr() + "=" +
-                  object->GetValues()[k].CastToCharPtr();
-      }
-      records.push_back(record);
-    }
-    return records;
+    return Records(objects);
   });
   const bool finished = reading.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
   close(writer);  // ends a reading that waits for more
