@@ -152,6 +152,18 @@ bool ControlFileInput::AttributeInView(const char** key, size_t* key_length, con
   return true;
 }
 
+size_t ControlFileInput::LineEnd(const char** field, ScanNotes* notes) {
+  const size_t n = Field('\n', rooms_->value, field);
+  if (n == 0) return 0;  // what ended it stays unread
+  Pin(field, n, rooms_->value);
+  if (notes != nullptr && n == kWidth) {
+    const int next = Peek();
+    notes->cut = next != EOF && next != '\n';
+  }
+  SkipSpace();
+  return n;
+}
+
 const char* ControlFileInput::IdentifierLine(size_t* length, ScanNotes* notes) {
   if (notes != nullptr) *notes = ScanNotes();
   pin_count_ = 0;
@@ -166,16 +178,8 @@ const char* ControlFileInput::IdentifierLine(size_t* length, ScanNotes* notes) {
   }
   *length = 0;
   if (!Match('@')) return nullptr;
-  const size_t n = Field('\n', rooms_->value, &identifier_);
-  if (n == 0) return nullptr;  // what ended it stays unread
-  Pin(&identifier_, n, rooms_->value);
-  if (notes != nullptr && n == kWidth) {
-    const int next = Peek();
-    notes->cut = next != EOF && next != '\n';
-  }
-  SkipSpace();
-  *length = n;
-  return identifier_;
+  *length = LineEnd(&identifier_, notes);
+  return *length > 0 ? identifier_ : nullptr;
 }
 
 bool ControlFileInput::AttributeLine(const char** key, size_t* key_length, const char** value,
@@ -193,16 +197,9 @@ bool ControlFileInput::AttributeLine(const char** key, size_t* key_length, const
     if (notes != nullptr) notes->key_too_long = k == kWidth && Peek() != EOF;
     return false;
   }
-  // The value: the rest of the line, up to the width. Without one, the key and its "}" stay
-  // taken and what follows them unread.
-  const size_t v = Field('\n', rooms_->value, &value_);
+  // Without a value, the key and its "}" stay taken and what follows them unread.
+  const size_t v = LineEnd(&value_, notes);
   if (v == 0) return false;
-  Pin(&value_, v, rooms_->value);
-  if (notes != nullptr && v == kWidth) {
-    const int next = Peek();
-    notes->cut = next != EOF && next != '\n';
-  }
-  SkipSpace();
   *key = key_;
   *key_length = k;
   *value = value_;

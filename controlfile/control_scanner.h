@@ -70,6 +70,10 @@ class ControlFileInput {
   // them where the view holds them all, or gathers them into `room` across refills. Returns
   // the field's length.
   size_t Field(char stop, char* room, const char** field);
+  // Takes the last field of a line, the rest of it up to the width, into `*field` (a member,
+  // kept valid over refills) and the white space after it. Returns its length, 0 when there
+  // is none; tells `notes` whether it was cut.
+  size_t LineEnd(const char** field, ScanNotes* notes);
   // Keeps the field at `*text` valid over refills: a refill first moves it into `room`.
   void Pin(const char** text, size_t length, char* room);
 
