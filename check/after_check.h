@@ -8,8 +8,8 @@
 #define CHECK_AFTER_CHECK_H
 
 #include "check/plan_check.h"
-#include "check/reading_map.h"
-#include "check/report.h"
+#include "findings/reading_map.h"
+#include "findings/report.h"
 #include "plan/ztr_document_manager.h"
 
 // Adds an error for everything that the structure on disk lacks, at the control file's lines.

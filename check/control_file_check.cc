@@ -12,8 +12,8 @@
 #include "check/after_check.h"
 #include "check/open_check.h"
 #include "check/plan_check.h"
-#include "check/reading_map.h"
-#include "check/report.h"
+#include "findings/reading_map.h"
+#include "findings/report.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
-#include "session/root_product.h"
+#include "product/root_product.h"
 
 namespace {
 

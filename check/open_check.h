@@ -4,8 +4,8 @@
 #define CHECK_OPEN_CHECK_H
 
 #include "check/plan_check.h"
-#include "check/reading_map.h"
-#include "check/report.h"
+#include "findings/reading_map.h"
+#include "findings/report.h"
 #include "plan/ztr_document_manager.h"
 
 void CheckOpen(const ZTRDocumentManager& plan, const CheckedPlan& listed, const ReadingMap& map,

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "check/suggestion.h"
+#include "findings/suggestion.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "check/reading_map.h"
-#include "check/report.h"
+#include "findings/reading_map.h"
+#include "findings/report.h"
 #include "controlfile/ztr_object_manager.h"
 #include "plan/ztr_document_manager.h"
 

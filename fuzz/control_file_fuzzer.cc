@@ -15,8 +15,8 @@
 
 #include "ZTRConfigTopicManager.h"
 #include "check/plan_check.h"
-#include "check/reading_map.h"
-#include "check/report.h"
+#include "findings/reading_map.h"
+#include "findings/report.h"
 #include "controlfile/fscanf_reference.h"
 #include "controlfile/ztr_object.h"
 #include "controlfile/ztr_object_manager.h"

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "check/plan_check.h"
-#include "check/reading_map.h"
+#include "findings/reading_map.h"
 #include "controlfile/ztr_object_manager.h"
 #include "plan/ztr_document_manager.h"
 

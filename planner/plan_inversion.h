@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "check/report.h"
+#include "findings/report.h"
 #include "planner/rename_plan.h"
 
 // Reads `control_file` with the tool's own reader and plan builder and fills `undo`, whose

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "check/report.h"
+#include "findings/report.h"
 #include "planner/rename_table.h"
 
 struct PlanDocument {

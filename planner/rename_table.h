@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "check/report.h"
+#include "findings/report.h"
 
 struct TableDocument {
   int line = 0;  // of its row in the CSV table; 0 for a table made from a structure

@@ -9,7 +9,7 @@
 #include "CATIProduct.h"
 #include "CATSessionServices.h"
 #include "CATString.h"
-#include "session/root_product.h"
+#include "product/root_product.h"
 #include "standin_document_format.h"
 #include "testing/session_test_support.h"
 #include "testing/test_support.h"

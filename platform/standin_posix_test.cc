@@ -20,7 +20,7 @@
 #include "CATIProduct.h"
 #include "CATSessionServices.h"
 #include "controlfile/ztr_object_manager.h"
-#include "session/root_product.h"
+#include "product/root_product.h"
 #include "standin_files.h"
 #include "testing/session_test_support.h"
 #include "testing/store_records.h"

@@ -3,7 +3,7 @@
 #include "CATDocumentServices.h"
 #include "output/output.h"
 #include "plan/ztr_document_manager.h"
-#include "session/root_product.h"
+#include "product/root_product.h"
 
 namespace {
 

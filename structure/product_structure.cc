@@ -6,7 +6,7 @@
 #include "CATILinkableObject.h"
 #include "CATIProduct.h"
 #include "CATLISTV_CATBaseUnknown.h"
-#include "session/root_product.h"
+#include "product/root_product.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
 #include "plan/ztr_document_manager.h"
-#include "session/root_product.h"
+#include "product/root_product.h"
 #include "testing/session_test_support.h"
 #include "testing/test_support.h"
 

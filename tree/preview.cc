@@ -9,10 +9,10 @@
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
 #include "ZTRConfigTopicManager.h"
-#include "check/reading_map.h"
+#include "findings/reading_map.h"
 #include "controlfile/ztr_object_manager.h"
 #include "plan/ztr_document_manager.h"
-#include "session/root_product.h"
+#include "product/root_product.h"
 #include "tree/display_text.h"
 #include "tree/readable_file.h"
 

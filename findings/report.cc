@@ -1,4 +1,4 @@
-#include "check/report.h"
+#include "findings/report.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "check/reading_map.h"
+#include "findings/reading_map.h"
 
 #include <algorithm>
 #include <map>

@@ -1,4 +1,4 @@
-#include "session/root_product.h"
+#include "product/root_product.h"
 
 #include "CATIDocRoots.h"
 #include "CATIEditor.h"

@@ -1,13 +1,13 @@
 // Where the reader found each record and attribute of a control file, by line, and what went
 // wrong in the reading itself: lines never read, fields cut at the width, keys dropped or
 // given twice. Filled as the reader's observer.
-#ifndef CHECK_READING_MAP_H
-#define CHECK_READING_MAP_H
+#ifndef FINDINGS_READING_MAP_H
+#define FINDINGS_READING_MAP_H
 
 #include <string>
 #include <vector>
 
-#include "check/report.h"
+#include "findings/report.h"
 #include "controlfile/control_file_observer.h"
 
 class ReadingMap : public ControlFileObserver {
@@ -51,4 +51,4 @@ class ReadingMap : public ControlFileObserver {
   bool stop_key_too_long_ = false;
 };
 
-#endif  // CHECK_READING_MAP_H
+#endif  // FINDINGS_READING_MAP_H

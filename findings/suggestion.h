@@ -1,7 +1,7 @@
 // "Did you mean ...?": the candidate that a name not found most likely meant. Built once over
 // the candidates; each question costs a bounded amount of work, whatever their number.
-#ifndef CHECK_SUGGESTION_H
-#define CHECK_SUGGESTION_H
+#ifndef FINDINGS_SUGGESTION_H
+#define FINDINGS_SUGGESTION_H
 
 #include <string>
 #include <unordered_map>
@@ -37,4 +37,4 @@ class Suggestion {
 // in proportion to the shorter length times the bound.
 size_t BoundedEditDistance(const std::string& a, const std::string& b, size_t bound);
 
-#endif  // CHECK_SUGGESTION_H
+#endif  // FINDINGS_SUGGESTION_H

@@ -1,5 +1,5 @@
 // The suggestions of "did you mean": which candidate, and the bounded distance they rest on.
-#include "check/suggestion.h"
+#include "findings/suggestion.h"
 
 #include <gtest/gtest.h>
 

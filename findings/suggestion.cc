@@ -1,4 +1,4 @@
-#include "check/suggestion.h"
+#include "findings/suggestion.h"
 
 #include <algorithm>
 

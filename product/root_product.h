@@ -1,6 +1,6 @@
 // The root product lookup: from a document to the product interface of its first root object.
-#ifndef SESSION_ROOT_PRODUCT_H
-#define SESSION_ROOT_PRODUCT_H
+#ifndef PRODUCT_ROOT_PRODUCT_H
+#define PRODUCT_ROOT_PRODUCT_H
 
 #include "CATDocument.h"
 #include "CATIProduct.h"
@@ -10,4 +10,4 @@
 // Every reference obtained on the way is released.
 CATIProduct_var FindRootProduct(CATDocument* document);
 
-#endif  // SESSION_ROOT_PRODUCT_H
+#endif  // PRODUCT_ROOT_PRODUCT_H

@@ -1,8 +1,8 @@
 // The findings of a check, printed the way compilers print theirs, so that editors can jump to
 // them: "FILE:LINE: error: MESSAGE" or "FILE:LINE: warning: MESSAGE", sorted by line, then a
 // count "N errors, M warnings" (in the singular for one).
-#ifndef CHECK_REPORT_H
-#define CHECK_REPORT_H
+#ifndef FINDINGS_REPORT_H
+#define FINDINGS_REPORT_H
 
 #include <ostream>
 #include <string>
@@ -36,4 +36,4 @@ class Report {
 // `text` in double quotes, with line breaks and other control bytes written as escapes.
 std::string Quoted(const std::string& text);
 
-#endif  // CHECK_REPORT_H
+#endif  // FINDINGS_REPORT_H
