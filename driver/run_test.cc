@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "standin_process.h"
-#include "standin_system.h"
+#include "system/system.h"
 #include "testing/test_support.h"
 
 namespace {
@@ -156,7 +156,7 @@ TEST_F(RunTest, RenamesTheShippedExample) {
 // The example as a Windows editor writes it: line ends CRLF, folders separated by
 // backslashes, and some names in another letter case than their files.
 TEST_F(RunTest, RenamesTheWindowsExample) {
-  if (!StandinOnWindows()) {
+  if (!OnWindows()) {
     GTEST_SKIP() << "backslash paths, and names in another letter case, name the example's "
                     "files on Windows only";
   }

@@ -7,11 +7,13 @@
 #include <ostream>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "CATListPV.h"
 #include "CATUnicodeString.h"
 #include "controlfile/ztr_object_manager.h"
 #include "plan/rename_records.h"
+#include "plan/stage_event.h"
 
 class ZTRDocumentManager {
  public:
@@ -39,6 +41,14 @@ class ZTRDocumentManager {
   // Instance names, part numbers and saving, each only when the one before returned 0.
   int ProcessDocuments();
 
+  // From now on the stages append to `events` each record that failed or stopped them (null:
+  // they tell nothing). Their log lines and results stay the same either way.
+  void TellStageEvents(std::vector<StageEvent>* events) { Events = events; }
+  void Tell(const char* stage, StageList list, int index, bool stopped,
+            const std::string& why) const {
+    if (Events != nullptr) Events->push_back({stage, list, index, stopped, why});
+  }
+
   int DocumentCount() const { return Documents.Size(); }
   int ChangeableDocumentCount() const { return ChangeableDocuments.Size(); }
   int DocumentInstanceCount() const { return DocumentInstances.Size(); }
@@ -60,6 +70,7 @@ class ZTRDocumentManager {
   std::ostream* LogStream;
   // The record that FindDocumentName finds for each part number, by its bytes.
   std::unordered_map<std::string, const ZTRDocument*> DocumentsByPartNumber;
+  std::vector<StageEvent>* Events = nullptr;
 };
 
 #endif  // PLAN_ZTR_DOCUMENT_MANAGER_H

@@ -3,8 +3,8 @@
 
 #include "CATDocumentServices.h"
 #include "standin_faults.h"
-#include "standin_files.h"
-#include "standin_paths.h"
+#include "system/files.h"
+#include "system/paths.h"
 #include "standin_session.h"
 
 namespace {
@@ -17,7 +17,7 @@ StandinDocument* FindOrRead(CATSession* session, const std::string& storage_name
   if (StandinFaultOnPath("OpenDocument", storage_name)) return nullptr;
   if (StandinDocument* open = session->Find(storage_name)) return open;
   std::vector<StandinRoot> roots;
-  StandinFileFacts file;
+  FileFacts file;
   if (!ReadStandinDocument(storage_name, &roots, &file)) return nullptr;
   // Read under a name that reaches a file opened already (it may have just appeared there).
   if (StandinDocument* open = session->FindFile(file.id)) return open;
@@ -84,24 +84,58 @@ HRESULT CATDocumentServices::GetDocumentInSession(const CATUnicodeString& name,
   return document ? S_OK : E_FAIL;
 }
 
+namespace {
+
+// The one answer to "may `document` be saved as `target` (a storage name), and if not, why?".
+// A save that writes nothing asks it as a save on disk does: the files layer keeps what a
+// process that writes nothing would have written.
+std::string WhyNotSave(const CATSession& session, const StandinDocument& document,
+                       const std::string& target) {
+  const std::string problem = PathProblem(target);
+  if (!problem.empty()) return problem;
+  // Another open document, by its name or by its file (through links), is never overwritten.
+  const StandinDocument* holder = session.Find(target);
+  if (holder != nullptr && holder != &document) {
+    return "\"" + target + "\" is the file of another open document, \"" +
+           holder->storage_name() + "\"";
+  }
+  // A document whose file changed since it was read would write a stale copy, wherever it
+  // went: another program (or run) has saved that file meanwhile.
+  FileFacts now;
+  if (!CurrentFacts(document.storage_name(), &now) || !now.SameContentAs(document.file())) {
+    return "\"" + document.storage_name() + "\" has changed on disk since it was opened";
+  }
+  return WhyNotReplace(target);
+}
+
+}  // namespace
+
 HRESULT CATDocumentServices::SaveAs(CATDocument& document, const CATUnicodeString& target,
                                     const CATUnicodeString&, unsigned char) {
   CATSession* session = CurrentStandinSession();
   auto& saved = static_cast<StandinDocument&>(document);
   const std::string storage_name = StorageName(
       std::string(target.ConvertToChar(), static_cast<size_t>(target.GetLengthInChar())));
-  if (session == nullptr || storage_name.empty() || StandinFaultOnPath("SaveAs", storage_name)) {
+  if (session == nullptr) return E_FAIL;
+  SaveAnswer answer;
+  answer.target = storage_name;
+  if (StandinFaultOnPath("SaveAs", storage_name)) {
+    answer.refusal = "the platform fails this save (QUORVEL_STANDIN_FAIL)";
+  } else {
+    answer.refusal = WhyNotSave(*session, saved, storage_name);
+  }
+  if (!answer.refusal.empty()) {
+    NoteSaveAnswer(answer);
     return E_FAIL;
   }
-  // Another open document, by its name or by its file (through links), is never overwritten.
-  const StandinDocument* holder = session->Find(storage_name);
-  if (holder != nullptr && holder != &saved) return E_FAIL;
+  FileFacts there;
+  answer.replaced = CurrentFacts(storage_name, &there) && !there.SameContentAs(saved.file());
 
   // References follow the documents they name, written relative to the new file's folder.
   const std::string directory = DirectoryOf(storage_name);
   std::unordered_map<const StandinDocument*, std::string> relative;
-  StandinReplacement replacement;
-  StandinFileId written;
+  FileReplacement replacement;
+  FileFacts written;
   if (!replacement.Begin(storage_name, saved.file().permissions) ||
       !WriteStandinDocument(
           saved.roots(),
@@ -118,8 +152,11 @@ HRESULT CATDocumentServices::SaveAs(CATDocument& document, const CATUnicodeStrin
           },
           [&](const std::string& piece) { return replacement.Write(piece); }) ||
       !replacement.Commit(&written)) {
+    answer.refusal = "\"" + storage_name + "\" could not be written";
+    NoteSaveAnswer(answer);
     return E_FAIL;
   }
+  NoteSaveAnswer(answer);
   session->Rename(&saved, storage_name, written);
   return S_OK;
 }

@@ -4,7 +4,7 @@
 #include "CATSessionServices.h"
 #include "standin_counted.h"
 #include "standin_faults.h"
-#include "standin_paths.h"
+#include "system/paths.h"
 #include "standin_session.h"
 
 namespace {
@@ -18,11 +18,11 @@ CATSession::~CATSession() { ReportStandinReferences(number_, std::cerr); }
 StandinDocument* CATSession::Find(const std::string& storage_name) const {
   const auto found = by_name_.find(StorageKey(storage_name));
   if (found != by_name_.end()) return found->second;
-  StandinFileId file;
+  FileId file;
   return FindFileId(storage_name, &file) ? FindFile(file) : nullptr;
 }
 
-StandinDocument* CATSession::FindFile(const StandinFileId& file) const {
+StandinDocument* CATSession::FindFile(const FileId& file) const {
   const auto found = by_file_.find(file);
   return found == by_file_.end() ? nullptr : found->second;
 }
@@ -36,14 +36,17 @@ StandinDocument* CATSession::Add(std::unique_ptr<StandinDocument> document) {
 }
 
 void CATSession::Rename(StandinDocument* document, const std::string& storage_name,
-                        const StandinFileId& file) {
+                        const FileFacts& file) {
   by_name_.erase(StorageKey(document->storage_name_));
   const auto old_file = by_file_.find(document->file_.id);
   if (old_file != by_file_.end() && old_file->second == document) by_file_.erase(old_file);
   document->storage_name_ = storage_name;
-  document->file_.id = file;
+  // The permissions stay those of the file the document was read from, for its next new file.
+  const unsigned permissions = document->file_.permissions;
+  document->file_ = file;
+  document->file_.permissions = permissions;
   by_name_[StorageKey(storage_name)] = document;
-  by_file_[file] = document;
+  by_file_[file.id] = document;
 }
 
 HRESULT Create_Session(const char* name, CATSession*& session) {

@@ -1,6 +1,6 @@
 #include "standin_document_format.h"
 
-#include "standin_files.h"
+#include "system/files.h"
 
 namespace {
 
@@ -153,9 +153,9 @@ bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roo
 }
 
 bool ReadStandinDocument(const std::string& path, std::vector<StandinRoot>* roots,
-                         StandinFileFacts* facts) {
+                         FileFacts* facts) {
   std::string text;
-  StandinFileFacts ignored;
+  FileFacts ignored;
   return ReadRegularFile(path, &text, facts ? facts : &ignored) &&
          ParseStandinDocument(text, roots);
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "standin_files.h"
+#include "system/files.h"
 
 class StandinDocument;
 
@@ -34,7 +34,7 @@ bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roo
 // The roots of the document file at `path`, and what that file is; false when it is not a
 // regular file, cannot be read or is malformed.
 bool ReadStandinDocument(const std::string& path, std::vector<StandinRoot>* roots,
-                         StandinFileFacts* facts = nullptr);
+                         FileFacts* facts = nullptr);
 
 // Writes a document file's text piece by piece to `write`, which stops the writing by
 // returning false; `reference` gives what is written as a component's reference. False when

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "standin_paths.h"
+#include "system/paths.h"
 
 bool g_standin_faults_set = false;
 

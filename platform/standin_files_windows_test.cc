@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "standin_files.h"
+#include "system/files.h"
 #include "testing/test_support.h"
 
 namespace {
@@ -26,7 +26,7 @@ TEST(StandinFilesWindowsTest, OnlyFilesOnADiskAreReadAndKnownWhateverTheSpelling
   WriteFile(dir.File("a.doc"), "bytes");
   WriteFile(dir.File("b.doc"), "other");
   std::string bytes;
-  StandinFileFacts facts;
+  FileFacts facts;
   ASSERT_TRUE(ReadRegularFile(dir.File("a.doc"), &bytes, &facts));
   EXPECT_EQ(bytes, "bytes");
   EXPECT_EQ(facts.permissions, 0666u);
@@ -41,7 +41,7 @@ TEST(StandinFilesWindowsTest, OnlyFilesOnADiskAreReadAndKnownWhateverTheSpelling
   EXPECT_EQ(facts.permissions, 0444u);
   SetFileAttributesA(dir.File("a.doc").c_str(), FILE_ATTRIBUTE_NORMAL);
 
-  StandinFileId a, spelled, b;
+  FileId a, spelled, b;
   ASSERT_TRUE(FindFileId(dir.File("a.doc"), &a));
   std::string other_spelling = dir.File("A.DOC");
   for (char& c : other_spelling) c = c == '/' ? '\\' : c;
@@ -58,9 +58,9 @@ TEST(StandinFilesWindowsTest, ReplacementKeepsAttributesAndLeavesReadOnlyFilesAl
   const std::string hidden = dir.File("hidden.doc");
   WriteFile(hidden, "old");
   ASSERT_TRUE(SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN));
-  StandinFileId written, found;
+  FileId written, found;
   {
-    StandinReplacement replacement;
+    FileReplacement replacement;
     ASSERT_TRUE(replacement.Begin(hidden, 0666));
     EXPECT_FALSE(replacement.temporary_path().empty());
     ASSERT_TRUE(replacement.Write("new"));
@@ -74,7 +74,7 @@ TEST(StandinFilesWindowsTest, ReplacementKeepsAttributesAndLeavesReadOnlyFilesAl
   // A new file is read-only where the document's own file was.
   const std::string created = dir.File("created.doc");
   {
-    StandinReplacement replacement;
+    FileReplacement replacement;
     ASSERT_TRUE(replacement.Begin(created, 0444));
     ASSERT_TRUE(replacement.Write("made"));
     ASSERT_TRUE(replacement.Commit(&written));
@@ -83,12 +83,12 @@ TEST(StandinFilesWindowsTest, ReplacementKeepsAttributesAndLeavesReadOnlyFilesAl
   EXPECT_TRUE(Attributes(created) & FILE_ATTRIBUTE_READONLY);
 
   // Never replaced: a read-only file, a folder; a replacement given up leaves nothing.
-  StandinReplacement refused;
+  FileReplacement refused;
   EXPECT_FALSE(refused.Begin(created, 0666));
   EXPECT_FALSE(refused.Begin(dir.path(), 0666));
   EXPECT_FALSE(refused.Begin(dir.File("no/such/folder.doc"), 0666));
   {
-    StandinReplacement abandoned;
+    FileReplacement abandoned;
     ASSERT_TRUE(abandoned.Begin(hidden, 0666));
     ASSERT_TRUE(abandoned.Write("half"));
   }

@@ -21,7 +21,7 @@
 #include "CATSessionServices.h"
 #include "controlfile/ztr_object_manager.h"
 #include "product/root_product.h"
-#include "standin_files.h"
+#include "system/files.h"
 #include "testing/session_test_support.h"
 #include "testing/store_records.h"
 #include "testing/test_support.h"
@@ -107,7 +107,7 @@ TEST_F(StandinPosixTest, ATemporaryFileSwappedBeforeItIsRenamedIsNotPutInPlace) 
   ASSERT_EQ(chmod("target.doc", 0664), 0);
   WriteFile("victim.doc", "theirs");
   ASSERT_EQ(chmod("victim.doc", 0600), 0);
-  StandinReplacement replacement;
+  FileReplacement replacement;
   ASSERT_TRUE(replacement.Begin(dir_.File("target.doc"), 0644));
   ASSERT_TRUE(replacement.Write(kDocument));
   // Someone with write access to the folder puts a link under the temporary file's name.
@@ -115,7 +115,7 @@ TEST_F(StandinPosixTest, ATemporaryFileSwappedBeforeItIsRenamedIsNotPutInPlace) 
   ASSERT_EQ(temporary.rfind(dir_.File(".quorvel-save-"), 0), 0u) << temporary;
   ASSERT_EQ(unlink(temporary.c_str()), 0);
   ASSERT_EQ(symlink(dir_.File("victim.doc").c_str(), temporary.c_str()), 0);
-  StandinFileId written;
+  FileFacts written;
   EXPECT_FALSE(replacement.Commit(&written));
   EXPECT_EQ(ReadWholeFile("target.doc"), "old");
   EXPECT_FALSE(S_ISLNK(Stat("target.doc").st_mode));

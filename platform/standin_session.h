@@ -12,12 +12,12 @@
 #include "CATSession.h"
 #include "standin_counted.h"
 #include "standin_document_format.h"
-#include "standin_files.h"
+#include "system/files.h"
 
 class StandinDocument : public CATDocument {
  public:
   StandinDocument(std::string storage_name, std::vector<StandinRoot> roots,
-                  const StandinFileFacts& file)
+                  const FileFacts& file)
       : storage_name_(std::move(storage_name)), roots_(std::move(roots)), file_(file) {}
 
   // Gives an editor for IID_CATIEditor. The session owns documents: no counting here.
@@ -30,8 +30,8 @@ class StandinDocument : public CATDocument {
   }
   const std::string& storage_name() const { return storage_name_; }
   std::vector<StandinRoot>& roots() { return roots_; }
-  // The file it was read from or last saved to.
-  const StandinFileFacts& file() const { return file_; }
+  // The file it was read from or last saved to, as it was then.
+  const FileFacts& file() const { return file_; }
   // The first root that is a product, or null.
   StandinRoot* FirstProduct();
 
@@ -39,7 +39,7 @@ class StandinDocument : public CATDocument {
   friend class CATSession;
   std::string storage_name_;
   std::vector<StandinRoot> roots_;
-  StandinFileFacts file_;
+  FileFacts file_;
 };
 
 class CATSession {
@@ -54,18 +54,17 @@ class CATSession {
   // The document with that storage name, or else the one whose file the path reaches; null
   // when there is none.
   StandinDocument* Find(const std::string& storage_name) const;
-  StandinDocument* FindFile(const StandinFileId& file) const;
+  StandinDocument* FindFile(const FileId& file) const;
   StandinDocument* Add(std::unique_ptr<StandinDocument> document);
   // The document now goes by `storage_name`, saved to the file `file`.
-  void Rename(StandinDocument* document, const std::string& storage_name,
-              const StandinFileId& file);
+  void Rename(StandinDocument* document, const std::string& storage_name, const FileFacts& file);
 
  private:
   std::string name_;
   uint32_t number_;
   std::vector<std::unique_ptr<StandinDocument>> documents_;
   std::map<std::string, StandinDocument*> by_name_;  // by StorageKey of the storage name
-  std::map<StandinFileId, StandinDocument*> by_file_;
+  std::map<FileId, StandinDocument*> by_file_;
 };
 
 // The session that exists in the process, or null.

@@ -8,7 +8,7 @@
 #include "ZTRConfigTopicManager.h"
 #include "standin_faults.h"
 #include "standin_memory.h"
-#include "standin_paths.h"
+#include "system/paths.h"
 #include "testing/test_support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
 #include "standin_faults.h"
-#include "standin_paths.h"
+#include "system/paths.h"
 #include "testing/session_test_support.h"
 #include "testing/test_support.h"
 

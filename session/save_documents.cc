@@ -6,20 +6,31 @@
 
 namespace {
 
+std::string Quote(const CATUnicodeString& text) {
+  return "\"" + std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar())) +
+         "\"";
+}
+
 // Saves the document open under `location` as `target`. Returns 0 (a failed save included)
 // or `missing` when the document is not in the session.
-int SaveDocument(const CATUnicodeString& location, const CATUnicodeString& target,
+int SaveDocument(const ZTRDocumentManager& plan, StageList list, int index,
+                 const CATUnicodeString& location, const CATUnicodeString& target,
                  std::ostream* log, int missing) {
   CATDocument* document = nullptr;
   if (FAILED(CATDocumentServices::GetDocumentInSession(location, document)) ||
       document == nullptr) {
     ConsoleLine("********* Failed to get document: ", location.ConvertToChar());
+    plan.Tell("saving", list, index, true,
+              "no document is open as " + Quote(location) +
+                  " any more: it was saved under another file before");
     return missing;
   }
   const CATUnicodeString no_format;
   if (FAILED(CATDocumentServices::SaveAs(*document, target, no_format, 0))) {
     LogLine(log, "Failed to save document: ", location.ConvertToChar());
     ConsoleLine("Failed to save document: ", location.ConvertToChar());
+    plan.Tell("saving", list, index, false,
+              Quote(location) + " cannot be saved as " + Quote(target));
   } else {
     LogLine(log, "Document ", location.ConvertToChar(), " saved as ", target.ConvertToChar());
     ConsoleLine("Document ", location.ConvertToChar(), " saved as ", target.ConvertToChar());
@@ -35,13 +46,25 @@ int ZTRDocumentManager::SaveDocuments() {
   for (int i = 1; i <= ChangeableDocumentCount(); ++i) {
     const CATUnicodeString location = ChangeableDocumentAt(i).ExternalLocation;
     const CATUnicodeString target = ChangeableDocumentAt(i).NewExternalLocation;
-    if (location == empty || target == empty) return 2;
-    if (const int result = SaveDocument(location, target, LogStream, 1)) return result;
+    if (location == empty || target == empty) {
+      Tell("saving", StageList::kChangeableDocuments, i, true, "the record has no file path");
+      return 2;
+    }
+    if (const int result = SaveDocument(*this, StageList::kChangeableDocuments, i, location,
+                                        target, LogStream, 1)) {
+      return result;
+    }
   }
   for (int i = 1; i <= DocumentCount(); ++i) {
     const CATUnicodeString location = DocumentAt(i).ExternalLocation;
-    if (location == empty) return 4;
-    if (const int result = SaveDocument(location, location, LogStream, 3)) return result;
+    if (location == empty) {
+      Tell("saving", StageList::kDocuments, i, true, "the record has no file path");
+      return 4;
+    }
+    if (const int result =
+            SaveDocument(*this, StageList::kDocuments, i, location, location, LogStream, 3)) {
+      return result;
+    }
   }
   LogLine(LogStream, "All files saved successfully.");
   return 0;

@@ -56,7 +56,6 @@ TEST_F(SaveDocumentsTest, FailedSaveIsLoggedAndTheRestStillSaved) {
       "{NEW_EXTERNAL_LOCATION}missing/bolt.doc\n");
   ASSERT_EQ(plan_->LoadDocuments(), 0);
   Log();
-  WriteFile("asm.doc", "left alone?");
   CoutCapture console;
   TraceLevel on(1);
   EXPECT_EQ(plan_->SaveDocuments(), 0);

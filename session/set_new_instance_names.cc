@@ -7,6 +7,11 @@
 
 namespace {
 
+std::string Quote(const CATUnicodeString& text) {
+  return "\"" + std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar())) +
+         "\"";
+}
+
 // Searches the root product's children for the first one named `instance_name`. Returns 0 with
 // `*match` holding the child's interface (null when none is named so), or 3 or 4 when a
 // child cannot be read.
@@ -66,8 +71,11 @@ int RenameChild(const CATIProduct_var& root, CATIProduct* child,
   return 0;
 }
 
-int SetNewInstanceName(const ZTRDocumentManager& plan, const ZTRDocumentInstance& record,
-                       std::ostream* log) {
+int SetNewInstanceName(const ZTRDocumentManager& plan, int index, std::ostream* log) {
+  const ZTRDocumentInstance& record = plan.DocumentInstanceAt(index);
+  const auto tell = [&](bool stopped, const std::string& why) {
+    plan.Tell("new instance names", StageList::kDocumentInstances, index, stopped, why);
+  };
   const CATUnicodeString parent_part_number = record.ParentPartNumber;
   const CATUnicodeString instance_name = record.Instancename;
   const CATUnicodeString new_instance_name = record.NewInstancename;
@@ -78,21 +86,32 @@ int SetNewInstanceName(const ZTRDocumentManager& plan, const ZTRDocumentInstance
             "Failed to find document name for partnumber: ", parent_part_number.ConvertToChar());
     ConsoleLine("********* Failed to find document name for partnumber: ",
                 parent_part_number.ConvertToChar());
+    tell(true, "no document of the plan has the parent part number " + Quote(parent_part_number));
     return 6;
   }
   CATDocument* document = nullptr;
   if (FAILED(CATDocumentServices::GetDocumentInSession(name, document)) || document == nullptr) {
     LogLine(log, "Failed to find document in session: ", name.ConvertToChar());
     ConsoleLine("********* Failed to get document: ", name.ConvertToChar());
+    tell(true, "the parent document " + Quote(name) + " is not open in the session");
     return 1;
   }
   LogLine(log, "Find document in session: ", name.ConvertToChar());
   CATIProduct_var root = FindRootProduct(document);
-  if (root == NULL_var) return 2;
+  if (root == NULL_var) {
+    tell(true, "the parent document " + Quote(name) + " has no root product");
+    return 2;
+  }
   CATIProduct* child = nullptr;
-  if (const int result = FindChild(root, instance_name, &child)) return result;
-  if (child != nullptr) {
+  if (const int result = FindChild(root, instance_name, &child)) {
+    tell(true, "a component of " + Quote(name) + " cannot be read");
+    return result;
+  }
+  const bool found = child != nullptr;
+  if (found) {
     if (const int result = RenameChild(root, child, new_instance_name, log, &renamed)) {
+      tell(true, "the component " + Quote(instance_name) + " of " + Quote(name) +
+                     " cannot be reached as an instance");
       return result;
     }
   }
@@ -100,6 +119,11 @@ int SetNewInstanceName(const ZTRDocumentManager& plan, const ZTRDocumentInstance
   if (!renamed) {
     LogLine(log, "Failed to change the instance name: ", instance_name.ConvertToChar());
     ConsoleLine("********* Failed to change the instance name: ", instance_name.ConvertToChar());
+    tell(false, found ? "the component " + Quote(instance_name) + " of " + Quote(name) +
+                            " cannot be named " + Quote(new_instance_name) +
+                            ": the name is empty or another component of it has that name"
+                      : Quote(name) + " has no component " + Quote(instance_name) +
+                            " when the run renames it");
   }
   return 0;
 }
@@ -109,7 +133,7 @@ int SetNewInstanceName(const ZTRDocumentManager& plan, const ZTRDocumentInstance
 int ZTRDocumentManager::SetNewInstanceNames() {
   LogLine(LogStream, "Setting new instance names");
   for (int i = 1; i <= DocumentInstanceCount(); ++i) {
-    if (const int result = SetNewInstanceName(*this, DocumentInstanceAt(i), LogStream)) {
+    if (const int result = SetNewInstanceName(*this, i, LogStream)) {
       return result;
     }
   }

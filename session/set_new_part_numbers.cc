@@ -7,7 +7,16 @@
 
 namespace {
 
-int SetNewPartNumber(const ZTRChangeableDocument& record, std::ostream* log) {
+std::string Quote(const CATUnicodeString& text) {
+  return "\"" + std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar())) +
+         "\"";
+}
+
+int SetNewPartNumber(const ZTRDocumentManager& plan, int index, std::ostream* log) {
+  const ZTRChangeableDocument& record = plan.ChangeableDocumentAt(index);
+  const auto stop = [&](const std::string& why) {
+    plan.Tell("new part numbers", StageList::kChangeableDocuments, index, true, why);
+  };
   const CATUnicodeString part_number = record.PartNumber;
   const CATUnicodeString new_part_number = record.NewPartNumber;
   const CATUnicodeString name = record.ExternalLocation;
@@ -16,17 +25,27 @@ int SetNewPartNumber(const ZTRChangeableDocument& record, std::ostream* log) {
     LogLine(log, "Failed to find document name for partnumber: ", part_number.ConvertToChar());
     ConsoleLine("********* Failed to find document name for partnumber: ",
                 part_number.ConvertToChar());
+    stop("the document of part number " + Quote(part_number) + " has no file path");
     return 4;
   }
   if (FAILED(CATDocumentServices::GetDocumentInSession(name, document)) || document == nullptr) {
     LogLine(log, "Failed to get document: ", name.ConvertToChar());
     ConsoleLine("********* Failed to get document: ", name.ConvertToChar());
+    stop(Quote(name) + " is not open in the session under that name");
     return 1;
   }
   LogLine(log, "Find document in session: ", name.ConvertToChar());
   CATIProduct_var product = FindRootProduct(document);
-  if (product == NULL_var) return 2;
-  if (product->GetPartNumber() != part_number) return 3;
+  if (product == NULL_var) {
+    stop(Quote(name) + " has no root product");
+    return 2;
+  }
+  const CATUnicodeString carried = product->GetPartNumber();
+  if (carried != part_number) {
+    stop("the root product of " + Quote(name) + " carries the part number " + Quote(carried) +
+         " by then, not " + Quote(part_number));
+    return 3;
+  }
   product->SetPartNumber(new_part_number);
   LogLine(log, "Partnumber set to: ", new_part_number.ConvertToChar());
   ConsoleLine("Partnumber set to: ", new_part_number.ConvertToChar());
@@ -38,7 +57,7 @@ int SetNewPartNumber(const ZTRChangeableDocument& record, std::ostream* log) {
 int ZTRDocumentManager::SetNewPartNumbers() {
   LogLine(LogStream, "Setting new part numbers");
   for (int i = 1; i <= ChangeableDocumentCount(); ++i) {
-    if (const int result = SetNewPartNumber(ChangeableDocumentAt(i), LogStream)) return result;
+    if (const int result = SetNewPartNumber(*this, i, LogStream)) return result;
   }
   LogLine(LogStream, "All part numbers set successfully.");
   return 0;

@@ -1,14 +1,16 @@
-// File paths as the stand-in's session names documents. standin_paths_posix.cc and
-// standin_paths_windows.cc give each system's path rules.
-#ifndef PLATFORM_STANDIN_PATHS_H
-#define PLATFORM_STANDIN_PATHS_H
+// File paths folded and compared with each system's rules: the one place that does so, for the
+// stand-in's session and for every companion. paths_posix.cc and paths_windows.cc give each
+// system's rules.
+#ifndef SYSTEM_PATHS_H
+#define SYSTEM_PATHS_H
 
 #include <string>
 
 // The storage name of `path`: made absolute against the working directory and normalised
 // lexically ("." and ".." folded, repeated separators merged, no link resolved), with "/"
-// separating folders. On Windows "\" separates folders too, and drive letters and UNC paths
-// are absolute.
+// separating folders. On Windows "\" separates folders too, drive letters and UNC paths are
+// absolute, a drive letter without a separator is the drive's working directory, "\\?\" is
+// taken off, and blanks and dots that end a name are dropped, as the system drops them.
 std::string StorageName(const std::string& path);
 
 // The storage name of `reference`, a path written in a document whose folder is `directory`
@@ -26,4 +28,8 @@ std::string DirectoryOf(const std::string& storage_name);
 // separators; `target` itself where no relative path leads to it.
 std::string RelativePath(const std::string& target, const std::string& from_dir);
 
-#endif  // PLATFORM_STANDIN_PATHS_H
+// Why `path` can name no file on this system, naming the bytes at fault ("holds a NUL byte",
+// on Windows also "holds the character '?'", "names the device NUL"); empty when it can.
+std::string PathProblem(const std::string& path);
+
+#endif  // SYSTEM_PATHS_H

@@ -1,17 +1,17 @@
 // File names on Windows, for the stand-in's *_windows.cc files only: the program's 8-bit
 // names are taken in the code page of the system's narrow file functions (those of the C
 // runtime included), so that a name reaches the file that fopen would open.
-#ifndef PLATFORM_STANDIN_NAMES_WINDOWS_H
-#define PLATFORM_STANDIN_NAMES_WINDOWS_H
+#ifndef SYSTEM_NAMES_WINDOWS_H
+#define SYSTEM_NAMES_WINDOWS_H
 
 #include <windows.h>
 
 #include <string>
 
-inline UINT StandinFileCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
+inline UINT FileCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
 
 // `text` in UTF-16, from `code_page`.
-inline std::wstring StandinWide(const std::string& text, UINT code_page = StandinFileCodePage()) {
+inline std::wstring Wide(const std::string& text, UINT code_page = FileCodePage()) {
   if (text.empty()) return std::wstring();
   const int size = static_cast<int>(text.size());
   const int n = MultiByteToWideChar(code_page, 0, text.data(), size, nullptr, 0);
@@ -21,7 +21,7 @@ inline std::wstring StandinWide(const std::string& text, UINT code_page = Standi
 }
 
 // `wide` in `code_page`.
-inline std::string StandinNarrow(const std::wstring& wide, UINT code_page = StandinFileCodePage()) {
+inline std::string Narrow(const std::wstring& wide, UINT code_page = FileCodePage()) {
   if (wide.empty()) return std::string();
   const int size = static_cast<int>(wide.size());
   const int n = WideCharToMultiByte(code_page, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
@@ -30,4 +30,4 @@ inline std::string StandinNarrow(const std::wstring& wide, UINT code_page = Stan
   return text;
 }
 
-#endif  // PLATFORM_STANDIN_NAMES_WINDOWS_H
+#endif  // SYSTEM_NAMES_WINDOWS_H

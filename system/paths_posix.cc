@@ -1,7 +1,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "standin_paths.h"
+#include "system/paths.h"
 
 namespace fs = std::filesystem;
 
@@ -33,4 +33,12 @@ std::string DirectoryOf(const std::string& storage_name) {
 std::string RelativePath(const std::string& target, const std::string& from_dir) {
   const fs::path relative = fs::path(target).lexically_relative(from_dir);
   return relative.empty() ? target : relative.generic_string();
+}
+
+std::string PathProblem(const std::string& path) {
+  if (path.empty()) return "the path is empty";
+  if (path.find('\0') != std::string::npos) {
+    return "\"" + path.substr(0, path.find('\0')) + "\" is followed by a NUL byte, which no file name can hold";
+  }
+  return std::string();
 }

@@ -3,19 +3,31 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "standin_files.h"
-#include "standin_paths.h"
+#include <cstring>
+
+#include "system/disk.h"
+#include "system/files.h"
+#include "system/paths.h"
 
 namespace {
 
-StandinFileId IdOf(const struct stat& status) {
-  StandinFileId id;
+FileId IdOf(const struct stat& status) {
+  FileId id;
   id.device = static_cast<uint64_t>(status.st_dev);
   id.number = static_cast<uint64_t>(status.st_ino);
   return id;
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) {
+FileFacts FactsOf(const struct stat& status) {
+  FileFacts facts;
+  facts.id = IdOf(status);
+  facts.permissions = static_cast<unsigned>(status.st_mode & 0777);
+  facts.size = static_cast<uint64_t>(status.st_size);
+  facts.modified = static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+  return facts;
+}
+
+bool SameInode(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
@@ -26,7 +38,7 @@ std::string BaseName(const std::string& storage_name) {
 
 }  // namespace
 
-bool ReadRegularFile(const std::string& path, std::string* bytes, StandinFileFacts* facts) {
+bool DiskReadRegularFile(const std::string& path, std::string* bytes, FileFacts* facts) {
   bytes->clear();
   if (path.find('\0') != std::string::npos) return false;  // no file is named so
   struct stat before;
@@ -35,7 +47,7 @@ bool ReadRegularFile(const std::string& path, std::string* bytes, StandinFileFac
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat status;
-  bool ok = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && SameFile(status, before);
+  bool ok = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && SameInode(status, before);
   if (ok) {
     bytes->resize(static_cast<size_t>(status.st_size) + 1);  // one more byte tells the end
     size_t done = 0;
@@ -55,12 +67,11 @@ bool ReadRegularFile(const std::string& path, std::string* bytes, StandinFileFac
     bytes->clear();
     return false;
   }
-  facts->id = IdOf(status);
-  facts->permissions = static_cast<unsigned>(status.st_mode & 0777);
+  *facts = FactsOf(status);
   return true;
 }
 
-bool FindFileId(const std::string& path, StandinFileId* id) {
+bool DiskFindFileId(const std::string& path, FileId* id) {
   struct stat status;
   if (path.empty() || path.find('\0') != std::string::npos || stat(path.c_str(), &status) != 0) {
     return false;
@@ -69,9 +80,43 @@ bool FindFileId(const std::string& path, StandinFileId* id) {
   return true;
 }
 
-StandinReplacement::~StandinReplacement() { Discard(); }
+bool DiskCurrentFacts(const std::string& path, FileFacts* facts) {
+  struct stat status;
+  if (path.empty() || path.find('\0') != std::string::npos || stat(path.c_str(), &status) != 0 ||
+      !S_ISREG(status.st_mode)) {
+    return false;
+  }
+  *facts = FactsOf(status);
+  return true;
+}
 
-void StandinReplacement::Discard() {
+std::string DiskWhyNotReplace(const std::string& target) {
+  const std::string problem = PathProblem(target);
+  if (!problem.empty()) return problem;
+  const std::string quoted = "\"" + target + "\"";
+  const std::string directory = DirectoryOf(target);
+  struct stat folder;
+  if (stat(directory.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
+    return "there is no folder \"" + directory + "\"";
+  }
+  if (faccessat(AT_FDCWD, directory.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+    return "the folder \"" + directory + "\" is not writable";
+  }
+  struct stat link, status;
+  if (lstat(target.c_str(), &link) != 0) {
+    if (errno == ENOENT) return std::string();
+    return quoted + " cannot be reached: " + std::strerror(errno);
+  }
+  if (stat(target.c_str(), &status) != 0) return quoted + " is a link that leads nowhere";
+  if (S_ISDIR(status.st_mode)) return quoted + " is a folder";
+  if (!S_ISREG(status.st_mode)) return quoted + " is not a regular file but a device, FIFO or socket";
+  if ((status.st_mode & 0222) == 0 || faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+    return quoted + " is read-only";
+  }
+  return std::string();
+}
+
+void FileReplacement::Discard() {
   if (file_ >= 0) close(file_);
   file_ = -1;
   if (!temporary_name_.empty()) unlinkat(folder_, temporary_name_.c_str(), 0);
@@ -81,10 +126,7 @@ void StandinReplacement::Discard() {
   folder_ = -1;
 }
 
-bool StandinReplacement::Begin(const std::string& target, unsigned new_permissions) {
-  Discard();
-  failed_ = false;
-  if (target.find('\0') != std::string::npos) return false;  // no file is named so
+bool FileReplacement::BeginOnDisk(const std::string& target, unsigned new_permissions) {
   target_name_ = BaseName(target);
   const std::string directory = DirectoryOf(target);
   // The folder is resolved once; every later step names files inside it.
@@ -135,7 +177,11 @@ bool StandinReplacement::Begin(const std::string& target, unsigned new_permissio
   return true;
 }
 
-bool StandinReplacement::Write(const std::string& bytes) {
+bool FileReplacement::Write(const std::string& bytes) {
+  if (in_memory_) {
+    bytes_ += bytes;
+    return true;
+  }
   for (size_t done = 0; !failed_ && file_ >= 0 && done < bytes.size();) {
     const ssize_t n = write(file_, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
@@ -148,7 +194,7 @@ bool StandinReplacement::Write(const std::string& bytes) {
   return !failed_ && file_ >= 0;
 }
 
-bool StandinReplacement::Commit(StandinFileId* written) {
+bool FileReplacement::CommitOnDisk(FileFacts* written) {
   if (failed_ || file_ < 0) {
     Discard();
     return false;
@@ -159,7 +205,7 @@ bool StandinReplacement::Commit(StandinFileId* written) {
   file_ = -1;
   // What goes into place must be the file written, not whatever was put under its name.
   ok = ok && fstatat(folder_, temporary_name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-       SameFile(mine, named);
+       SameInode(mine, named);
   if (!ok || renameat(folder_, temporary_name_.c_str(), folder_, target_name_.c_str()) != 0) {
     Discard();
     return false;
@@ -167,9 +213,9 @@ bool StandinReplacement::Commit(StandinFileId* written) {
   temporary_name_.clear();  // renamed: nothing left to remove
   temporary_path_.clear();
   const bool placed = fstatat(folder_, target_name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-                      SameFile(mine, named);
+                      SameInode(mine, named);
   Discard();
   if (!placed) return false;
-  *written = IdOf(mine);
+  *written = FactsOf(mine);
   return true;
 }

@@ -1,19 +1,32 @@
 #include <algorithm>
 
-#include "standin_files.h"
-#include "standin_names_windows.h"
-#include "standin_paths.h"
+#include "system/disk.h"
+#include "system/files.h"
+#include "system/names_windows.h"
+#include "system/paths.h"
 
 namespace {
 
-// The handle kept in a StandinReplacement.
+// The handle kept in a FileReplacement.
 HANDLE AsHandle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
 
-StandinFileId IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
-  StandinFileId id;
+FileId IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  FileId id;
   id.device = info.dwVolumeSerialNumber;
   id.number = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   return id;
+}
+
+FileFacts FactsOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  FileFacts facts;
+  facts.id = IdOf(info);
+  // Windows has one permission a program sees in a file: read-only or not.
+  facts.permissions = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+  facts.size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  facts.modified = static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime)
+                                         << 32) |
+                                        info.ftLastWriteTime.dwLowDateTime);
+  return facts;
 }
 
 // False for names that reach no file on a disk: with a NUL byte, or in the device
@@ -26,7 +39,7 @@ bool CanNameAFile(const std::string& path) {
 // Facts about what `path` reaches, links followed, read without opening it for data.
 bool FileInformation(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
   if (!CanNameAFile(path)) return false;
-  const HANDLE handle = CreateFileW(StandinWide(path).c_str(), FILE_READ_ATTRIBUTES,
+  const HANDLE handle = CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
@@ -37,11 +50,11 @@ bool FileInformation(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) 
 
 }  // namespace
 
-bool ReadRegularFile(const std::string& path, std::string* bytes, StandinFileFacts* facts) {
+bool DiskReadRegularFile(const std::string& path, std::string* bytes, FileFacts* facts) {
   bytes->clear();
   if (!CanNameAFile(path)) return false;
   // Opened without FILE_FLAG_BACKUP_SEMANTICS, a folder cannot be opened at all.
-  const HANDLE file = CreateFileW(StandinWide(path).c_str(), GENERIC_READ,
+  const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -68,26 +81,60 @@ bool ReadRegularFile(const std::string& path, std::string* bytes, StandinFileFac
     bytes->clear();
     return false;
   }
-  facts->id = IdOf(info);
-  // Windows has one permission a program sees in a file: read-only or not.
-  facts->permissions = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+  *facts = FactsOf(info);
   return true;
 }
 
-bool FindFileId(const std::string& path, StandinFileId* id) {
+bool DiskFindFileId(const std::string& path, FileId* id) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!FileInformation(path, &info)) return false;
   *id = IdOf(info);
   return true;
 }
 
-StandinReplacement::~StandinReplacement() { Discard(); }
+bool DiskCurrentFacts(const std::string& path, FileFacts* facts) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!FileInformation(path, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return false;
+  }
+  *facts = FactsOf(info);
+  return true;
+}
 
-void StandinReplacement::Discard() {
+std::string DiskWhyNotReplace(const std::string& target) {
+  const std::string problem = PathProblem(target);
+  if (!problem.empty()) return problem;
+  const std::string quoted = "\"" + target + "\"";
+  const std::string directory = DirectoryOf(target);
+  const DWORD folder = GetFileAttributesW(Wide(directory).c_str());
+  if (folder == INVALID_FILE_ATTRIBUTES || (folder & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return "there is no folder \"" + directory + "\"";
+  }
+  const std::wstring wide_target = Wide(target);
+  const DWORD attributes = GetFileAttributesW(wide_target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return std::string();
+    return quoted + " cannot be reached (system error " + std::to_string(error) + ")";
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return quoted + " is a folder";
+  if (attributes & FILE_ATTRIBUTE_READONLY) return quoted + " is read-only";
+  // Nor a file that this user may not write, or that is not on a disk.
+  const HANDLE check = CreateFileW(wide_target.c_str(), GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (check == INVALID_HANDLE_VALUE) return quoted + " is read-only";
+  const bool on_disk = GetFileType(check) == FILE_TYPE_DISK;
+  CloseHandle(check);
+  if (!on_disk) return quoted + " is not a file on a disk but a device or pipe";
+  return std::string();
+}
+
+void FileReplacement::Discard() {
   if (file_ != -1) CloseHandle(AsHandle(file_));
   file_ = -1;
   if (!temporary_path_.empty()) {
-    const std::wstring temporary = StandinWide(temporary_path_);
+    const std::wstring temporary = Wide(temporary_path_);
     SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);  // a new read-only one
     DeleteFileW(temporary.c_str());
   }
@@ -95,34 +142,15 @@ void StandinReplacement::Discard() {
   temporary_path_.clear();
 }
 
-bool StandinReplacement::Begin(const std::string& target, unsigned new_permissions) {
-  Discard();
-  failed_ = false;
-  if (!CanNameAFile(target)) return false;
+bool FileReplacement::BeginOnDisk(const std::string& target, unsigned new_permissions) {
   target_name_ = target;  // Windows names files by path only: the whole path is kept
-  const std::wstring wide_target = StandinWide(target);
-  const DWORD attributes = GetFileAttributesW(wide_target.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
-    // A folder, or a read-only document, is never replaced.
-    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return false;
-    // Nor a file that this user may not write, or that is not on a disk.
-    const HANDLE check = CreateFileW(wide_target.c_str(), GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (check == INVALID_HANDLE_VALUE) return false;
-    const bool on_disk = GetFileType(check) == FILE_TYPE_DISK;
-    CloseHandle(check);
-    if (!on_disk) return false;
-  } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-    return false;  // no such folder, or something we do not understand
-  }
-
+  const DWORD attributes = GetFileAttributesW(Wide(target).c_str());
   const std::string directory = DirectoryOf(StorageName(target));
   for (int attempt = 0; attempt < 100 && file_ == -1; ++attempt) {
     const std::string name = TemporaryName();
     const std::string path = directory + (directory.back() == '/' ? "" : "/") + name;
     // CREATE_NEW never opens what is there, link or not.
-    const HANDLE file = CreateFileW(StandinWide(path).c_str(), GENERIC_WRITE, 0, nullptr,
+    const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr,
                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       file_ = reinterpret_cast<std::intptr_t>(file);
@@ -151,7 +179,11 @@ bool StandinReplacement::Begin(const std::string& target, unsigned new_permissio
   return true;
 }
 
-bool StandinReplacement::Write(const std::string& bytes) {
+bool FileReplacement::Write(const std::string& bytes) {
+  if (in_memory_) {
+    bytes_ += bytes;
+    return true;
+  }
   for (size_t done = 0; !failed_ && file_ != -1 && done < bytes.size();) {
     const DWORD wanted = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
     DWORD n = 0;
@@ -164,7 +196,7 @@ bool StandinReplacement::Write(const std::string& bytes) {
   return !failed_ && file_ != -1;
 }
 
-bool StandinReplacement::Commit(StandinFileId* written) {
+bool FileReplacement::CommitOnDisk(FileFacts* written) {
   if (failed_ || file_ == -1) {
     Discard();
     return false;
@@ -174,10 +206,10 @@ bool StandinReplacement::Commit(StandinFileId* written) {
   ok = CloseHandle(AsHandle(file_)) && ok;
   file_ = -1;
   // What goes into place must be the file written, not whatever was put under its name.
-  StandinFileId named;
-  ok = ok && FindFileId(temporary_path_, &named) && named == IdOf(mine);
-  const std::wstring target = StandinWide(target_name_);
-  const std::wstring temporary = StandinWide(temporary_path_);
+  FileId named;
+  ok = ok && DiskFindFileId(temporary_path_, &named) && named == IdOf(mine);
+  const std::wstring target = Wide(target_name_);
+  const std::wstring temporary = Wide(temporary_path_);
   if (ok) {
     if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
       // Keeps the replaced file's attributes and security.
@@ -196,5 +228,5 @@ bool StandinReplacement::Commit(StandinFileId* written) {
   temporary_name_.clear();  // in place: nothing left to remove
   temporary_path_.clear();
   // ReplaceFileW may give the result the identity of the file it replaced.
-  return FindFileId(target_name_, written);
+  return DiskCurrentFacts(target_name_, written);
 }

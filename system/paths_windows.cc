@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "standin_names_windows.h"
-#include "standin_paths.h"
+#include "system/names_windows.h"
+#include "system/paths.h"
 
 namespace {
 
@@ -44,9 +44,67 @@ std::vector<std::string> Elements(const std::string& name) {
   return elements;
 }
 
+// `path` without a "\\?\" prefix, which only tells the system not to fold the rest: the
+// rest is the same file as without it ("\\?\UNC\server\share" is "\\server\share").
+std::string WithoutVerbatimPrefix(const std::string& path) {
+  if (path.size() < 4 || !IsSeparator(path[0]) || !IsSeparator(path[1]) || path[2] != '?' ||
+      !IsSeparator(path[3])) {
+    return path;
+  }
+  const std::string rest = path.substr(4);
+  if (rest.size() >= 4 && (rest.compare(0, 3, "UNC") == 0 || rest.compare(0, 3, "unc") == 0) &&
+      IsSeparator(rest[3])) {
+    return "//" + rest.substr(4);
+  }
+  return rest;
+}
+
+// The device that a file name stands for on Windows, whatever its extension ("NUL.CATPart",
+// "com1.txt"); empty for any other name.
+std::string DeviceName(const std::string& element) {
+  std::string stem = element.substr(0, element.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  std::string upper;
+  for (char c : stem) upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* device : kDevices) {
+    if (upper == device) return upper;
+  }
+  if (upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
+      upper[3] >= '0' && upper[3] <= '9') {
+    return upper;
+  }
+  return std::string();
+}
+
 }  // namespace
 
-std::string StorageName(const std::string& path) {
+std::string PathProblem(const std::string& path) {
+  if (path.empty()) return "the path is empty";
+  const std::string quoted = "\"" + path.substr(0, path.find('\0')) + "\"";
+  if (path.find('\0') != std::string::npos) {
+    return quoted + " is followed by a NUL byte, which no file name can hold";
+  }
+  std::string name = WithoutVerbatimPrefix(path);
+  for (char& c : name) c = c == '\\' ? '/' : c;
+  if (name.compare(0, 4, "//./") == 0) return quoted + " names a device, not a file";
+  const size_t start = IsDriveLetter(name) ? 2 : 0;
+  for (size_t i = start; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c < 32) return quoted + " holds the control character " + std::to_string(c);
+    if (std::string("<>:\"|?*").find(static_cast<char>(c)) != std::string::npos) {
+      return quoted + " holds the character '" + static_cast<char>(c) + "', which no file name on Windows can hold";
+    }
+  }
+  for (const std::string& element : Elements(name)) {
+    const std::string device = DeviceName(element);
+    if (!device.empty()) return quoted + " names the device " + device + ", not a file";
+  }
+  return std::string();
+}
+
+std::string StorageName(const std::string& given) {
+  const std::string path = WithoutVerbatimPrefix(given);
   if (path.empty()) return path;
   // No file name holds a NUL byte: what follows one is kept as it is, so that the name stays
   // apart from every name of a file.
@@ -54,14 +112,14 @@ std::string StorageName(const std::string& path) {
   if (nul != std::string::npos) return StorageName(path.substr(0, nul)) + path.substr(nul);
   // The system's own rules: absolute against the working directory (of the path's drive),
   // "\" and "/" alike, "." and ".." folded, no link resolved.
-  const std::wstring wide = StandinWide(path);
+  const std::wstring wide = Wide(path);
   DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (size == 0) return path;
   std::wstring full(size, L'\0');
   size = GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
   full.resize(size);
   std::replace(full.begin(), full.end(), L'\\', L'/');
-  const std::string spelled = StandinNarrow(full);
+  const std::string spelled = Narrow(full);
   // Repeated separators after the root merged, and none at the end but the root's.
   const size_t root = RootLength(spelled);
   std::string name = spelled.substr(0, root);
@@ -69,7 +127,17 @@ std::string StorageName(const std::string& path) {
     if (spelled[i] != '/' || (name.size() > root && name.back() != '/')) name += spelled[i];
   }
   if (name.size() > root && name.back() == '/') name.pop_back();
-  return name;
+  // Blanks and dots that end a name are dropped by the system: "bolt.CATPart." is the file
+  // "bolt.CATPart".
+  std::string folded = name.substr(0, root);
+  for (const std::string& element : Elements(name)) {
+    std::string kept = element;
+    while (!kept.empty() && (kept.back() == '.' || kept.back() == ' ')) kept.pop_back();
+    if (kept.empty()) kept = element;  // a name of dots and blanks alone is left as it is
+    if (!folded.empty() && folded.back() != '/') folded += '/';
+    folded += kept;
+  }
+  return folded;
 }
 
 std::string ReferenceStorageName(const std::string& reference, const std::string& directory) {
@@ -85,7 +153,7 @@ std::string ReferenceStorageName(const std::string& reference, const std::string
 }
 
 std::string StorageKey(const std::string& storage_name) {
-  const std::wstring wide = StandinWide(storage_name);
+  const std::wstring wide = Wide(storage_name);
   if (wide.empty()) return storage_name;
   std::wstring upper(wide.size(), L'\0');
   const int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(),
@@ -93,7 +161,7 @@ std::string StorageKey(const std::string& storage_name) {
                               static_cast<int>(upper.size()), nullptr, nullptr, 0);
   if (n <= 0) return storage_name;
   upper.resize(static_cast<size_t>(n));
-  return StandinNarrow(upper, CP_UTF8);
+  return Narrow(upper, CP_UTF8);
 }
 
 std::string DirectoryOf(const std::string& storage_name) {

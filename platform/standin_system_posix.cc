@@ -1,3 +1,0 @@
-#include "standin_system.h"
-
-bool StandinOnWindows() { return false; }

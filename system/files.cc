@@ -1,0 +1,153 @@
+#include "system/files.h"
+
+#include <map>
+#include <random>
+
+#include "system/disk.h"
+#include "system/paths.h"
+
+namespace {
+
+// A file that a process writing nothing would have written.
+struct KeptFile {
+  std::string bytes;
+  FileFacts facts;
+};
+
+struct Kept {
+  bool writing_nothing = false;
+  uint64_t made = 0;
+  // By the folder the file is in (its identity) and the name's storage key in it, so that
+  // names reaching one folder through links find one file.
+  std::map<std::string, KeptFile> files;
+  std::vector<SaveAnswer> answers;
+};
+
+Kept& TheKept() {
+  static Kept kept;
+  return kept;
+}
+
+std::string LastElement(const std::string& storage_name) {
+  return storage_name.substr(storage_name.rfind('/') + 1);
+}
+
+// Where a kept file of `path` is found: its folder's identity and the folded name in it;
+// empty when the folder does not exist.
+std::string KeptKey(const std::string& path) {
+  const std::string name = StorageName(path);
+  FileId folder;
+  if (name.empty() || !DiskFindFileId(DirectoryOf(name), &folder)) return std::string();
+  return std::to_string(folder.device) + ":" + std::to_string(folder.number) + "/" +
+         StorageKey(LastElement(name));
+}
+
+const KeptFile* FindKept(const std::string& path) {
+  Kept& kept = TheKept();
+  if (!kept.writing_nothing || kept.files.empty()) return nullptr;
+  const auto found = kept.files.find(KeptKey(path));
+  return found == kept.files.end() ? nullptr : &found->second;
+}
+
+}  // namespace
+
+bool ReadRegularFile(const std::string& path, std::string* bytes, FileFacts* facts) {
+  if (const KeptFile* file = FindKept(path)) {
+    *bytes = file->bytes;
+    *facts = file->facts;
+    return true;
+  }
+  return DiskReadRegularFile(path, bytes, facts);
+}
+
+bool FindFileId(const std::string& path, FileId* id) {
+  if (const KeptFile* file = FindKept(path)) {
+    *id = file->facts.id;
+    return true;
+  }
+  return DiskFindFileId(path, id);
+}
+
+bool CurrentFacts(const std::string& path, FileFacts* facts) {
+  if (const KeptFile* file = FindKept(path)) {
+    *facts = file->facts;
+    return true;
+  }
+  return DiskCurrentFacts(path, facts);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  const std::string first = StorageName(a), second = StorageName(b);
+  if (StorageKey(first) == StorageKey(second)) return true;
+  if (first.empty() || second.empty()) return false;
+  FileId one, other;
+  const bool first_there = FindFileId(first, &one), second_there = FindFileId(second, &other);
+  if (first_there || second_there) return first_there && second_there && one == other;
+  // Neither is there yet: one name in one folder is one file once written.
+  const std::string key = KeptKey(first);
+  return !key.empty() && key == KeptKey(second);
+}
+
+std::string WhyNotReplace(const std::string& target) {
+  if (const KeptFile* file = FindKept(target)) {
+    if ((file->facts.permissions & 0222) == 0) return "\"" + target + "\" is read-only";
+    return std::string();
+  }
+  return DiskWhyNotReplace(target);
+}
+
+void WriteNothing() { TheKept().writing_nothing = true; }
+bool WritingNothing() { return TheKept().writing_nothing; }
+
+void NoteSaveAnswer(const SaveAnswer& answer) { TheKept().answers.push_back(answer); }
+
+std::vector<SaveAnswer> TakeSaveAnswers() {
+  std::vector<SaveAnswer> answers;
+  answers.swap(TheKept().answers);
+  return answers;
+}
+
+std::string FileReplacement::TemporaryName() {
+  static const char kLetters[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  static std::mt19937_64 random{std::random_device{}()};
+  std::string name = ".quorvel-save-XXXXXX";
+  for (size_t i = name.size() - 6; i < name.size(); ++i) {
+    name[i] = kLetters[random() % (sizeof kLetters - 1)];
+  }
+  return name;
+}
+
+FileReplacement::~FileReplacement() { Discard(); }
+
+bool FileReplacement::Begin(const std::string& target, unsigned new_permissions) {
+  Discard();
+  failed_ = false;
+  bytes_.clear();
+  target_ = target;
+  if (!WhyNotReplace(target).empty()) return false;
+  in_memory_ = WritingNothing();
+  if (!in_memory_) return BeginOnDisk(target, new_permissions);
+  FileFacts old;
+  permissions_ = CurrentFacts(target, &old) ? old.permissions : (new_permissions & 0777);
+  return true;
+}
+
+bool FileReplacement::Commit(FileFacts* written) {
+  if (!in_memory_) return CommitOnDisk(written);
+  const std::string key = KeptKey(target_);
+  if (failed_ || key.empty()) return false;
+  Kept& kept = TheKept();
+  KeptFile file;
+  FileId folder;
+  DiskFindFileId(DirectoryOf(StorageName(target_)), &folder);
+  // A new file, as the rename of a temporary file makes one: an identity of its own.
+  file.facts.id.device = folder.device;
+  file.facts.id.number = (uint64_t{1} << 63) | ++kept.made;
+  file.facts.permissions = permissions_;
+  file.facts.size = bytes_.size();
+  file.facts.modified = static_cast<int64_t>(kept.made);
+  file.bytes.swap(bytes_);
+  *written = file.facts;
+  kept.files[key] = std::move(file);
+  return true;
+}

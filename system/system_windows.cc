@@ -1,0 +1,3 @@
+#include "system/system.h"
+
+bool OnWindows() { return true; }
