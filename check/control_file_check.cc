@@ -96,10 +96,10 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
   Report report;
   map.Check(&report);
   std::ostringstream no_log;
-  const ZTRDocumentManager plan(objects, &no_log);
+  ZTRDocumentManager plan(objects, &no_log);
   CheckedPlan listed;
   CheckPlan(objects, plan, map, &listed, &report);
-  if (open) CheckOpen(plan, listed, map, &report);
+  if (open) CheckOpen(&plan, listed, map, &report);
   if (after) CheckAfter(plan, listed, map, &report);
   report.Print(file, out);
   return report.ExitCode();

@@ -1,5 +1,9 @@
-// Findings that need the documents themselves: every listed document opened in a session of
-// the check's own, nothing changed or saved, the session deleted again.
+// Findings that need the documents themselves: the tool's own stages run on the plan in a
+// session that writes nothing, as a run makes them, and what they meet is held against the
+// control file's lines. Everything that makes the run fail a record, stop a stage early or
+// replace a file the plan itself reads or writes is an error; what the run does as asked but
+// perhaps not as meant (a part number on disk that loading overwrites, an existing file that
+// is replaced) is a warning.
 #ifndef CHECK_OPEN_CHECK_H
 #define CHECK_OPEN_CHECK_H
 
@@ -8,7 +12,8 @@
 #include "findings/report.h"
 #include "plan/ztr_document_manager.h"
 
-void CheckOpen(const ZTRDocumentManager& plan, const CheckedPlan& listed, const ReadingMap& map,
+// Runs the stages on `plan` while the process writes nothing.
+void CheckOpen(ZTRDocumentManager* plan, const CheckedPlan& listed, const ReadingMap& map,
                Report* report);
 
 #endif  // CHECK_OPEN_CHECK_H

@@ -1,7 +1,6 @@
 #include "check/plan_check.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
@@ -9,6 +8,7 @@
 #include <unordered_set>
 
 #include "findings/suggestion.h"
+#include "system/paths.h"
 
 namespace {
 
@@ -65,7 +65,6 @@ class PlanChecker {
     CheckDocuments(*listed);
     CheckInstances(*listed);
     CheckPartNumbers(*listed);
-    CheckSaves(*listed);
   }
 
  private:
@@ -230,42 +229,19 @@ class PlanChecker {
     }
   }
 
-  // Replays what loading and the part-number stage do to each document's part number.
+  // A new part number that another listed document carries too.
   void CheckPartNumbers(const CheckedPlan& listed) {
-    std::map<std::string, std::string> carried;  // file -> part number in the session
     // Part number -> the listed documents (file, object) that carry it, in list order.
     std::map<std::string, std::vector<std::pair<std::string, const ListedObject*>>> carriers;
     for (int i = 1; i <= plan_.DocumentCount(); ++i) {
       const size_t k = static_cast<size_t>(i - 1);
-      carried[document_files_[k]] = Text(plan_.DocumentAt(i).PartNumber);
       carriers[Text(plan_.DocumentAt(i).PartNumber)].emplace_back(document_files_[k],
                                                                   &listed.documents[k]);
     }
     for (int i = 1; i <= plan_.ChangeableDocumentCount(); ++i) {
       const size_t k = static_cast<size_t>(i - 1);
-      carried[changeable_files_[k]] = Text(plan_.ChangeableDocumentAt(i).PartNumber);
       carriers[Text(plan_.ChangeableDocumentAt(i).PartNumber)].emplace_back(
           changeable_files_[k], &listed.changeable_documents[k]);
-    }
-    std::map<std::string, const ListedObject*> changed_by;
-    for (size_t i = 0; i < listed.changeable_documents.size(); ++i) {
-      const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(static_cast<int>(i) + 1);
-      const ListedObject& object = listed.changeable_documents[i];
-      const std::string& file = changeable_files_[i];
-      if (file.empty()) continue;
-      if (carried[file] != Text(record.PartNumber)) {
-        const auto earlier = changed_by.find(file);
-        report_->Error(
-            Line(object),
-            "changeable document " + Name(object) + " names the document of " +
-                (earlier != changed_by.end() ? Name(*earlier->second) + At(Line(*earlier->second))
-                                             : std::string("another record")) +
-                "; its part number check would fail: the document then carries " +
-                Quoted(carried[file]) + ", not " + Quoted(Text(record.PartNumber)));
-        continue;
-      }
-      carried[file] = Text(record.NewPartNumber);
-      changed_by[file] = &object;
     }
     for (size_t i = 0; i < listed.changeable_documents.size(); ++i) {
       const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(static_cast<int>(i) + 1);
@@ -280,51 +256,6 @@ class PlanChecker {
                              Name(*holder.second) + At(Line(*holder.second)) + " as well");
         break;
       }
-    }
-  }
-
-  void CheckSaves(const CheckedPlan& listed) {
-    struct Save {
-      std::string from, to, written;
-      const ListedObject* object;
-    };
-    std::vector<Save> saves;  // in the order saving goes: changeable documents first
-    std::map<std::string, const ListedObject*> in_place;
-    for (size_t i = 0; i < listed.documents.size(); ++i) {
-      in_place.emplace(document_files_[i], &listed.documents[i]);
-    }
-    for (size_t i = 0; i < listed.changeable_documents.size(); ++i) {
-      const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(static_cast<int>(i) + 1);
-      const ListedObject& object = listed.changeable_documents[i];
-      const std::string& from = changeable_files_[i];
-      const std::string& to = new_files_[i];
-      saves.push_back({from, to, Text(record.NewExternalLocation), &object});
-      if (from != to && in_place.count(from) != 0) {
-        const ListedObject& parent = *in_place[from];
-        const std::string as = parent.object == object.object
-                                   ? std::string()
-                                   : ", as " + Name(parent) + At(Line(parent)) + ",";
-        report_->Error(Line(object), "document " + Name(object) +
-                                         " is listed under PARENT_OBJECTS too" + as +
-                                         " and gets a new file path: once saved as " +
-                                         Quoted(Text(record.NewExternalLocation)) +
-                                         ", it is not found under its old one to be saved again");
-      }
-    }
-    for (size_t i = 0; i < listed.documents.size(); ++i) {
-      saves.push_back({document_files_[i], document_files_[i],
-                       Text(plan_.DocumentAt(static_cast<int>(i) + 1).ExternalLocation),
-                       &listed.documents[i]});
-    }
-    std::map<std::string, const Save*> writers;
-    for (const Save& save : saves) {
-      if (save.to.empty()) continue;
-      const auto first = writers.emplace(save.to, &save);
-      if (first.second || first.first->second->from == save.from) continue;
-      const ListedObject& other = *first.first->second->object;
-      report_->Error(Line(*save.object), Name(*save.object) + " would be saved to " +
-                                             Quoted(save.written) + ", as " + Name(other) +
-                                             At(Line(other)) + " would");
     }
   }
 
@@ -344,11 +275,7 @@ class PlanChecker {
 }  // namespace
 
 std::string SameFile(const CATUnicodeString& path) {
-  const std::string text = path.ConvertToChar();
-  if (text.empty()) return text;
-  std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(text, error);
-  return (error ? std::filesystem::path(text) : absolute).lexically_normal().generic_string();
+  return StorageKey(StorageName(Text(path)));
 }
 
 void CheckPlan(const ZTRObjectManager& objects, const ZTRDocumentManager& plan,

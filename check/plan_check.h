@@ -28,7 +28,8 @@ struct CheckedPlan {
 void CheckPlan(const ZTRObjectManager& objects, const ZTRDocumentManager& plan,
                const ReadingMap& map, CheckedPlan* listed, Report* report);
 
-// The file a path names, made absolute and normalised; empty for an empty path.
+// The form in which the files of two paths compare: the storage key of the path's storage
+// name (system/paths.h); empty for an empty path.
 std::string SameFile(const CATUnicodeString& path);
 
 #endif  // CHECK_PLAN_CHECK_H

@@ -7,6 +7,7 @@
 #include "controlfile/ztr_object_manager.h"
 #include "output/output.h"
 #include "plan/ztr_document_manager.h"
+#include "session/run_stages.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ int RunOnControlFile(const CATUnicodeString& control_file, std::ofstream* log) {
   ZTRDocumentManager manager(objects, log);
   if (TraceSwitchOn()) manager.Dump();
   // Stage failures show only in the stages' own lines; they never change the exit code.
-  if (manager.LoadDocuments() == 0) manager.ProcessDocuments();
+  RunStages(&manager);
 
   if (FAILED(Delete_Session(kSessionName, 0, 0))) {
     ConsoleLine("ERROR in deleting session");

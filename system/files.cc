@@ -96,7 +96,14 @@ std::string WhyNotReplace(const std::string& target) {
   return DiskWhyNotReplace(target);
 }
 
-void WriteNothing() { TheKept().writing_nothing = true; }
+NothingWritten::NothingWritten() { TheKept().writing_nothing = true; }
+
+NothingWritten::~NothingWritten() {
+  Kept& kept = TheKept();
+  kept.writing_nothing = false;
+  kept.files.clear();
+}
+
 bool WritingNothing() { return TheKept().writing_nothing; }
 
 void NoteSaveAnswer(const SaveAnswer& answer) { TheKept().answers.push_back(answer); }

@@ -57,10 +57,17 @@ bool SameFile(const std::string& a, const std::string& b);
 // may. The reason names the path.
 std::string WhyNotReplace(const std::string& target);
 
-// From now on the process writes no file: each replacement is kept in memory instead, and
+// While one lives, the process writes no file: each replacement is kept in memory instead, and
 // ReadRegularFile, FindFileId, CurrentFacts, SameFile and WhyNotReplace see it as the file it
-// would have become. For the companions that run a plan to see what it would do.
-void WriteNothing();
+// would have become. For the companions that run a plan to see what it would do. At its end
+// what was kept is forgotten.
+class NothingWritten {
+ public:
+  NothingWritten();
+  ~NothingWritten();
+  NothingWritten(const NothingWritten&) = delete;
+  NothingWritten& operator=(const NothingWritten&) = delete;
+};
 bool WritingNothing();
 
 // Replaces one file: a new temporary file ".quorvel-save-XXXXXX" in the target's folder,

@@ -1,0 +1,238 @@
+#include "prediction/run_prediction.h"
+
+#include <map>
+#include <set>
+
+#include "CATDocumentServices.h"
+#include "CATSessionServices.h"
+#include "product/root_product.h"
+#include "session/run_stages.h"
+#include "system/files.h"
+#include "system/paths.h"
+
+namespace {
+
+std::string Text(const CATUnicodeString& text) {
+  return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
+}
+std::string Quote(const std::string& text) { return "\"" + text + "\""; }
+
+// A record of the plan in the order the saving stage takes them: changeable documents first.
+struct Saved {
+  StageList list;
+  int index;
+  const ZTRDocument* record;
+  CATUnicodeString target;
+};
+
+class Predictor {
+ public:
+  Predictor(ZTRDocumentManager* plan, RunPrediction* prediction)
+      : plan_(*plan), prediction_(*prediction) {}
+
+  // Opens every listed document as loading will, in a session of its own: what cannot be
+  // opened is said for every record at once (the run stops at the first), and a part number
+  // on disk that loading overwrites is a warning. Also notes the files the plan reads.
+  void LookFirst() {
+    for (int i = 1; i <= plan_.DocumentCount(); ++i) Look(StageList::kDocuments, i);
+    for (int i = 1; i <= plan_.ChangeableDocumentCount(); ++i) {
+      Look(StageList::kChangeableDocuments, i);
+    }
+  }
+
+  void Run() {
+    std::vector<StageEvent> events;
+    plan_.TellStageEvents(&events);
+    TakeSaveAnswers();
+    RunStages(&plan_);
+    plan_.TellStageEvents(nullptr);
+    const std::vector<SaveAnswer> answers = TakeSaveAnswers();
+    size_t answer = 0;
+    const StageEvent* saving_stop = nullptr;
+    for (const StageEvent& event : events) {
+      if (event.stopped) prediction_.stops = true;
+      if (std::string(event.stage) == "saving") {
+        if (event.stopped) saving_stop = &event;
+        continue;  // said below, with the saves
+      }
+      if (std::string(event.stage) == "loading" && reported_.count({event.list, event.index})) {
+        continue;
+      }
+      Finding(event.list, event.index, KeyOf(event), true,
+              event.stopped ? "the run stops here: " + event.why + "; nothing is saved"
+                            : "the run fails here: " + event.why);
+    }
+    // The saves, paired with the answers the platform gave them, one per save made.
+    for (const Saved& saved : SavingOrder()) {
+      if (saving_stop != nullptr && saving_stop->list == saved.list &&
+          saving_stop->index == saved.index) {
+        Finding(saved.list, saved.index, "EXTERNAL_LOCATION", true,
+                "the run stops saving here: " + saving_stop->why + "; nothing after it is saved");
+        break;
+      }
+      if (answer >= answers.size()) break;
+      Judge(saved, answers[answer++]);
+    }
+  }
+
+ private:
+  void Finding(StageList list, int index, const char* key, bool error, const std::string& text) {
+    prediction_.findings.push_back({list, index, key, error, text});
+  }
+
+  const ZTRDocument& Record(StageList list, int index) const {
+    return list == StageList::kDocuments ? plan_.DocumentAt(index)
+                                         : plan_.ChangeableDocumentAt(index);
+  }
+
+  static const char* KeyOf(const StageEvent& event) {
+    const std::string stage = event.stage;
+    if (stage == "loading") return "EXTERNAL_LOCATION";
+    if (stage == "new part numbers") return "PARTNUMBER";
+    return event.stopped ? "PARENT_PARTNUMBER" : "INSTANCENAME";
+  }
+
+  void Look(StageList list, int index) {
+    const ZTRDocument& record = Record(list, index);
+    const std::string location = Text(record.ExternalLocation);
+    FileId file;
+    if (!location.empty() && FindFileId(location, &file)) reads_.emplace(file, &record);
+    CATDocument* document = nullptr;
+    if (FAILED(CATDocumentServices::OpenDocument(record.ExternalLocation, document, false)) ||
+        document == nullptr) {
+      reported_.insert({list, index});
+      Finding(list, index, "EXTERNAL_LOCATION", true,
+              "the run stops here: " + Quote(location) + " cannot be opened: " +
+                  WhyNotOpened(location) + "; nothing is saved");
+      return;
+    }
+    CATIProduct_var root = FindRootProduct(document);
+    if (root == NULL_var) {
+      reported_.insert({list, index});
+      Finding(list, index, "EXTERNAL_LOCATION", true,
+              "the run stops here: " + Quote(location) + " has no root product; nothing is saved");
+      return;
+    }
+    const CATUnicodeString carried = root->GetPartNumber();
+    if (carried != record.PartNumber) {
+      Finding(list, index, "PARTNUMBER", false,
+              "the root product of " + Quote(location) + " carries the part number " +
+                  Quote(Text(carried)) + ", which loading overwrites with " +
+                  Quote(Text(record.PartNumber)));
+    }
+  }
+
+  // Why the platform could not open `path`, in the words of the files layer.
+  static std::string WhyNotOpened(const std::string& path) {
+    const std::string problem = PathProblem(path);
+    if (!problem.empty()) return problem;
+    FileFacts facts;
+    FileId id;
+    if (CurrentFacts(path, &facts)) return "it is not a document the platform can read";
+    if (FindFileId(path, &id)) return "it is not a regular file";
+    return "there is no such file";
+  }
+
+  std::vector<Saved> SavingOrder() const {
+    std::vector<Saved> order;
+    for (int i = 1; i <= plan_.ChangeableDocumentCount(); ++i) {
+      const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(i);
+      order.push_back({StageList::kChangeableDocuments, i, &record, record.NewExternalLocation});
+    }
+    for (int i = 1; i <= plan_.DocumentCount(); ++i) {
+      const ZTRDocument& record = plan_.DocumentAt(i);
+      order.push_back({StageList::kDocuments, i, &record, record.ExternalLocation});
+    }
+    return order;
+  }
+
+  // One save as the platform answered it, held against the files the plan reads and writes.
+  void Judge(const Saved& saved, const SaveAnswer& answer) {
+    const char* key =
+        saved.list == StageList::kDocuments ? "EXTERNAL_LOCATION" : "NEW_EXTERNAL_LOCATION";
+    const std::string location = Text(saved.record->ExternalLocation);
+    const std::string target = Text(saved.target);
+    if (!answer.refusal.empty()) {
+      Finding(saved.list, saved.index, key, true,
+              "the run cannot save " + Quote(location) + " as " + Quote(target) + ": " +
+                  answer.refusal);
+      return;
+    }
+    prediction_.saves.push_back({saved.list, saved.index, StorageName(location), answer.target});
+    const auto was = before_.find(StorageKey(answer.target));
+    if (was != before_.end()) {
+      const ZTRDocument* reader = was->second;
+      if (reader == saved.record || SameFile(Text(reader->ExternalLocation), location)) {
+        if (saved.target != saved.record->ExternalLocation) {
+          Finding(saved.list, saved.index, key, true,
+                  Quote(target) + " is the document's own file " + Quote(location) +
+                      ", spelt otherwise: the run replaces the original instead of writing a " +
+                      "new file");
+        }
+      } else {
+        Finding(saved.list, saved.index, key, true,
+                "the run saves " + Quote(location) + " over " + Quote(answer.target) +
+                    ", the file of the document of part number " +
+                    Quote(Text(reader->PartNumber)) + " that the plan reads");
+      }
+    } else if (answer.replaced) {
+      Finding(saved.list, saved.index, key, false,
+              "a file " + Quote(answer.target) + " exists already and is replaced");
+    }
+    const auto writer = written_.emplace(StorageKey(answer.target), saved.record);
+    if (!writer.second && writer.first->second != saved.record &&
+        !SameFile(Text(writer.first->second->ExternalLocation), location)) {
+      Finding(saved.list, saved.index, key, true,
+              "the run saves " + Quote(location) + " to " + Quote(answer.target) +
+                  ", which it has written with another document before");
+    }
+  }
+
+ public:
+  // The files the plan reads, by the storage names that reach them, taken before the run.
+  void NoteReadFiles() {
+    for (const Saved& saved : SavingOrder()) {
+      const std::string target = StorageName(Text(saved.target));
+      FileId file;
+      if (target.empty() || !FindFileId(target, &file)) continue;
+      const auto reader = reads_.find(file);
+      if (reader != reads_.end()) before_.emplace(StorageKey(target), reader->second);
+    }
+  }
+
+ private:
+  ZTRDocumentManager& plan_;
+  RunPrediction& prediction_;
+  std::set<std::pair<StageList, int>> reported_;            // said by the first look
+  std::map<FileId, const ZTRDocument*> reads_;              // file -> first record reading it
+  std::map<std::string, const ZTRDocument*> before_;        // save target -> record reading it
+  std::map<std::string, const ZTRDocument*> written_;       // by the storage key of the target
+};
+
+}  // namespace
+
+bool PredictRun(ZTRDocumentManager* plan, const char* session_name, RunPrediction* prediction,
+                std::string* why) {
+  *prediction = RunPrediction();
+  if (!WritingNothing()) {
+    *why = "a prediction of a run would write files";
+    return false;
+  }
+  Predictor predictor(plan, prediction);
+  CATSession* session = nullptr;
+  if (FAILED(Create_Session(session_name, session)) || session == nullptr) {
+    *why = "no session of the platform can be created";
+    return false;
+  }
+  predictor.LookFirst();
+  predictor.NoteReadFiles();
+  Delete_Session(session_name, 0, 0);
+  session = nullptr;
+  if (FAILED(Create_Session(session_name, session)) || session == nullptr) {
+    *why = "no session of the platform can be created";
+    return false;
+  }
+  predictor.Run();
+  Delete_Session(session_name, 0, 0);
+  return true;
+}
