@@ -24,7 +24,10 @@ StandinDocument* CATSession::Find(const std::string& storage_name) const {
 
 StandinDocument* CATSession::FindFile(const FileId& file) const {
   const auto found = by_file_.find(file);
-  return found == by_file_.end() ? nullptr : found->second;
+  if (found == by_file_.end()) return nullptr;
+  // The file it was read from may be gone, and its number given to another file since.
+  FileId now;
+  return FindFileId(found->second->storage_name(), &now) && now == file ? found->second : nullptr;
 }
 
 StandinDocument* CATSession::Add(std::unique_ptr<StandinDocument> document) {

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "system/names_windows.h"
@@ -95,6 +96,18 @@ std::string PathProblem(const std::string& path) {
     if (std::string("<>:\"|?*").find(static_cast<char>(c)) != std::string::npos) {
       return quoted + " holds the character '" + static_cast<char>(c) + "', which no file name on Windows can hold";
     }
+  }
+  // Bytes that the narrow file functions' code page does not map would name another file.
+  if (Narrow(Wide(path)) != path) {
+    for (const char c : path) {
+      const std::string one(1, c);
+      if (Narrow(Wide(one)) != one) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(c));
+        return quoted + " holds the byte " + hex + ", which the system's code page cannot take";
+      }
+    }
+    return quoted + " holds bytes that the system's code page cannot take";
   }
   for (const std::string& element : Elements(name)) {
     const std::string device = DeviceName(element);

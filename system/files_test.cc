@@ -1,0 +1,113 @@
+// The files layer as saves and their predictions use it: a document whose file changed since
+// it was opened is never saved, and a process that writes nothing sees what it would have
+// written, with the same answers to whether a file may be replaced.
+#include "system/files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "CATDocumentServices.h"
+#include "system/paths.h"
+#include "system/system.h"
+#include "testing/session_test_support.h"
+#include "testing/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kDocument[] = "STANDIN-DOCUMENT 1\nproduct\npartnumber P\n";
+
+class FilesTest : public SessionTest {
+ protected:
+  static CATDocument* Open(const char* path) {
+    CATDocument* document = nullptr;
+    EXPECT_TRUE(SUCCEEDED(CATDocumentServices::OpenDocument(path, document))) << path;
+    return document;
+  }
+  static bool Save(CATDocument* document, const char* target) {
+    return SUCCEEDED(CATDocumentServices::SaveAs(*document, target, CATUnicodeString(), 0));
+  }
+};
+
+TEST_F(FilesTest, ADocumentWhoseFileChangedSinceItWasOpenedIsNotSaved) {
+  WriteFile("a.doc", kDocument);
+  CATDocument* document = Open("a.doc");
+  ASSERT_NE(document, nullptr);
+  // Another run saves the file meanwhile, as a save does: a new file put in its place.
+  WriteFile("a.new", "STANDIN-DOCUMENT 1\nproduct\npartnumber THEIRS\n");
+  fs::rename("a.new", "a.doc");
+  TakeSaveAnswers();
+  EXPECT_FALSE(Save(document, "a.doc"));
+  EXPECT_FALSE(Save(document, "copy.doc"));  // a stale copy under a new name is no better
+  EXPECT_FALSE(fs::exists("copy.doc"));
+  EXPECT_NE(ReadWholeFile("a.doc").find("THEIRS"), std::string::npos);
+  const std::vector<SaveAnswer> answers = TakeSaveAnswers();
+  ASSERT_EQ(answers.size(), 2u);
+  EXPECT_EQ(answers[0].refusal,
+            "\"" + StorageName("a.doc") + "\" has changed on disk since it was opened");
+
+  // Its own saves leave it free to be saved again; and a file made since, which the system
+  // may give the number of the replaced one, is a document of its own.
+  WriteFile("b.doc", kDocument);
+  CATDocument* saved = Open("b.doc");
+  EXPECT_TRUE(Save(saved, "b2.doc"));
+  EXPECT_TRUE(Save(saved, "b2.doc"));
+}
+
+TEST_F(FilesTest, WritingNothingKeepsWhatWouldBeWrittenAndJudgesItAlike) {
+  WriteFile("a.doc", kDocument);
+  fs::create_directory("sub");
+  CATDocument* document = Open("a.doc");
+  {
+    const NothingWritten nothing;
+    EXPECT_TRUE(Save(document, "sub/new.doc"));
+    EXPECT_FALSE(fs::exists("sub/new.doc"));
+    // Reads find it; a new name in the same folder, spelt otherwise, is the same file.
+    std::string bytes;
+    FileFacts facts;
+    ASSERT_TRUE(ReadRegularFile(StorageName("sub/new.doc"), &bytes, &facts));
+    EXPECT_EQ(bytes, kDocument);
+    EXPECT_TRUE(SameFile("sub/new.doc", "./sub/../sub/new.doc"));
+    EXPECT_FALSE(SameFile("sub/new.doc", "sub/other.doc"));
+    // The same refusals as on disk: no folder there.
+    EXPECT_EQ(WhyNotReplace(StorageName("none/x.doc")),
+              "there is no folder \"" + StorageName("none") + "\"");
+    EXPECT_FALSE(Save(document, "none/x.doc"));
+  }
+  // Once it ends, what was kept is gone.
+  std::string bytes;
+  FileFacts facts;
+  EXPECT_FALSE(ReadRegularFile(StorageName("sub/new.doc"), &bytes, &facts));
+  EXPECT_FALSE(WritingNothing());
+}
+
+TEST_F(FilesTest, WhatMayNotBeReplacedSaysWhy) {
+  WriteFile("ro.doc", kDocument);
+  fs::permissions("ro.doc", fs::perms::owner_read);
+  fs::create_directory("folder.doc");
+  EXPECT_EQ(WhyNotReplace(StorageName("ro.doc")), "\"" + StorageName("ro.doc") + "\" is read-only");
+  EXPECT_EQ(WhyNotReplace(StorageName("folder.doc")),
+            "\"" + StorageName("folder.doc") + "\" is a folder");
+  EXPECT_EQ(WhyNotReplace(StorageName("new.doc")), "");
+  EXPECT_EQ(PathProblem(std::string("a\0b", 3)),
+            "\"a\" is followed by a NUL byte, which no file name can hold");
+  fs::permissions("ro.doc", fs::perms::owner_all);
+}
+
+TEST(PathsTest, WindowsFoldsAsWindowsDoes) {
+  if (!OnWindows()) GTEST_SKIP() << "the Windows path rules are the Windows build's";
+  EXPECT_EQ(StorageName("C:\\p\\bolt.doc. "), "C:/p/bolt.doc");
+  EXPECT_EQ(StorageName("\\\\?\\C:\\p\\x.doc"), "C:/p/x.doc");
+  EXPECT_EQ(StorageName("\\\\?\\UNC\\srv\\share\\x.doc"), "//srv/share/x.doc");
+  EXPECT_EQ(StorageKey(StorageName("C:\\P\\X.DOC")), StorageKey(StorageName("c:/p/x.doc")));
+  EXPECT_EQ(PathProblem("C:/p/NUL.CATPart"), "\"C:/p/NUL.CATPart\" names the device NUL, not a file");
+  EXPECT_EQ(PathProblem("C:/p/com1.txt"), "\"C:/p/com1.txt\" names the device COM1, not a file");
+  EXPECT_EQ(PathProblem("C:/p/a?.doc"),
+            "\"C:/p/a?.doc\" holds the character '?', which no file name on Windows can hold");
+  EXPECT_EQ(PathProblem("C:/p/console.doc"), "");
+}
+
+}  // namespace
