@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "system/system.h"
 #include "testing/test_support.h"
 
 namespace {
@@ -229,6 +230,14 @@ TEST_F(CheckTest, OpeningFindsSavesOverOpenDocumentsThroughLinksAndLeftoverSaves
                 "\"alias/base.doc\": \"" + dir_.File("alias/base.doc") +
                 "\" is the file of another open document, \"" + dir_.File("parts/base.doc") +
                 "\"\n1 error, 1 warning\n");
+}
+
+TEST_F(CheckTest, AnInputThatGoesOnIsReadOnlyInPart) {
+  if (!std::filesystem::exists("/dev/zero") || OnWindows()) GTEST_SKIP() << "no /dev/zero here";
+  EXPECT_EQ(Run({"Quorvel-check", "/dev/zero"}),
+            "/dev/zero:1: error: reading stops here: the file must begin with \"@\"; this line "
+            "and all after it (more than 16 MiB) are ignored\n"
+            "/dev/zero:1: warning: no ROOT object; nothing is renamed\n1 error, 1 warning\n");
 }
 
 TEST_F(CheckTest, CommandLineHelpVersionAndUnreadableFiles) {

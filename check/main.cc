@@ -1,5 +1,4 @@
-#include <iostream>
-
 #include "check/control_file_check.h"
+#include "findings/companion_main.h"
 
-int main(int argc, char* argv[]) { return RunControlFileCheck(argc, argv, std::cout, std::cerr); }
+int main(int argc, char* argv[]) { return RunCompanionMain(RunControlFileCheck, argc, argv); }

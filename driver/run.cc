@@ -1,6 +1,7 @@
 #include "driver/run.h"
 
 #include <fstream>
+#include <new>
 
 #include "CATSessionServices.h"
 #include "CATUnicodeString.h"
@@ -19,9 +20,17 @@ void WriteUsage(const char* invocation) {
 }
 
 // Everything between reading the control file and deleting the session; returns the exit code.
+// Memory running out ends the run as a failure of the step it happened in: reading the control
+// file (4), or the session, which is then deleted (6).
 int RunOnControlFile(const CATUnicodeString& control_file, std::ofstream* log) {
   ZTRObjectManager objects;
-  if (!objects.ReadFile(control_file)) {
+  bool read = false;
+  try {
+    read = objects.ReadFile(control_file);
+  } catch (const std::bad_alloc&) {
+    read = false;
+  }
+  if (!read) {
     ConsoleLine("ZTR control_file not found");
     return 4;
   }
@@ -35,10 +44,16 @@ int RunOnControlFile(const CATUnicodeString& control_file, std::ofstream* log) {
   }
   ConsoleLine("Create_Session OK");
 
-  ZTRDocumentManager manager(objects, log);
-  if (TraceSwitchOn()) manager.Dump();
-  // Stage failures show only in the stages' own lines; they never change the exit code.
-  RunStages(&manager);
+  try {
+    ZTRDocumentManager manager(objects, log);
+    if (TraceSwitchOn()) manager.Dump();
+    // Stage failures show only in the stages' own lines; they never change the exit code.
+    RunStages(&manager);
+  } catch (const std::bad_alloc&) {
+    Delete_Session(kSessionName, 0, 0);
+    ConsoleLine("ERROR in deleting session");
+    return 6;
+  }
 
   if (FAILED(Delete_Session(kSessionName, 0, 0))) {
     ConsoleLine("ERROR in deleting session");

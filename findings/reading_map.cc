@@ -98,7 +98,9 @@ void ReadingMap::Check(Report* report) const {
                      ? 1
                      : 0;
     }
-    report->Error(line, "reading stops here: " + WhyNotRead(stop_) + "; this line and the " +
-                            std::to_string(ignored) + " non-empty lines after it are ignored");
+    report->Error(line, "reading stops here: " + WhyNotRead(stop_) + "; this line and " +
+                            (WantsRest() ? "the " + std::to_string(ignored) +
+                                               " non-empty lines after it are ignored"
+                                         : "all after it (more than 16 MiB) are ignored"));
   }
 }

@@ -24,7 +24,9 @@ class ReadingMap : public ControlFileObserver {
   };
 
   void OnBytes(const char* bytes, size_t size) override;
-  bool WantsRest() const override { return true; }
+  // The rest after the stop is read to count the lines never read, up to a limit: an input
+  // that goes on (a device, a pipe that keeps writing) is not read for ever.
+  bool WantsRest() const override { return bytes_.size() < stop_ + kRestLimit; }
   void OnRecord(size_t offset, bool cut) override;
   void OnAttribute(size_t offset, const CATString& key, bool value_cut) override;
   void OnMismatch(size_t offset, bool key_too_long) override;
@@ -42,6 +44,7 @@ class ReadingMap : public ControlFileObserver {
   // Why the line at `offset`, where reading stopped, could not be read.
   std::string WhyNotRead(size_t offset) const;
 
+  static constexpr size_t kRestLimit = size_t{16} << 20;
   std::string bytes_;
   std::vector<size_t> line_starts_{0};  // where each line begins
   std::vector<Record> records_;

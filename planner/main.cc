@@ -1,5 +1,4 @@
-#include <iostream>
-
+#include "findings/companion_main.h"
 #include "planner/plan_command.h"
 
-int main(int argc, char* argv[]) { return RunPlanCommand(argc, argv, std::cout, std::cerr); }
+int main(int argc, char* argv[]) { return RunCompanionMain(RunPlanCommand, argc, argv); }

@@ -44,6 +44,11 @@ struct CommandLine {
   std::vector<std::string> rest;
 };
 
+// More than any rename table or control file of a product structure holds: an input that goes
+// on past it (a device, a pipe that keeps writing) is refused rather than read until memory
+// runs out.
+constexpr size_t kInputLimit = size_t{256} << 20;
+
 // The whole of `path`; false with the system's reason when it cannot be read.
 bool ReadBytes(const std::string& path, std::string* bytes, std::string* reason) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -54,9 +59,15 @@ bool ReadBytes(const std::string& path, std::string* bytes, std::string* reason)
   char buffer[65536];
   size_t got;
   errno = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes->append(buffer, got);
-  const bool read = !std::ferror(file);
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && bytes->size() <= kInputLimit) {
+    bytes->append(buffer, got);
+  }
+  bool read = !std::ferror(file);
   if (!read) *reason = errno != 0 ? std::strerror(errno) : "read error";
+  if (read && bytes->size() > kInputLimit) {
+    read = false;
+    *reason = "goes on past 256 MiB, more than any rename table or control file holds; not read";
+  }
   std::fclose(file);
   return read;
 }

@@ -14,6 +14,7 @@
 #include "planner/naming_rules.h"
 #include "planner/structure_table.h"
 #include "standin_process.h"
+#include "system/system.h"
 
 namespace {
 
@@ -153,6 +154,17 @@ TEST_F(PlanCommandTest, RoundTripOnAThousandDocumentsInSeveralControlFiles) {
     CheckAndRun("undo-" + name, true);
   }
   EXPECT_EQ(Structure("top.CATProduct"), before);
+}
+
+TEST_F(PlanCommandTest, AnInputThatGoesOnIsRefusedNotReadUntilMemoryRunsOut) {
+  if (!fs::exists("/dev/zero") || OnWindows()) GTEST_SKIP() << "no /dev/zero here";
+  for (const char* command : {"write", "invert"}) {
+    EXPECT_EQ(Run({"Quorvel-plan", command, "/dev/zero"}), "");
+    EXPECT_EQ(exit_code_, 3);
+    EXPECT_EQ(errors_,
+              "Quorvel-plan: /dev/zero: goes on past 256 MiB, more than any rename table or "
+              "control file holds; not read\n");
+  }
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-#include <iostream>
-
+#include "findings/companion_main.h"
 #include "tree/tree_command.h"
 
-int main(int argc, char* argv[]) { return RunTreeCommand(argc, argv, std::cout, std::cerr); }
+int main(int argc, char* argv[]) { return RunCompanionMain(RunTreeCommand, argc, argv); }
