@@ -9,6 +9,7 @@
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
 #include "structure/product_structure.h"
+#include "system/paths.h"
 
 namespace {
 
@@ -23,8 +24,7 @@ class AfterChecker {
   AfterChecker(const ZTRDocumentManager& plan, const CheckedPlan& listed, const ReadingMap& map,
                Report* report)
       : plan_(plan), listed_(listed), map_(map), report_(report) {
-    std::error_code error;
-    here_ = std::filesystem::current_path(error);
+    here_ = StorageName(".");
   }
 
   void Run() {
@@ -67,12 +67,10 @@ class AfterChecker {
   // A document's file as the control file would name it: relative to the working folder when
   // it lies below it.
   std::string Shown(const CATUnicodeString& storage_name) const {
-    const std::filesystem::path path(Text(storage_name));
-    const std::filesystem::path relative = path.lexically_relative(here_);
-    if (!here_.empty() && !relative.empty() && *relative.begin() != "..") {
-      return Quoted(relative.generic_string());
-    }
-    return Quoted(path.generic_string());
+    const std::string path = Text(storage_name);
+    const std::string relative = RelativePath(path, here_);
+    if (relative != path && relative.compare(0, 2, "..") != 0) return Quoted(relative);
+    return Quoted(path);
   }
   std::string Shown(int position) const {
     return Shown(structure_.documents[static_cast<size_t>(position)].storage_name);
@@ -320,7 +318,7 @@ class AfterChecker {
   const CheckedPlan& listed_;
   const ReadingMap& map_;
   Report* report_;
-  std::filesystem::path here_;
+  std::string here_;  // the working folder's storage name
   std::vector<Saved> saved_;
   ProductStructure structure_;
   std::vector<int> positions_;                       // of each saved_ record's document

@@ -7,6 +7,7 @@
 #include "CATSessionServices.h"
 #include "ZTRConfigTopicManager.h"
 #include "structure/product_structure.h"
+#include "system/paths.h"
 
 namespace {
 
@@ -43,13 +44,10 @@ bool ReadStructureTable(const std::string& root_document, RenameTable* table,
     return false;
   }
 
-  std::error_code ignored;
-  const std::filesystem::path here = std::filesystem::current_path(ignored);
+  const std::string here = StorageName(".");
   std::vector<std::string> files;
   for (const StructureDocument& document : structure.documents) {
-    const std::filesystem::path path = document.storage_name.ConvertToChar();
-    const std::filesystem::path relative = path.lexically_relative(here);
-    files.push_back((relative.empty() ? path : relative).generic_string());
+    files.push_back(RelativePath(document.storage_name.ConvertToChar(), here));
   }
   for (size_t d = 0; d < structure.documents.size(); ++d) {
     const StructureDocument& document = structure.documents[d];
