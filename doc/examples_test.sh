@@ -21,6 +21,7 @@ blocks=0
 transcript() {
   rm -rf "$scratch/bracket"
   cp -r "$source_dir/examples/bracket" "$scratch/bracket"
+  chmod -R u+w "$scratch/bracket"  # as a fresh clone has it, whatever the sources' modes
   (
     cd "$scratch/bracket" || exit 1
     PATH="$bin_dir:$PATH"
