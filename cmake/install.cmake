@@ -1,6 +1,6 @@
 # Installation and packages: every command (each executable whose name begins with
-# "Quorvel"), the README, the example, and on Linux a manual page for each command from
-# doc/man. `cpack` makes a Debian package on Linux and a .zip on Windows.
+# "Quorvel"), the README and the pages it links to, the example, and on Linux a manual page for
+# each command from doc/man. `cpack` makes a Debian package on Linux and a .zip on Windows.
 include(GNUInstallDirs)
 
 # The executables named Quorvel* of `folder` and every folder below it.
@@ -32,6 +32,9 @@ else()
 endif()
 install(TARGETS ${QUORVEL_COMMANDS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES README.md DESTINATION ${QUORVEL_DOC_DIR})
+# The pages the README links to, in doc/ beside it as in the sources.
+file(GLOB QUORVEL_DOC_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/doc/*.md)
+install(FILES ${QUORVEL_DOC_PAGES} DESTINATION ${QUORVEL_DOC_DIR}/doc)
 install(DIRECTORY examples DESTINATION ${QUORVEL_DOC_DIR})
 
 if(NOT WIN32)

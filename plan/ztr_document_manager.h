@@ -33,7 +33,12 @@ class ZTRDocumentManager {
   // time however long the lists are.
   CATUnicodeString FindDocumentName(const CATUnicodeString& part_number) const;
 
-  // The session stages; each returns 0 or the code of the failure that stopped it.
+  // The session stages; each returns 0 or the code of the failure that stopped it. They are
+  // the manager's operations, under the names the platform's convention gives them, but they
+  // are defined in session/, one file a stage: load_documents.cc, set_new_instance_names.cc,
+  // set_new_part_numbers.cc and save_documents.cc (with ProcessDocuments). This folder holds
+  // the records and their lists, which need no session; session/ holds the work done inside
+  // the CAD session (opening, finding, changing and saving documents).
   int LoadDocuments();
   int SetNewInstanceNames();
   int SetNewPartNumbers();

@@ -92,6 +92,20 @@ TEST_F(SaveDocumentsTest, DocumentsThatCannotBeFoundStopSaving) {
   EXPECT_EQ(Log(), "Saving files\nSaving files\nSaving files\n");
 }
 
+TEST_F(SaveDocumentsTest, ChangeableRecordWithoutFileStopsSavingBeforeTheRest) {
+  ASSERT_EQ(Plan(kRename).LoadDocuments(), 0);  // every document after the bad record is open
+  Plan(
+      "@ROOT\n{CHILD_OBJECTS}{X}{K}\n{PARENT_OBJECTS}{A}\n"
+      "@X\n{PARTNUMBER}NUT\n{NEW_EXTERNAL_LOCATION}parts/nut-b.doc\n"
+      "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}parts/bolt.doc\n"
+      "{NEW_EXTERNAL_LOCATION}parts/bolt-b.doc\n"
+      "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n");
+  Log();
+  EXPECT_EQ(plan_->SaveDocuments(), 2);
+  EXPECT_EQ(Log(), "Saving files\n");
+  EXPECT_FALSE(std::filesystem::exists("parts/bolt-b.doc"));
+}
+
 TEST_F(SaveDocumentsTest, DocumentInBothListsIsNotFoundUnderItsOldNameAfterItsSave) {
   Plan(
       "@ROOT\n{PARENT_OBJECTS}{K}\n{CHILD_OBJECTS}{K}\n"
