@@ -73,11 +73,18 @@ int InvertControlFile(const std::string& control_file, RenamePlan* undo,
     const std::string id =
         listed.instances[static_cast<size_t>(i - 1)].object->GetIdentifier().CastToCharPtr();
     if (!seen.insert(id).second) continue;
-    auto parent = parents.find(Text(record.ParentPartNumber));
-    if (parent == parents.end()) parent = changed.find(Text(record.ParentPartNumber));
-    if (parent == changed.end()) continue;  // reported by the check already
+    // Its parent as the first run found it: a document saved in place, or one it changed.
+    const std::string parent_part_number = Text(record.ParentPartNumber);
+    int parent = -1;
+    if (const auto in_place = parents.find(parent_part_number); in_place != parents.end()) {
+      parent = in_place->second;
+    } else if (const auto changed_one = changed.find(parent_part_number);
+               changed_one != changed.end()) {
+      parent = changed_one->second;
+    }
+    if (parent < 0) continue;  // reported by the check already
     undo->instances.push_back(
-        {id, parent->second, Text(record.NewInstancename), Text(record.Instancename)});
+        {id, parent, Text(record.NewInstancename), Text(record.Instancename)});
   }
   return 0;
 }
