@@ -7,6 +7,8 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <memory>
+#include <vector>
 
 #include "ZTRConfigTopicManager.h"
 #include "check/after_check.h"
@@ -14,15 +16,18 @@
 #include "check/plan_check.h"
 #include "findings/reading_map.h"
 #include "findings/report.h"
+#include "system/files.h"
 
 namespace {
 
-const char kOptions[] = "[--open | --after] control_file";
+const char kOptions[] = "[--open | --after] control_file...";
 
 const char kHelp[] =
     "Finds what a run of Quorvel on control_file would do wrong, before anything is written,\n"
     "with the tool's own reader and plan builder. Each finding is one line, FILE:LINE: error:\n"
-    "MESSAGE or FILE:LINE: warning: MESSAGE, sorted by line; then the count.\n"
+    "MESSAGE or FILE:LINE: warning: MESSAGE, sorted by line; then the count. Several control\n"
+    "files are one plan, run in the order given: with --open, what the earlier ones write is\n"
+    "there for the later ones.\n"
     "\n"
     "Options:\n"
     "  --open     also run the tool's stages on the documents in a session that writes\n"
@@ -54,7 +59,7 @@ std::string WhyUnreadable(const char* file) {
 int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream& err) {
   const char* invocation = argc > 0 ? argv[0] : "Quorvel-check";
   bool open = false, after = false, options_end = false;
-  const char* file = nullptr;
+  std::vector<const char*> files;
   std::string wrong;  // what is wrong with the command line
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
@@ -72,14 +77,14 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
       after = true;
     } else if (!options_end && argument.size() > 1 && argument[0] == '-') {
       if (wrong.empty()) wrong = "unknown option \"" + argument + "\"";
-    } else if (file == nullptr && !argument.empty()) {
-      file = argv[i];
+    } else if (!argument.empty()) {
+      files.push_back(argv[i]);
     } else if (wrong.empty()) {
-      wrong = argument.empty() ? "an empty argument" : "a second control file \"" + argument + "\"";
+      wrong = "an empty argument";
     }
   }
   if (wrong.empty() && open && after) wrong = "--open and --after exclude each other";
-  if (!wrong.empty() || file == nullptr) {
+  if (!wrong.empty() || files.empty()) {
     if (!wrong.empty()) err << invocation << ": " << wrong << "\n";
     err << "Usage: " << invocation << " " << kOptions << std::endl;
     return 3;
@@ -87,20 +92,30 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
   // The report is the check's only output: the tool's own console lines stay off.
   g_ZTRConfig.SetTraceLevel(0);
 
-  ReadingMap map;
-  ZTRObjectManager objects;
-  if (!objects.ReadFile(file, &map)) {
-    err << invocation << ": " << file << ": " << WhyUnreadable(file) << std::endl;
-    return 3;
+  // The runs of several control files follow one another: what the earlier ones would write
+  // stays there for the later ones.
+  std::unique_ptr<NothingWritten> nothing_written;
+  if (open) nothing_written = std::make_unique<NothingWritten>();
+  size_t errors = 0, warnings = 0;
+  for (const char* file : files) {
+    ReadingMap map;
+    ZTRObjectManager objects;
+    if (!objects.ReadFile(file, &map)) {
+      err << invocation << ": " << file << ": " << WhyUnreadable(file) << std::endl;
+      return 3;
+    }
+    Report report;
+    map.Check(&report);
+    std::ostringstream no_log;
+    ZTRDocumentManager plan(objects, &no_log);
+    CheckedPlan listed;
+    CheckPlan(objects, plan, map, &listed, &report);
+    if (open) CheckOpen(&plan, listed, map, &report);
+    if (after) CheckAfter(plan, listed, map, &report);
+    report.PrintFindings(file, out);
+    errors += report.Errors();
+    warnings += report.Warnings();
   }
-  Report report;
-  map.Check(&report);
-  std::ostringstream no_log;
-  ZTRDocumentManager plan(objects, &no_log);
-  CheckedPlan listed;
-  CheckPlan(objects, plan, map, &listed, &report);
-  if (open) CheckOpen(&plan, listed, map, &report);
-  if (after) CheckAfter(plan, listed, map, &report);
-  report.Print(file, out);
-  return report.ExitCode();
+  PrintCount(errors, warnings, out);
+  return errors > 0 ? 2 : warnings > 0 ? 1 : 0;
 }

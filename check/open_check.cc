@@ -69,7 +69,6 @@ void CheckOpen(ZTRDocumentManager* plan, const CheckedPlan& listed, const Readin
     leftovers.Look(plan->ChangeableDocumentAt(i).ExternalLocation,
                    listed.changeable_documents[size_t(i - 1)]);
   }
-  const NothingWritten nothing_written;
   RunPrediction prediction;
   std::string why;
   if (!PredictRun(plan, kSessionName, &prediction, &why)) {

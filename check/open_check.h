@@ -12,7 +12,7 @@
 #include "findings/report.h"
 #include "plan/ztr_document_manager.h"
 
-// Runs the stages on `plan` while the process writes nothing.
+// Runs the stages on `plan`; the caller holds a NothingWritten (system/files.h) around it.
 void CheckOpen(ZTRDocumentManager* plan, const CheckedPlan& listed, const ReadingMap& map,
                Report* report);
 

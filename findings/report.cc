@@ -4,16 +4,26 @@
 #include <cstdio>
 
 void Report::Print(const std::string& file, std::ostream& out) const {
+  PrintFindings(file, out);
+  PrintCount(Errors(), Warnings(), out);
+}
+
+void Report::PrintFindings(const std::string& file, std::ostream& out) const {
   std::vector<Finding> sorted = findings_;
   std::stable_sort(sorted.begin(), sorted.end(),
                    [](const Finding& a, const Finding& b) { return a.line < b.line; });
-  int errors = 0;
   for (const Finding& finding : sorted) {
-    errors += finding.error ? 1 : 0;
     out << file << ":" << finding.line << ": " << (finding.error ? "error" : "warning") << ": "
         << finding.message << "\n";
   }
-  const size_t warnings = sorted.size() - static_cast<size_t>(errors);
+}
+
+size_t Report::Errors() const {
+  return static_cast<size_t>(std::count_if(findings_.begin(), findings_.end(),
+                                           [](const Finding& finding) { return finding.error; }));
+}
+
+void PrintCount(size_t errors, size_t warnings, std::ostream& out) {
   out << errors << (errors == 1 ? " error, " : " errors, ") << warnings
       << (warnings == 1 ? " warning" : " warnings") << std::endl;
 }

@@ -16,6 +16,10 @@ class Report {
   // Prints every finding, in line order (findings of one line in the order they were made),
   // and the count.
   void Print(const std::string& file, std::ostream& out) const;
+  // The findings alone, for a report over several files that ends with one count.
+  void PrintFindings(const std::string& file, std::ostream& out) const;
+  size_t Errors() const;
+  size_t Warnings() const { return findings_.size() - Errors(); }
 
   // 0 no finding, 1 warnings only, 2 at least one error.
   int ExitCode() const;
@@ -32,6 +36,9 @@ class Report {
 
   std::vector<Finding> findings_;
 };
+
+// "N errors, M warnings", in the singular for one.
+void PrintCount(size_t errors, size_t warnings, std::ostream& out);
 
 // `text` in double quotes, with line breaks and other control bytes written as escapes.
 std::string Quoted(const std::string& text);
