@@ -176,8 +176,19 @@ class Predictor {
                     Quote(Text(reader->PartNumber)) + " that the plan reads");
       }
     } else if (answer.replaced) {
-      Finding(saved.list, saved.index, key, false,
-              "a file " + Quote(answer.target) + " exists already and is replaced");
+      // A file that holds the same part, as an undo or a redo finds it, is what the plan
+      // means to replace; any other is said.
+      const auto held = held_.find(StorageKey(answer.target));
+      const CATUnicodeString& new_part_number =
+          saved.list == StageList::kChangeableDocuments
+              ? static_cast<const ZTRChangeableDocument*>(saved.record)->NewPartNumber
+              : saved.record->PartNumber;
+      if (held == held_.end() || held->second != Text(new_part_number)) {
+        Finding(saved.list, saved.index, key, false,
+                "a file " + Quote(answer.target) + " exists already and is replaced" +
+                    (held == held_.end() ? std::string()
+                                         : "; it holds the part " + Quote(held->second)));
+      }
     }
     const auto writer = written_.emplace(StorageKey(answer.target), saved.record);
     if (!writer.second && writer.first->second != saved.record &&
@@ -196,7 +207,16 @@ class Predictor {
       FileId file;
       if (target.empty() || !FindFileId(target, &file)) continue;
       const auto reader = reads_.find(file);
-      if (reader != reads_.end()) before_.emplace(StorageKey(target), reader->second);
+      if (reader != reads_.end()) {
+        before_.emplace(StorageKey(target), reader->second);
+        continue;
+      }
+      // What a file that the run replaces holds, looked at while this session is the first.
+      CATDocument* there = nullptr;
+      if (SUCCEEDED(CATDocumentServices::OpenDocument(saved.target, there, false))) {
+        CATIProduct_var root = FindRootProduct(there);
+        if (root != NULL_var) held_.emplace(StorageKey(target), Text(root->GetPartNumber()));
+      }
     }
   }
 
@@ -207,6 +227,7 @@ class Predictor {
   std::map<FileId, const ZTRDocument*> reads_;              // file -> first record reading it
   std::map<std::string, const ZTRDocument*> before_;        // save target -> record reading it
   std::map<std::string, const ZTRDocument*> written_;       // by the storage key of the target
+  std::map<std::string, std::string> held_;  // save target -> the part number its file holds
 };
 
 }  // namespace
