@@ -1,6 +1,7 @@
 #include "check/after_check.h"
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
 #include "structure/product_structure.h"
+#include "system/files.h"
 #include "system/paths.h"
 
 namespace {
@@ -41,6 +43,24 @@ class AfterChecker {
     CheckInstances();
     CheckReferences();
     Delete_Session(kSessionName, 0, 0);
+  }
+
+  void ListOldFiles(std::vector<std::string>* old_files) const {
+    std::set<std::string> reached, listed;
+    for (const StructureDocument& document : structure_.documents) {
+      reached.insert(StorageKey(Text(document.storage_name)));
+    }
+    for (const Saved& saved : saved_) {
+      if (saved.changeable == nullptr) continue;
+      const std::string old_file = StorageName(Text(saved.changeable->ExternalLocation));
+      FileFacts facts;
+      if (old_file.empty() || SameFile(old_file, Text(saved.file)) ||
+          !CurrentFacts(old_file, &facts) || reached.count(StorageKey(old_file)) != 0 ||
+          !listed.insert(StorageKey(old_file)).second) {
+        continue;
+      }
+      old_files->push_back(old_file);
+    }
   }
 
  private:
@@ -328,6 +348,8 @@ class AfterChecker {
 }  // namespace
 
 void CheckAfter(const ZTRDocumentManager& plan, const CheckedPlan& listed, const ReadingMap& map,
-                Report* report) {
-  AfterChecker(plan, listed, map, report).Run();
+                Report* report, std::vector<std::string>* old_files) {
+  AfterChecker checker(plan, listed, map, report);
+  checker.Run();
+  if (old_files != nullptr) checker.ListOldFiles(old_files);
 }

@@ -103,3 +103,17 @@ TEST_F(AfterTest, AParentThatTheControlFileOmitsKeepsItsOldReference) {
 }
 
 }  // namespace
+
+TEST_F(AfterTest, OldFilesNothingRefersToAreListedOnceTheRunIsProven) {
+  const CommandOutcome before = RunCommand(RunControlFileCheck, "Quorvel-check",
+                                           {"--after", "--old-files=lines", "rename.ztr"});
+  EXPECT_EQ(before.out, "");  // not proven yet: nothing listed
+  EXPECT_NE(before.err.find("the run is not proven; no old file is listed"), std::string::npos);
+  ASSERT_TRUE(RunTool());
+  const CommandOutcome proven =
+      RunCommand(RunControlFileCheck, "Quorvel-check", {"--after", "--old-files", "rename.ztr"});
+  EXPECT_EQ(proven.out, dir_.File("parts/bolt-m8x20.CATPart") + std::string(1, '\0') +
+                            dir_.File("parts/hinge-pin.CATPart") + std::string(1, '\0'));
+  EXPECT_EQ(proven.err, "0 errors, 0 warnings\n");
+  EXPECT_TRUE(std::filesystem::exists("parts/bolt-m8x20.CATPart"));  // nothing is deleted
+}

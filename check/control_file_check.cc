@@ -20,7 +20,7 @@
 
 namespace {
 
-const char kOptions[] = "[--open | --after] control_file...";
+const char kOptions[] = "[--open | --after [--old-files[=lines]]] control_file...";
 
 const char kHelp[] =
     "Finds what a run of Quorvel on control_file would do wrong, before anything is written,\n"
@@ -34,6 +34,11 @@ const char kHelp[] =
     "             nothing, and report every record the run would fail or stop at\n"
     "  --after    after a run: open the documents and check that the structure on disk is\n"
     "             what the control file asked for\n"
+    "  --old-files[=lines]\n"
+    "             with --after, once the run is proven: the full paths of the old files\n"
+    "             that no document refers to any more, each ended by a NUL byte (for\n"
+    "             xargs -0 rm) or with =lines one a line, on standard output; the report\n"
+    "             goes to standard error. Nothing is deleted.\n"
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n"
     "\n"
@@ -59,6 +64,7 @@ std::string WhyUnreadable(const char* file) {
 int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream& err) {
   const char* invocation = argc > 0 ? argv[0] : "Quorvel-check";
   bool open = false, after = false, options_end = false;
+  const char* old_files_end = nullptr;  // what ends each old file's path, when they are asked
   std::vector<const char*> files;
   std::string wrong;  // what is wrong with the command line
   for (int i = 1; i < argc; ++i) {
@@ -75,6 +81,8 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
       open = true;
     } else if (!options_end && argument == "--after") {
       after = true;
+    } else if (!options_end && (argument == "--old-files" || argument == "--old-files=lines")) {
+      old_files_end = argument == "--old-files" ? "" : "\n";
     } else if (!options_end && argument.size() > 1 && argument[0] == '-') {
       if (wrong.empty()) wrong = "unknown option \"" + argument + "\"";
     } else if (!argument.empty()) {
@@ -84,6 +92,7 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
     }
   }
   if (wrong.empty() && open && after) wrong = "--open and --after exclude each other";
+  if (wrong.empty() && old_files_end != nullptr && !after) wrong = "--old-files goes with --after";
   if (!wrong.empty() || files.empty()) {
     if (!wrong.empty()) err << invocation << ": " << wrong << "\n";
     err << "Usage: " << invocation << " " << kOptions << std::endl;
@@ -96,6 +105,9 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
   // stays there for the later ones.
   std::unique_ptr<NothingWritten> nothing_written;
   if (open) nothing_written = std::make_unique<NothingWritten>();
+  // With the old files asked for, they are the output and the report goes aside.
+  std::ostream& report_out = old_files_end != nullptr ? err : out;
+  std::vector<std::string> old_files;
   size_t errors = 0, warnings = 0;
   for (const char* file : files) {
     ReadingMap map;
@@ -111,11 +123,21 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
     CheckedPlan listed;
     CheckPlan(objects, plan, map, &listed, &report);
     if (open) CheckOpen(&plan, listed, map, &report);
-    if (after) CheckAfter(plan, listed, map, &report);
-    report.PrintFindings(file, out);
+    if (after) CheckAfter(plan, listed, map, &report, old_files_end ? &old_files : nullptr);
+    report.PrintFindings(file, report_out);
     errors += report.Errors();
     warnings += report.Warnings();
   }
-  PrintCount(errors, warnings, out);
+  PrintCount(errors, warnings, report_out);
+  if (old_files_end != nullptr) {
+    if (errors > 0) {
+      err << invocation << ": the run is not proven; no old file is listed" << std::endl;
+    } else {
+      for (const std::string& old_file : old_files) {
+        out << old_file << (*old_files_end ? old_files_end : std::string(1, '\0'));
+      }
+      out << std::flush;
+    }
+  }
   return errors > 0 ? 2 : warnings > 0 ? 1 : 0;
 }

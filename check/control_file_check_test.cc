@@ -261,7 +261,8 @@ TEST_F(CheckTest, AnInputThatGoesOnIsReadOnlyInPart) {
 }
 
 TEST_F(CheckTest, CommandLineHelpVersionAndUnreadableFiles) {
-  const std::string usage = "Usage: Quorvel-check [--open | --after] control_file...\n";
+  const std::string usage =
+      "Usage: Quorvel-check [--open | --after [--old-files[=lines]]] control_file...\n";
   std::filesystem::create_directory("folder");
   struct Case {
     std::vector<std::string> args;
