@@ -34,9 +34,10 @@ const char kHelp[] =
     "          A plan too large for one control file becomes several (-o names the first),\n"
     "          to be run in their order. A table that a run could not carry out is refused,\n"
     "          with its lines.\n"
-    "  invert  writes the control file that, run after CONTROL_FILE went through, gives every\n"
-    "          instance, part number and file its old name again. Files written under new\n"
-    "          paths stay on disk.\n"
+    "  invert  writes the control file that, run after CONTROL_FILE, gives every instance,\n"
+    "          part number and file its old name again. What the run did not do, as the\n"
+    "          disk shows it, is left out, with a warning. Files written under new paths\n"
+    "          stay on disk.\n"
     "  -o FILE writes to FILE instead of standard output.\n\n";
 
 struct CommandLine {
