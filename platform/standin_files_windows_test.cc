@@ -58,7 +58,8 @@ TEST(StandinFilesWindowsTest, ReplacementKeepsAttributesAndLeavesReadOnlyFilesAl
   const std::string hidden = dir.File("hidden.doc");
   WriteFile(hidden, "old");
   ASSERT_TRUE(SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN));
-  FileId written, found;
+  FileFacts written;
+  FileId found;
   {
     FileReplacement replacement;
     ASSERT_TRUE(replacement.Begin(hidden, 0666));
@@ -69,7 +70,7 @@ TEST(StandinFilesWindowsTest, ReplacementKeepsAttributesAndLeavesReadOnlyFilesAl
   EXPECT_EQ(ReadWholeFile(hidden), "new");
   EXPECT_TRUE(Attributes(hidden) & FILE_ATTRIBUTE_HIDDEN);
   ASSERT_TRUE(FindFileId(hidden, &found));
-  EXPECT_EQ(written, found);
+  EXPECT_EQ(written.id, found);
 
   // A new file is read-only where the document's own file was.
   const std::string created = dir.File("created.doc");
