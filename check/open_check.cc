@@ -5,6 +5,7 @@
 #include <set>
 #include <vector>
 
+#include "prediction/placed_findings.h"
 #include "prediction/run_prediction.h"
 #include "system/files.h"
 #include "system/paths.h"
@@ -15,14 +16,6 @@ const char kSessionName[] = "Quorvel_Check_Session";
 
 std::string Text(const CATUnicodeString& text) {
   return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
-}
-
-const ListedObject& Listed(const CheckedPlan& listed, StageList list, int index) {
-  const std::vector<ListedObject>& objects =
-      list == StageList::kDocuments            ? listed.documents
-      : list == StageList::kChangeableDocuments ? listed.changeable_documents
-                                                : listed.instances;
-  return objects[static_cast<size_t>(index - 1)];
 }
 
 // Files ".quorvel-save-*" in the folders of the listed documents: left by saves that were cut
@@ -75,16 +68,11 @@ void CheckOpen(ZTRDocumentManager* plan, const CheckedPlan& listed, const Readin
     report->Error(1, why);
     return;
   }
-  for (const PredictedFinding& finding : prediction.findings) {
-    const ListedObject& object = Listed(listed, finding.list, finding.index);
-    const std::string message =
-        (finding.list == StageList::kDocumentInstances ? "instance " : "document ") +
-        Quoted(object.object->GetIdentifier().CastToCharPtr()) + ": " + finding.message;
-    const int line = map.KeyLine(object.record, finding.key);
+  for (const PlacedFinding& finding : PlaceFindings(prediction, listed, map)) {
     if (finding.error) {
-      report->Error(line, message);
+      report->Error(finding.line, finding.message);
     } else {
-      report->Warning(line, message);
+      report->Warning(finding.line, finding.message);
     }
   }
 }

@@ -102,24 +102,19 @@ class PlanChecker {
     report_->Warning(1, "no ROOT object; nothing is renamed");
   }
 
+  // The plan's lists as the builder takes them; an identifier that names no object is an error.
   void ListObjects(const ZTRObject& root, CheckedPlan* listed) {
+    *listed = ListPlanObjects(objects_);
     const size_t root_record = index_.at(&root);
-    std::vector<ListedObject>* lists[] = {&listed->documents, &listed->changeable_documents,
-                                          &listed->instances};
-    for (int l = 0; l < 3; ++l) {
-      const CATListValCATString items = root.GetAttributeList(kRootKeys[l].c_str());
+    for (const std::string& key : kRootKeys) {
+      const CATListValCATString items = root.GetAttributeList(key.c_str());
       for (int i = 1; i <= items.Size(); ++i) {
         const std::string wanted = Text(items[i]);
-        const auto found = first_.find(wanted);
-        if (found != first_.end()) {
-          lists[l]->push_back(
-              {objects_.GetObject(static_cast<int>(found->second) + 1), found->second});
-          continue;
-        }
+        if (first_.count(wanted) != 0) continue;
         if (!suggestion_) suggestion_ = std::make_unique<Suggestion>(identifiers_);
         const std::string close = suggestion_->Closest(wanted);
-        report_->Error(map_.KeyLine(root_record, kRootKeys[l]),
-                       kRootKeys[l] + " lists " + Quoted(wanted) + ", which names no object" +
+        report_->Error(map_.KeyLine(root_record, key),
+                       key + " lists " + Quoted(wanted) + ", which names no object" +
                            (close.empty() ? "" : "; did you mean " + Quoted(close) + "?"));
       }
     }
@@ -274,9 +269,7 @@ class PlanChecker {
 
 }  // namespace
 
-std::string SameFile(const CATUnicodeString& path) {
-  return StorageKey(StorageName(Text(path)));
-}
+std::string SameFile(const CATUnicodeString& path) { return StorageKey(StorageName(Text(path))); }
 
 void CheckPlan(const ZTRObjectManager& objects, const ZTRDocumentManager& plan,
                const ReadingMap& map, CheckedPlan* listed, Report* report) {

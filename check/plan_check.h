@@ -6,23 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "controlfile/ztr_object_manager.h"
+#include "findings/listed_objects.h"
 #include "findings/reading_map.h"
 #include "findings/report.h"
-#include "controlfile/ztr_object_manager.h"
 #include "plan/ztr_document_manager.h"
-
-// A listed object with the record it came from, in the order of the plan's lists.
-struct ListedObject {
-  const ZTRObject* object;
-  size_t record;  // index into the store and the reading map
-};
-
-// The plan with, for each of its three lists, the listed object behind each record.
-struct CheckedPlan {
-  std::vector<ListedObject> documents;
-  std::vector<ListedObject> changeable_documents;
-  std::vector<ListedObject> instances;
-};
 
 // Checks the store and the plan built from it; fills `listed`.
 void CheckPlan(const ZTRObjectManager& objects, const ZTRDocumentManager& plan,

@@ -1,6 +1,6 @@
 #include "tree/display_text.h"
 
-#include <filesystem>
+#include "system/paths.h"
 
 namespace {
 
@@ -79,7 +79,5 @@ std::string DisplayText(const std::string& text) {
 }
 
 std::string DisplayFile(const std::string& storage_name, const std::string& cwd) {
-  const std::filesystem::path relative =
-      std::filesystem::path(storage_name).lexically_relative(cwd);
-  return DisplayText(relative.empty() ? storage_name : relative.generic_string());
+  return DisplayText(RelativePath(storage_name, cwd));
 }

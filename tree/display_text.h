@@ -13,8 +13,8 @@
 // as `ls -b` does. Printable ASCII and other valid UTF-8 stay as they are.
 std::string DisplayText(const std::string& text);
 
-// The file `storage_name` relative to the folder `cwd` (both absolute), worked out lexically,
-// as DisplayText; the storage name itself where no relative path exists.
+// The file `storage_name` relative to the folder `cwd` (both storage names, system/paths.h's
+// RelativePath), as DisplayText; the storage name itself where no relative path exists.
 std::string DisplayFile(const std::string& storage_name, const std::string& cwd);
 
 #endif  // TREE_DISPLAY_TEXT_H

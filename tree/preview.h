@@ -1,6 +1,6 @@
 // The preview of a run: the structure under a root document as it will be on disk after the
-// tool has run a control file, worked out without writing anything, and the findings that
-// concern the control file's lines.
+// tool has run a control file, found by running the tool's own stages on it while nothing is
+// written, and the findings that concern the control file's lines.
 #ifndef TREE_PREVIEW_H
 #define TREE_PREVIEW_H
 
@@ -10,24 +10,24 @@
 #include "tree/shown_structure.h"
 
 struct PreviewFinding {
-  int line;             // in the control file; 0 when no line is concerned
-  std::string message;  // ready to display
+  int line;    // in the control file; 0 when no line is concerned
+  bool error;  // the run goes wrong here: a record fails, a stage stops or a needed file is lost
+  std::string message;  // as the commands word it, not yet escaped for a terminal
 };
 
 struct Preview {
   ShownStructure structure;
   std::vector<PreviewFinding> findings;  // in line order
-  bool stops = false;                    // the run would stop early
 };
 
 // Reads `control_file` with the tool's reader and plan builder and walks the structure under
-// `root` as it is. Then, in a session whose log stays in memory, runs the tool's loading,
-// instance-name and part-number stages as a run does, and works out from the plan which files
-// the saving stage would write and what each would hold, in the order it would save them. The
-// saving stage itself never runs. Findings: documents left referring to the old file of a
-// renamed document, records that touch nothing in this structure, saves that would fail, and
-// where the run would stop early. False, with "FILE: reason" in `why`, when the control file
-// or the root document cannot be read.
+// `root` as it is. Then, while the process writes nothing, runs the tool's stages on the plan
+// as a run does (prediction/run_prediction.h) and walks `root` again, through the files the run
+// would have written: that walk is the structure after the run, and the one before gives each
+// value its old side. Findings: what the run meets (as Quorvel-check --open words it), documents
+// left referring to the old file of a renamed document, files written from documents outside
+// this structure, and records that touch nothing in it. False, with "FILE: reason" in `why`,
+// when the control file or the root document cannot be read.
 bool ComputePreview(const std::string& root, const std::string& control_file, Preview* preview,
                     std::string* why);
 

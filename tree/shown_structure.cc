@@ -31,8 +31,6 @@ ShownStructure UnchangedStructure(const ProductStructure& structure) {
 }
 
 bool ReadProductStructure(const std::string& path, ProductStructure* structure, std::string* why) {
-  *why = UnreadableReason(path);
-  if (!why->empty()) return false;
   CATSession* session = nullptr;
   if (FAILED(Create_Session(kSessionName, session)) || session == nullptr) {
     *why = "the platform's session cannot be created";
@@ -41,9 +39,11 @@ bool ReadProductStructure(const std::string& path, ProductStructure* structure, 
   CATDocument* root = nullptr;
   const bool opened = SUCCEEDED(CATDocumentServices::OpenDocument(path.c_str(), root)) &&
                       WalkProductStructure(root, structure);
-  if (!opened) *why = "not a document the platform can open";
   Delete_Session(kSessionName);
-  return opened;
+  if (opened) return true;
+  *why = UnreadableReason(path);
+  if (why->empty()) *why = "not a document the platform can open";
+  return false;
 }
 
 bool NodeChanges(const ShownNode& node) {

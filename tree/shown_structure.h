@@ -37,8 +37,9 @@ struct ShownStructure {
 ShownStructure UnchangedStructure(const ProductStructure& structure);
 
 // Opens the document `path` in a session of its own, walks its structure and deletes the
-// session again. False, with the reason in `why`, when the document cannot be opened or the
-// session cannot be made.
+// session again. False, with the reason in `why` (the system's, such as "Permission denied",
+// where the file cannot be read), when the document cannot be opened or the session cannot be
+// made. A file that a process writing nothing keeps in memory is read as it would be on disk.
 bool ReadProductStructure(const std::string& path, ProductStructure* structure, std::string* why);
 
 // Whether the run changes the file or the part number of `node`.

@@ -1,10 +1,10 @@
 #include "tree/tree_command.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "ZTRConfigTopicManager.h"
+#include "system/paths.h"
 #include "tree/display_text.h"
 #include "tree/dot_graph.h"
 #include "tree/preview.h"
@@ -23,25 +23,27 @@ const char kHelp[] =
     "deeper than 30 are not indented further but start with (level N).\n"
     "\n"
     "Options:\n"
-    "  --plan control_file  the structure as a run of control_file will leave it, worked out\n"
-    "                       without writing anything: each change as OLD -> NEW, then a\n"
-    "                       legend and, in the form control_file:LINE: warning: MESSAGE,\n"
-    "                       documents left on an old file, records that touch nothing here,\n"
-    "                       saves that would fail and where the run would stop early\n"
+    "  --plan control_file  the structure as a run of control_file will leave it, found by\n"
+    "                       running the tool's stages while nothing is written: each change\n"
+    "                       as OLD -> NEW, then a legend and, in the form\n"
+    "                       control_file:LINE: error: MESSAGE (or warning:), what the run\n"
+    "                       meets as Quorvel-check --open says it, documents left on an old\n"
+    "                       file and records that touch nothing here\n"
     "  --changed            with --plan, only the branches that hold a change\n"
     "  --expand[=LINES]     every use of a file in full (a file is not expanded inside\n"
     "                       itself), up to LINES lines (100000 when not given)\n"
     "  --dot                a Graphviz graph instead (render with: dot -Tsvg -o tree.svg):\n"
     "                       each file once, instances as arrows, changes in blue, links\n"
-    "                       left on an old file dashed red; warnings go to standard error\n"
+    "                       left on an old file dashed red; findings go to standard error\n"
     "  --help, --version\n"
     "\n"
     "Bytes a terminal would act on are shown escaped, as ls -b does: \\\\ for a backslash,\n"
     "\\t \\n \\r and the like, other control bytes, bytes that are not UTF-8 and invisible\n"
     "format characters as \\ and three octal digits (ESC is \\033).\n"
     "\n"
-    "Exit code: 0 nothing to report, 1 warnings, 2 the run would stop early, 3 a wrong\n"
-    "command line or a file that cannot be read.\n";
+    "Exit code: 0 nothing to report, 1 warnings, 2 errors: the run would fail a record, stop\n"
+    "early or replace a file the plan needs; 3 a wrong command line or a file that cannot be\n"
+    "read.\n";
 
 int Usage(const char* invocation, std::ostream& err) {
   err << "Usage: " << invocation << kUsage << std::endl;
@@ -98,8 +100,7 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err)
   // Only the tree, the graph and the findings are written: the tool's own console lines stay off.
   g_ZTRConfig.SetTraceLevel(0);
 
-  std::error_code error;
-  const std::string cwd = std::filesystem::current_path(error).generic_string();
+  const std::string cwd = StorageName(".");
   Preview preview;
   std::string why;
   if (has_plan) {
@@ -116,7 +117,10 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err)
     preview.structure = UnchangedStructure(structure);
   }
 
-  int exit_code = preview.stops ? 2 : preview.findings.empty() ? 0 : 1;
+  int exit_code = preview.findings.empty() ? 0 : 1;
+  for (const PreviewFinding& finding : preview.findings) {
+    if (finding.error) exit_code = 2;
+  }
   if (dot) {
     WriteDotGraph(preview.structure, has_plan, changed, cwd, out);
   } else {
@@ -135,7 +139,7 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err)
   for (const PreviewFinding& finding : preview.findings) {
     findings << DisplayText(plan) << ':';
     if (finding.line > 0) findings << finding.line << ':';
-    findings << " warning: " << finding.message << '\n';
+    findings << (finding.error ? " error: " : " warning: ") << DisplayText(finding.message) << '\n';
   }
   findings.flush();
   return exit_code;
