@@ -1,7 +1,10 @@
 #include "system/files.h"
 
+#include <filesystem>
 #include <map>
 #include <random>
+#include <set>
+#include <system_error>
 
 #include "system/disk.h"
 #include "system/paths.h"
@@ -20,6 +23,7 @@ struct Kept {
   // By the folder the file is in (its identity) and the name's storage key in it, so that
   // names reaching one folder through links find one file.
   std::map<std::string, KeptFile> files;
+  std::set<std::string> folders;  // made while writing nothing, by storage key
   std::vector<SaveAnswer> answers;
 };
 
@@ -32,14 +36,23 @@ std::string LastElement(const std::string& storage_name) {
   return storage_name.substr(storage_name.rfind('/') + 1);
 }
 
-// Where a kept file of `path` is found: its folder's identity and the folded name in it;
-// empty when the folder does not exist.
+bool IsKeptFolder(const std::string& folder) {
+  const Kept& kept = TheKept();
+  return kept.writing_nothing && kept.folders.count(StorageKey(folder)) != 0;
+}
+
+// Where a kept file of `path` is found: its folder's identity (or, for a folder made while
+// writing nothing, its name) and the folded name in it; empty when the folder does not exist.
 std::string KeptKey(const std::string& path) {
   const std::string name = StorageName(path);
+  if (name.empty()) return std::string();
+  const std::string folder_name = DirectoryOf(name);
   FileId folder;
-  if (name.empty() || !DiskFindFileId(DirectoryOf(name), &folder)) return std::string();
-  return std::to_string(folder.device) + ":" + std::to_string(folder.number) + "/" +
-         StorageKey(LastElement(name));
+  if (DiskFindFileId(folder_name, &folder)) {
+    return std::to_string(folder.device) + ":" + std::to_string(folder.number) + "/" +
+           StorageKey(LastElement(name));
+  }
+  return IsKeptFolder(folder_name) ? StorageKey(name) : std::string();
 }
 
 const KeptFile* FindKept(const std::string& path) {
@@ -93,7 +106,28 @@ std::string WhyNotReplace(const std::string& target) {
     if ((file->facts.permissions & 0222) == 0) return "\"" + target + "\" is read-only";
     return std::string();
   }
+  // A folder made while writing nothing is new and empty but for what is kept in it.
+  if (IsKeptFolder(DirectoryOf(StorageName(target)))) return PathProblem(target);
   return DiskWhyNotReplace(target);
+}
+
+bool MakeFolders(const std::string& folder, std::string* why) {
+  const std::string name = StorageName(folder);
+  std::error_code error;
+  if (name.empty()) return true;
+  if (!WritingNothing()) {
+    std::filesystem::create_directories(name, error);
+    if (error) *why = "\"" + name + "\": " + error.message();
+    return !error;
+  }
+  // Each folder not on disk is kept, up to the first that is.
+  for (std::string missing = name; !std::filesystem::is_directory(missing, error);
+       missing = DirectoryOf(missing)) {
+    if (!TheKept().folders.insert(StorageKey(missing)).second || DirectoryOf(missing) == missing) {
+      break;
+    }
+  }
+  return true;
 }
 
 NothingWritten::NothingWritten() { TheKept().writing_nothing = true; }
@@ -102,6 +136,7 @@ NothingWritten::~NothingWritten() {
   Kept& kept = TheKept();
   kept.writing_nothing = false;
   kept.files.clear();
+  kept.folders.clear();
 }
 
 bool WritingNothing() { return TheKept().writing_nothing; }
@@ -145,7 +180,7 @@ bool FileReplacement::Commit(FileFacts* written) {
   if (failed_ || key.empty()) return false;
   Kept& kept = TheKept();
   KeptFile file;
-  FileId folder;
+  FileId folder;  // none for a folder made while writing nothing
   DiskFindFileId(DirectoryOf(StorageName(target_)), &folder);
   // A new file, as the rename of a temporary file makes one: an identity of its own.
   file.facts.id.device = folder.device;

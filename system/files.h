@@ -70,6 +70,11 @@ class NothingWritten {
 };
 bool WritingNothing();
 
+// Makes `folder` and the folders above it that are missing; while writing nothing, keeps them
+// in memory instead, where WhyNotReplace and the kept files find them. False, with the
+// system's reason naming the folder, when one cannot be made.
+bool MakeFolders(const std::string& folder, std::string* why);
+
 // Replaces one file: a new temporary file ".quorvel-save-XXXXXX" in the target's folder,
 // created so that it cannot be anything that was there before, gets the replaced file's
 // permissions (and its owner and group where the process may set them) and the bytes, all

@@ -76,6 +76,12 @@ TEST_F(FilesTest, WritingNothingKeepsWhatWouldBeWrittenAndJudgesItAlike) {
     EXPECT_EQ(WhyNotReplace(StorageName("none/x.doc")),
               "there is no folder \"" + StorageName("none") + "\"");
     EXPECT_FALSE(Save(document, "none/x.doc"));
+    // Folders made meanwhile are kept too, and what is saved into them.
+    std::string why;
+    ASSERT_TRUE(MakeFolders("none/deeper", &why)) << why;
+    EXPECT_TRUE(Save(document, "none/deeper/x.doc"));
+    EXPECT_TRUE(ReadRegularFile(StorageName("none/deeper/x.doc"), &bytes, &facts));
+    EXPECT_FALSE(fs::exists("none"));
   }
   // Once it ends, what was kept is gone.
   std::string bytes;
