@@ -10,8 +10,13 @@ void Report::Print(const std::string& file, std::ostream& out) const {
   int errors = 0;
   for (const Finding& finding : sorted) {
     errors += finding.error ? 1 : 0;
-    out << file << ":" << finding.line << ": " << (finding.error ? "error" : "warning") << ": "
-        << finding.message << "\n";
+    out << file << ":";
+    if (finding.place.empty()) {
+      out << finding.line;
+    } else {
+      out << finding.place;
+    }
+    out << ": " << (finding.error ? "error" : "warning") << ": " << finding.message << "\n";
   }
   const size_t warnings = sorted.size() - static_cast<size_t>(errors);
   out << errors << (errors == 1 ? " error, " : " errors, ") << warnings

@@ -1,5 +1,6 @@
 #include "planner/plan_command.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,8 @@
 #include "planner/plan_inversion.h"
 #include "planner/rename_plan.h"
 #include "planner/rename_table.h"
+#include "planner/spreadsheet_changes.h"
+#include "planner/structure_match.h"
 #include "planner/structure_table.h"
 
 namespace {
@@ -28,12 +31,15 @@ const char kHelp[] =
     "          a row for each document (file, part number, new part number, new file) in\n"
     "          structure order, each followed by rows for its components (parent part number,\n"
     "          instance name, new instance name, the file it is an instance of). Files are\n"
-    "          named relative to this folder; run the control file from here too.\n"
+    "          named relative to this folder; run the control file from here too. Cells that\n"
+    "          a spreadsheet would change are listed on standard error.\n"
     "  write   writes the control file that the table asks for: the changed documents, the\n"
     "          renamed instances and every document that must be saved so that links follow.\n"
-    "          A plan too large for one control file becomes several (-o names the first),\n"
-    "          to be run in their order. A table that a run could not carry out is refused,\n"
-    "          with its lines.\n"
+    "          The table is held against the structure under its first document: a row that\n"
+    "          does not name what the structure holds is refused, with its line, and so is a\n"
+    "          value that a control file cannot carry. Rows may be left out; the documents to\n"
+    "          save come from the structure. A plan too large for one control file becomes\n"
+    "          several (-o names the first), to be run in their order.\n"
     "  invert  writes the control file that, run after CONTROL_FILE went through, gives every\n"
     "          instance, part number and file its old name again. Files written under new\n"
     "          paths stay on disk.\n"
@@ -124,6 +130,67 @@ int Emit(const CommandLine& line, const std::vector<std::string>& files, std::os
   return 0;
 }
 
+// Tells, when a spreadsheet would change or run cells of the CSV table `table`, which ones, and
+// that a workbook keeps them.
+void NoteSpreadsheetRisks(const RenameTable& table, std::ostream& err) {
+  const std::vector<std::vector<std::string>> cells = TableCells(table);
+  std::vector<std::string> shown;
+  size_t risky = 0;
+  int line = 1;
+  for (size_t r = 1; r < cells.size(); ++r) {
+    line += 1;
+    for (size_t c = 0; c < cells[r].size(); ++c) {
+      const std::string why = SpreadsheetRisk(cells[r][c]);
+      if (!why.empty() && ++risky <= 3) {
+        shown.push_back("line " + std::to_string(line) + ", " + cells[0][c] + " " +
+                        Quoted(cells[r][c]) + ": " + why);
+      }
+    }
+    for (const std::string& cell : cells[r]) {
+      line += static_cast<int>(std::count(cell.begin(), cell.end(), '\n'));
+    }
+  }
+  if (risky == 0) return;
+  err << "Quorvel-plan: note: a spreadsheet that opens this CSV table would change or run " << risky
+      << (risky == 1 ? " of its cells:\n" : " of its cells, such as:\n");
+  for (const std::string& cell : shown) err << "  " << cell << "\n";
+  err << "Quorvel-plan: note: to edit the table by hand, write it as a workbook (-o rename.xlsx), "
+         "which keeps every value as it is; the CSV table is for scripts"
+      << std::endl;
+}
+
+// Reads the table `path` (bytes) as write does: findings go to `report`.
+bool ReadAnyTable(const std::string& bytes, RenameTable* table, Report* report) {
+  return ReadTable(bytes, table, report);
+}
+
+// The plan that `table` asks for, held against the structure it names: the one under the
+// document of its first document's row, opened now. `structure`, when given, is that
+// structure's table already.
+bool PlanAgainstStructure(const RenameTable& table, const RenameTable* structure, RenamePlan* plan,
+                          Report* report, bool* spreadsheet) {
+  if (table.documents.empty()) {
+    report->Error(1, "the table has no document's row; the first one names the root document");
+    return false;
+  }
+  const TableDocument& first = table.documents.front();
+  RenameTable opened, matched;
+  if (structure == nullptr) {
+    std::vector<std::string> notes;
+    std::string error;
+    if (!ReadStructureTable(first.file, &opened, &notes, &error)) {
+      report->ErrorAt(first.line, CellPlace(table, first.line, "file"),
+                      "file " + Quoted(first.file) + ": " + error +
+                          "; the first document's row names the root document, whose "
+                          "structure the table is held against");
+      return false;
+    }
+    structure = &opened;
+  }
+  return MatchStructure(table, *structure, first.file, &matched, report, spreadsheet) &&
+         PlanFromTable(matched, plan, report);
+}
+
 int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   NamingRules rules;
   std::string error;
@@ -145,13 +212,15 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   Report report;
   RenameTable read_back;
   RenamePlan plan;
-  const bool writable =
-      ReadTable(csv, &read_back, &report) && PlanFromTable(read_back, &plan, &report);
+  bool spreadsheet = false;
+  const bool writable = ReadTable(csv, &read_back, &report) &&
+                        PlanAgainstStructure(read_back, &table, &plan, &report, &spreadsheet);
   if (line.output.empty()) {
     out << csv << std::flush;
   } else if (!WriteFiles(line.output, {csv}, err)) {
     return 3;
   }
+  NoteSpreadsheetRisks(table, err);
   if (writable) return 0;
   report.Print(line.output.empty() ? "(table)" : line.output, err);
   err << "Quorvel-plan: write refuses this table until the rows above are corrected" << std::endl;
@@ -185,8 +254,16 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   RenamePlan plan;
   std::vector<std::string> files;
   std::string error;
-  if (!ReadTable(bytes, &table, &report) || !PlanFromTable(table, &plan, &report)) {
+  bool spreadsheet = false;
+  if (!ReadAnyTable(bytes, &table, &report) ||
+      !PlanAgainstStructure(table, nullptr, &plan, &report, &spreadsheet)) {
     report.Print(line.input, err);
+    if (spreadsheet) {
+      err << "Quorvel-plan: note: a spreadsheet has changed this table; edit rename tables by "
+             "hand as workbooks, which keep every value as it is: Quorvel-plan table -o "
+             "rename.xlsx ROOT_DOCUMENT [RULE...]"
+          << std::endl;
+    }
     return 2;
   }
   if (!WriteControlFiles(plan, &files, &error)) {

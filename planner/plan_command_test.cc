@@ -95,6 +95,39 @@ TEST_F(PlanCommandTest, CommandLineConventions) {
   EXPECT_FALSE(fs::exists("t.ztr"));
 }
 
+TEST_F(PlanCommandTest, WriteTakesWhatToSaveFromTheStructure) {
+  WriteFile("top.doc",
+            "STANDIN-DOCUMENT 1\nproduct\npartnumber 000120\ncomponent A.1\nreference a.doc\n");
+  WriteFile("a.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber 00123\n");
+  Run({"Quorvel-plan", "table", "-o", "t.csv", "top.doc"});
+  EXPECT_EQ(exit_code_, 0);
+  EXPECT_NE(errors_.find("would change or run 3 of its cells, such as:\n  line 2, part_number "
+                         "\"000120\": leading zeros\n"),
+            std::string::npos)
+      << errors_;
+  const std::string header =
+      "file,part_number,new_part_number,new_file,parent_part_number,instance,new_instance,"
+      "instance_of\n";
+  // The instance's row, which names the parent, is left out: the structure names it.
+  WriteFile("one.csv", header + "top.doc,000120,,,,,,\na.doc,00123,A-2,,,,,\n");
+  EXPECT_EQ(Run({"Quorvel-plan", "write", "one.csv"}).substr(0, 54),
+            "@ROOT\n{PARENT_OBJECTS}{000120}\n{CHILD_OBJECTS}{00123}\n");
+  WriteFile("one.csv", header + "top.doc,000120,,,,,,\na.doc,123,A-2,,,,,\n");
+  EXPECT_EQ(Run({"Quorvel-plan", "write", "one.csv"}), "");
+  EXPECT_EQ(exit_code_, 2);
+  EXPECT_NE(errors_.find("one.csv:3: error: part_number \"123\": the document's part number is "
+                         "\"00123\" (its leading zeros were dropped"),
+            std::string::npos)
+      << errors_;
+  EXPECT_NE(errors_.find("note: a spreadsheet has changed this table"), std::string::npos);
+  WriteFile("one.csv", header + "a.doc,00123,A-2,,,,,\ntop.doc,000120,,,,,,\n");
+  Run({"Quorvel-plan", "write", "one.csv"});
+  EXPECT_NE(errors_.find("one.csv:3: error: file \"top.doc\": is no document of the structure "
+                         "under \"a.doc\""),
+            std::string::npos)
+      << errors_;
+}
+
 TEST_F(PlanCommandTest, RoundTripOnTheExample) {
   fs::copy(kSourceDir / "examples" / "bracket", ".", fs::copy_options::recursive);
   const std::string before = Structure("bracket-asm.CATProduct");
