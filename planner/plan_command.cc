@@ -16,30 +16,33 @@
 #include "planner/spreadsheet_changes.h"
 #include "planner/structure_match.h"
 #include "planner/structure_table.h"
+#include "planner/workbook_writer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const char kUsage[] =
-    " table [-o FILE] ROOT_DOCUMENT [RULE...] | write [-o FILE] TABLE.csv"
+    " table [-o FILE] ROOT_DOCUMENT [RULE...] | write [-o FILE] TABLE"
     " | invert [-o FILE] CONTROL_FILE";
 
 const char kHelp[] =
     "\n"
-    "  table   writes the rename table of the product structure under ROOT_DOCUMENT as CSV:\n"
-    "          a row for each document (file, part number, new part number, new file) in\n"
-    "          structure order, each followed by rows for its components (parent part number,\n"
-    "          instance name, new instance name, the file it is an instance of). Files are\n"
-    "          named relative to this folder; run the control file from here too. Cells that\n"
-    "          a spreadsheet would change are listed on standard error.\n"
-    "  write   writes the control file that the table asks for: the changed documents, the\n"
-    "          renamed instances and every document that must be saved so that links follow.\n"
-    "          The table is held against the structure under its first document: a row that\n"
-    "          does not name what the structure holds is refused, with its line, and so is a\n"
-    "          value that a control file cannot carry. Rows may be left out; the documents to\n"
-    "          save come from the structure. A plan too large for one control file becomes\n"
-    "          several (-o names the first), to be run in their order.\n"
+    "  table   writes the rename table of the product structure under ROOT_DOCUMENT: a row\n"
+    "          for each document (file, part number, new part number, new file) in structure\n"
+    "          order, each followed by rows for its components (parent part number, instance\n"
+    "          name, new instance name, the file it is an instance of). Files are named\n"
+    "          relative to this folder; run the control file from here too. With -o NAME.xlsx\n"
+    "          the table is a workbook to edit by hand: every cell is text, so a spreadsheet\n"
+    "          keeps what is typed as typed, and the cells to fill in are yellow. Otherwise it\n"
+    "          is CSV, for scripts: the cells that a spreadsheet would change are listed.\n"
+    "  write   writes the control file that TABLE (a workbook or CSV) asks for: the changed\n"
+    "          documents, the renamed instances and every document that must be saved so that\n"
+    "          links follow. The table is held against the structure under its first document:\n"
+    "          a row that does not name what the structure holds is refused, with its line (a\n"
+    "          workbook's cell), and so is a value that a control file cannot carry. Rows may\n"
+    "          be left out; the documents to save come from the structure. A plan too large\n"
+    "          for one control file becomes several (-o names the first), run in their order.\n"
     "  invert  writes the control file that, run after CONTROL_FILE went through, gives every\n"
     "          instance, part number and file its old name again. Files written under new\n"
     "          paths stay on disk.\n"
@@ -159,8 +162,17 @@ void NoteSpreadsheetRisks(const RenameTable& table, std::ostream& err) {
       << std::endl;
 }
 
-// Reads the table `path` (bytes) as write does: findings go to `report`.
-bool ReadAnyTable(const std::string& bytes, RenameTable* table, Report* report) {
+// Whether `name` names a workbook: it ends in ".xlsx", in any case.
+bool IsWorkbookName(const std::string& name) {
+  std::string extension = fs::path(name).extension().string();
+  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return extension == ".xlsx";
+}
+
+// Reads the table at `path`, whose bytes are `bytes`: a workbook (a zip archive) or CSV.
+bool ReadAnyTable(const std::string& path, const std::string& bytes, RenameTable* table,
+                  Report* report) {
+  if (bytes.compare(0, 4, "PK\x03\x04") == 0) return ReadWorkbookTable(path, table, report);
   return ReadTable(bytes, table, report);
 }
 
@@ -206,21 +218,41 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   }
   for (const std::string& note : notes) err << "Quorvel-plan: note: " << note << "\n";
   rules.Apply(&table);
-  const std::string csv = TableToCsv(table);
 
   // The table read back as write will read it, so that what write would refuse shows now.
   Report report;
   RenameTable read_back;
   RenamePlan plan;
   bool spreadsheet = false;
-  const bool writable = ReadTable(csv, &read_back, &report) &&
-                        PlanAgainstStructure(read_back, &table, &plan, &report, &spreadsheet);
-  if (line.output.empty()) {
-    out << csv << std::flush;
-  } else if (!WriteFiles(line.output, {csv}, err)) {
-    return 3;
+  bool writable;
+  if (IsWorkbookName(line.output)) {
+    const std::string temporary = line.output + ".quorvel-plan-new";
+    std::error_code ignored;
+    if (!WriteWorkbook(table, temporary, &error)) {
+      fs::remove(temporary, ignored);
+      err << "Quorvel-plan: " << line.output << ": " << error << std::endl;
+      return 3;
+    }
+    writable = ReadWorkbookTable(temporary, &read_back, &report) &&
+               PlanAgainstStructure(read_back, &table, &plan, &report, &spreadsheet);
+    std::error_code renamed;
+    fs::rename(temporary, line.output, renamed);
+    if (renamed) {
+      fs::remove(temporary, ignored);
+      err << "Quorvel-plan: " << line.output << ": " << renamed.message() << std::endl;
+      return 3;
+    }
+  } else {
+    const std::string csv = TableToCsv(table);
+    writable = ReadTable(csv, &read_back, &report) &&
+               PlanAgainstStructure(read_back, &table, &plan, &report, &spreadsheet);
+    if (line.output.empty()) {
+      out << csv << std::flush;
+    } else if (!WriteFiles(line.output, {csv}, err)) {
+      return 3;
+    }
+    NoteSpreadsheetRisks(table, err);
   }
-  NoteSpreadsheetRisks(table, err);
   if (writable) return 0;
   report.Print(line.output.empty() ? "(table)" : line.output, err);
   err << "Quorvel-plan: write refuses this table until the rows above are corrected" << std::endl;
@@ -255,7 +287,7 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   std::vector<std::string> files;
   std::string error;
   bool spreadsheet = false;
-  if (!ReadAnyTable(bytes, &table, &report) ||
+  if (!ReadAnyTable(line.input, bytes, &table, &report) ||
       !PlanAgainstStructure(table, nullptr, &plan, &report, &spreadsheet)) {
     report.Print(line.input, err);
     if (spreadsheet) {

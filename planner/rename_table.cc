@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 
+#include "findings/report.h"
 #include "planner/csv_table.h"
+#include "planner/workbook_reader.h"
 
 namespace {
 
@@ -163,6 +165,30 @@ bool ReadTable(const std::string& bytes, RenameTable* table, Report* report) {
     return false;
   }
   return TableFromRows(rows, false, table, report);
+}
+
+bool ReadWorkbookTable(const std::string& path, RenameTable* table, Report* report) {
+  *table = RenameTable();
+  std::vector<CsvRow> rows;
+  std::vector<WorkbookCell> not_text;
+  std::string error;
+  if (!ReadWorkbook(path, &rows, &not_text, &error)) {
+    report->Error(1, error);
+    return false;
+  }
+  bool good = TableFromRows(rows, true, table, report);
+  for (const WorkbookCell& cell : not_text) {
+    for (const auto& [name, letters] : table->cell_columns) {
+      if (letters != ColumnLetters(cell.column)) continue;
+      report->ErrorAt(cell.row, letters + std::to_string(cell.row),
+                      name + ": the cell holds " + cell.holds +
+                          ", not text: a spreadsheet makes numbers, dates and formulas of what "
+                          "is typed into cells not formatted as text; format the cell as text "
+                          "(@) and type the value again");
+      good = false;
+    }
+  }
+  return good;
 }
 
 std::string CellPlace(const RenameTable& table, int line, const std::string& column) {

@@ -46,6 +46,11 @@ std::string TableToCsv(const RenameTable& table);
 // Reads the CSV form. Every problem goes to `report` with its line; false when there was one.
 bool ReadTable(const std::string& bytes, RenameTable* table, Report* report);
 
+// Reads the first sheet of the workbook at `path` as a table whose findings name cells. A cell
+// of a column read that holds something other than text (a number, a formula...) is refused:
+// a spreadsheet made it of what was typed.
+bool ReadWorkbookTable(const std::string& path, RenameTable* table, Report* report);
+
 // Where a finding about `column` on the row at `line` is printed: the cell ("D7") in a table
 // read from a workbook, otherwise empty (the line).
 std::string CellPlace(const RenameTable& table, int line, const std::string& column);
