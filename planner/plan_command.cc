@@ -290,7 +290,7 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   if (!ReadAnyTable(line.input, bytes, &table, &report) ||
       !PlanAgainstStructure(table, nullptr, &plan, &report, &spreadsheet)) {
     report.Print(line.input, err);
-    if (spreadsheet) {
+    if (spreadsheet && table.cell_columns.empty()) {
       err << "Quorvel-plan: note: a spreadsheet has changed this table; edit rename tables by "
              "hand as workbooks, which keep every value as it is: Quorvel-plan table -o "
              "rename.xlsx ROOT_DOCUMENT [RULE...]"
