@@ -13,8 +13,13 @@ void Report::PrintFindings(const std::string& file, std::ostream& out) const {
   std::stable_sort(sorted.begin(), sorted.end(),
                    [](const Finding& a, const Finding& b) { return a.line < b.line; });
   for (const Finding& finding : sorted) {
-    out << file << ":" << finding.line << ": " << (finding.error ? "error" : "warning") << ": "
-        << finding.message << "\n";
+    out << file << ":";
+    if (finding.place.empty()) {
+      out << finding.line;
+    } else {
+      out << finding.place;
+    }
+    out << ": " << (finding.error ? "error" : "warning") << ": " << finding.message << "\n";
   }
 }
 

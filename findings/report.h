@@ -12,6 +12,11 @@ class Report {
  public:
   void Error(int line, const std::string& message) { Add(line, true, message); }
   void Warning(int line, const std::string& message) { Add(line, false, message); }
+  // An error at a place of the line that is printed instead of it, such as a workbook's cell
+  // "D7"; it sorts by its line all the same.
+  void ErrorAt(int line, const std::string& place, const std::string& message) {
+    findings_.push_back({line, true, message, place});
+  }
 
   // Prints every finding, in line order (findings of one line in the order they were made),
   // and the count.
@@ -29,9 +34,10 @@ class Report {
     int line;
     bool error;
     std::string message;
+    std::string place;  // printed instead of the line when not empty
   };
   void Add(int line, bool error, const std::string& message) {
-    findings_.push_back({line, error, message});
+    findings_.push_back({line, error, message, std::string()});
   }
 
   std::vector<Finding> findings_;

@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <utility>
 
+#include "CATString.h"
+#include "controlfile/control_scanner.h"
+#include "controlfile/ztr_object.h"
+#include "findings/report.h"
+
 namespace {
 
 enum List { kParents, kChildren, kInstances };
@@ -173,6 +178,30 @@ class Writer {
 };
 
 }  // namespace
+
+std::string WhyNotCarried(const std::string& value) {
+  if (value.empty()) return "it is empty, and an attribute line without a value ends the record";
+  if (value.find('\0') != std::string::npos) return "reading ends it at its NUL byte";
+  const std::string encoded = Encoded(value);
+  if (encoded.size() > static_cast<size_t>(kControlFieldWidth)) {
+    return "reading keeps 65,535 bytes of it";
+  }
+  // What the reader makes of the line: the value stored as the line holds it, then looked up.
+  ZTRObject record;
+  record.SetAttribute("VALUE", CATString(encoded.data(), encoded.size()));
+  const CATString stored = record.GetAttribute("VALUE");
+  const std::string read(stored.CastToCharPtr(), static_cast<size_t>(stored.GetLengthInChar()));
+  if (read == value) return std::string();
+  std::string why = "it would be read back as " + Quoted(read);
+  if (value.front() == ' ' || value.back() == ' ') {
+    why += ", as reading drops the blanks at its ends";
+  } else if (value.back() == '\r') {
+    why += ", as reading drops the carriage returns at its end";
+  } else {
+    why += ", as reading takes every \"@EOL@\" for a line break";
+  }
+  return why;
+}
 
 bool WriteControlFiles(const RenamePlan& plan, std::vector<std::string>* files, std::string* error,
                        size_t list_limit) {

@@ -12,6 +12,12 @@
 
 const size_t kListLimit = 65535;
 
+// Why the control file cannot carry `value`: the value as its attribute line holds it, read
+// back by the tool's own reader, is not `value` (blanks or carriage returns at its ends,
+// "@EOL@" that a line break would make, such as "@EOL" before one), or the line does not
+// hold it whole (empty, a NUL byte, more than 65,535 bytes). Empty when it can.
+std::string WhyNotCarried(const std::string& value);
+
 // The control files of `plan`, no ROOT list longer than `list_limit` bytes. False, with the
 // reason, when one change with the documents it needs does not fit into one control file.
 bool WriteControlFiles(const RenamePlan& plan, std::vector<std::string>* files, std::string* error,

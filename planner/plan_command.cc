@@ -1,5 +1,6 @@
 #include "planner/plan_command.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,28 +13,36 @@
 #include "planner/plan_inversion.h"
 #include "planner/rename_plan.h"
 #include "planner/rename_table.h"
+#include "planner/spreadsheet_changes.h"
+#include "planner/structure_match.h"
 #include "planner/structure_table.h"
+#include "planner/workbook_writer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const char kUsage[] =
-    " table [-o FILE] ROOT_DOCUMENT [RULE...] | write [-o FILE] TABLE.csv"
+    " table [-o FILE] ROOT_DOCUMENT [RULE...] | write [-o FILE] TABLE"
     " | invert [-o FILE] CONTROL_FILE";
 
 const char kHelp[] =
     "\n"
-    "  table   writes the rename table of the product structure under ROOT_DOCUMENT as CSV:\n"
-    "          a row for each document (file, part number, new part number, new file) in\n"
-    "          structure order, each followed by rows for its components (parent part number,\n"
-    "          instance name, new instance name, the file it is an instance of). Files are\n"
-    "          named relative to this folder; run the control file from here too.\n"
-    "  write   writes the control file that the table asks for: the changed documents, the\n"
-    "          renamed instances and every document that must be saved so that links follow.\n"
-    "          A plan too large for one control file becomes several (-o names the first),\n"
-    "          to be run in their order. A table that a run could not carry out is refused,\n"
-    "          with its lines.\n"
+    "  table   writes the rename table of the product structure under ROOT_DOCUMENT: a row\n"
+    "          for each document (file, part number, new part number, new file) in structure\n"
+    "          order, each followed by rows for its components (parent part number, instance\n"
+    "          name, new instance name, the file it is an instance of). Files are named\n"
+    "          relative to this folder; run the control file from here too. With -o NAME.xlsx\n"
+    "          the table is a workbook to edit by hand: every cell is text, so a spreadsheet\n"
+    "          keeps what is typed as typed, and the cells to fill in are yellow. Otherwise it\n"
+    "          is CSV, for scripts: the cells that a spreadsheet would change are listed.\n"
+    "  write   writes the control file that TABLE (a workbook or CSV) asks for: the changed\n"
+    "          documents, the renamed instances and every document that must be saved so that\n"
+    "          links follow. The table is held against the structure under its first document:\n"
+    "          a row that does not name what the structure holds is refused, with its line (a\n"
+    "          workbook's cell), and so is a value that a control file cannot carry. Rows may\n"
+    "          be left out; the documents to save come from the structure. A plan too large\n"
+    "          for one control file becomes several (-o names the first), run in their order.\n"
     "  invert  writes the control file that, run after CONTROL_FILE, gives every instance,\n"
     "          part number and file its old name again. What the run did not do, as the\n"
     "          disk shows it, is left out, with a warning. Files written under new paths\n"
@@ -136,6 +145,76 @@ int Emit(const CommandLine& line, const std::vector<std::string>& files, std::os
   return 0;
 }
 
+// Tells, when a spreadsheet would change or run cells of the CSV table `table`, which ones, and
+// that a workbook keeps them.
+void NoteSpreadsheetRisks(const RenameTable& table, std::ostream& err) {
+  const std::vector<std::vector<std::string>> cells = TableCells(table);
+  std::vector<std::string> shown;
+  size_t risky = 0;
+  int line = 1;
+  for (size_t r = 1; r < cells.size(); ++r) {
+    line += 1;
+    for (size_t c = 0; c < cells[r].size(); ++c) {
+      const std::string why = SpreadsheetRisk(cells[r][c]);
+      if (!why.empty() && ++risky <= 3) {
+        shown.push_back("line " + std::to_string(line) + ", " + cells[0][c] + " " +
+                        Quoted(cells[r][c]) + ": " + why);
+      }
+    }
+    for (const std::string& cell : cells[r]) {
+      line += static_cast<int>(std::count(cell.begin(), cell.end(), '\n'));
+    }
+  }
+  if (risky == 0) return;
+  err << "Quorvel-plan: note: a spreadsheet that opens this CSV table would change or run " << risky
+      << (risky == 1 ? " of its cells:\n" : " of its cells, such as:\n");
+  for (const std::string& cell : shown) err << "  " << cell << "\n";
+  err << "Quorvel-plan: note: to edit the table by hand, write it as a workbook (-o rename.xlsx), "
+         "which keeps every value as it is; the CSV table is for scripts"
+      << std::endl;
+}
+
+// Whether `name` names a workbook: it ends in ".xlsx", in any case.
+bool IsWorkbookName(const std::string& name) {
+  std::string extension = fs::path(name).extension().string();
+  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return extension == ".xlsx";
+}
+
+// Reads the table at `path`, whose bytes are `bytes`: a workbook (a zip archive) or CSV.
+bool ReadAnyTable(const std::string& path, const std::string& bytes, RenameTable* table,
+                  Report* report) {
+  if (bytes.compare(0, 4, "PK\x03\x04") == 0) return ReadWorkbookTable(path, table, report);
+  return ReadTable(bytes, table, report);
+}
+
+// The plan that `table` asks for, held against the structure it names: the one under the
+// document of its first document's row, opened now. `structure`, when given, is that
+// structure's table already.
+bool PlanAgainstStructure(const RenameTable& table, const RenameTable* structure, RenamePlan* plan,
+                          Report* report, bool* spreadsheet) {
+  if (table.documents.empty()) {
+    report->Error(1, "the table has no document's row; the first one names the root document");
+    return false;
+  }
+  const TableDocument& first = table.documents.front();
+  RenameTable opened, matched;
+  if (structure == nullptr) {
+    std::vector<std::string> notes;
+    std::string error;
+    if (!ReadStructureTable(first.file, &opened, &notes, &error)) {
+      report->ErrorAt(first.line, CellPlace(table, first.line, "file"),
+                      "file " + Quoted(first.file) + ": " + error +
+                          "; the first document's row names the root document, whose "
+                          "structure the table is held against");
+      return false;
+    }
+    structure = &opened;
+  }
+  return MatchStructure(table, *structure, first.file, &matched, report, spreadsheet) &&
+         PlanFromTable(matched, plan, report);
+}
+
 int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   NamingRules rules;
   std::string error;
@@ -151,18 +230,40 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   }
   for (const std::string& note : notes) err << "Quorvel-plan: note: " << note << "\n";
   rules.Apply(&table);
-  const std::string csv = TableToCsv(table);
 
   // The table read back as write will read it, so that what write would refuse shows now.
   Report report;
   RenameTable read_back;
   RenamePlan plan;
-  const bool writable =
-      ReadTable(csv, &read_back, &report) && PlanFromTable(read_back, &plan, &report);
-  if (line.output.empty()) {
-    out << csv << std::flush;
-  } else if (!WriteFiles(line.output, {csv}, err)) {
-    return 3;
+  bool spreadsheet = false;
+  bool writable;
+  if (IsWorkbookName(line.output)) {
+    const std::string temporary = line.output + ".quorvel-plan-new";
+    std::error_code ignored;
+    if (!WriteWorkbook(table, temporary, &error)) {
+      fs::remove(temporary, ignored);
+      err << "Quorvel-plan: " << line.output << ": " << error << std::endl;
+      return 3;
+    }
+    writable = ReadWorkbookTable(temporary, &read_back, &report) &&
+               PlanAgainstStructure(read_back, &table, &plan, &report, &spreadsheet);
+    std::error_code renamed;
+    fs::rename(temporary, line.output, renamed);
+    if (renamed) {
+      fs::remove(temporary, ignored);
+      err << "Quorvel-plan: " << line.output << ": " << renamed.message() << std::endl;
+      return 3;
+    }
+  } else {
+    const std::string csv = TableToCsv(table);
+    writable = ReadTable(csv, &read_back, &report) &&
+               PlanAgainstStructure(read_back, &table, &plan, &report, &spreadsheet);
+    if (line.output.empty()) {
+      out << csv << std::flush;
+    } else if (!WriteFiles(line.output, {csv}, err)) {
+      return 3;
+    }
+    NoteSpreadsheetRisks(table, err);
   }
   if (writable) return 0;
   report.Print(line.output.empty() ? "(table)" : line.output, err);
@@ -197,8 +298,16 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   RenamePlan plan;
   std::vector<std::string> files;
   std::string error;
-  if (!ReadTable(bytes, &table, &report) || !PlanFromTable(table, &plan, &report)) {
+  bool spreadsheet = false;
+  if (!ReadAnyTable(line.input, bytes, &table, &report) ||
+      !PlanAgainstStructure(table, nullptr, &plan, &report, &spreadsheet)) {
     report.Print(line.input, err);
+    if (spreadsheet && table.cell_columns.empty()) {
+      err << "Quorvel-plan: note: a spreadsheet has changed this table; edit rename tables by "
+             "hand as workbooks, which keep every value as it is: Quorvel-plan table -o "
+             "rename.xlsx ROOT_DOCUMENT [RULE...]"
+          << std::endl;
+    }
     return 2;
   }
   if (!WriteControlFiles(plan, &files, &error)) {

@@ -1,5 +1,5 @@
-// Quorvel-plan as users run it, and the round trip: table with rules, write, Quorvel-check,
-// Quorvel, invert, Quorvel again, and the structure is what it was.
+// Quorvel-plan as users run it, and the round trip: table with rules (as a workbook), write,
+// Quorvel-check, Quorvel, invert, Quorvel again, and the structure is what it was.
 #include "planner/plan_command.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 #include "planner/structure_table.h"
 #include "standin_process.h"
 #include "system/system.h"
+#include "tree/tree_command.h"
 
 namespace {
 
@@ -28,15 +29,17 @@ class PlanCommandTest : public ::testing::Test {
   }
   void TearDown() override { fs::current_path(old_cwd_); }
 
-  // Runs Quorvel-plan (or, with "Quorvel-check" first, the check) in the scratch folder;
+  // Runs Quorvel-plan (or, with "Quorvel-check" or "Quorvel-tree" first, that command) in the
+  // scratch folder;
   // returns its standard output and sets `exit_code_` and `errors_`.
   std::string Run(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(&arg[0]);
     std::ostringstream out, err;
-    exit_code_ = args[0] == "Quorvel-check"
-                     ? RunControlFileCheck(static_cast<int>(argv.size()), argv.data(), out, err)
-                     : RunPlanCommand(static_cast<int>(argv.size()), argv.data(), out, err);
+    const int argc = static_cast<int>(argv.size());
+    exit_code_ = args[0] == "Quorvel-check"  ? RunControlFileCheck(argc, argv.data(), out, err)
+                 : args[0] == "Quorvel-tree" ? RunTreeCommand(argc, argv.data(), out, err)
+                                             : RunPlanCommand(argc, argv.data(), out, err);
     errors_ = err.str();
     return out.str();
   }
@@ -94,16 +97,111 @@ TEST_F(PlanCommandTest, CommandLineConventions) {
   EXPECT_FALSE(fs::exists("t.ztr"));
 }
 
+TEST_F(PlanCommandTest, WriteTakesWhatToSaveFromTheStructure) {
+  WriteFile("top.doc",
+            "STANDIN-DOCUMENT 1\nproduct\npartnumber 000120\ncomponent A.1\nreference a.doc\n");
+  WriteFile("a.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber 00123\n");
+  Run({"Quorvel-plan", "table", "-o", "t.csv", "top.doc"});
+  EXPECT_EQ(exit_code_, 0);
+  EXPECT_NE(errors_.find("would change or run 3 of its cells, such as:\n  line 2, part_number "
+                         "\"000120\": leading zeros\n"),
+            std::string::npos)
+      << errors_;
+  const std::string header =
+      "file,part_number,new_part_number,new_file,parent_part_number,instance,new_instance,"
+      "instance_of\n";
+  // The instance's row, which names the parent, is left out: the structure names it.
+  WriteFile("one.csv", header + "top.doc,000120,,,,,,\na.doc,00123,A-2,,,,,\n");
+  EXPECT_EQ(Run({"Quorvel-plan", "write", "one.csv"}).substr(0, 54),
+            "@ROOT\n{PARENT_OBJECTS}{000120}\n{CHILD_OBJECTS}{00123}\n");
+  WriteFile("one.csv", header + "top.doc,000120,,,,,,\na.doc,123,A-2,,,,,\n");
+  EXPECT_EQ(Run({"Quorvel-plan", "write", "one.csv"}), "");
+  EXPECT_EQ(exit_code_, 2);
+  EXPECT_NE(errors_.find("one.csv:3: error: part_number \"123\": the document's part number is "
+                         "\"00123\" (its leading zeros were dropped"),
+            std::string::npos)
+      << errors_;
+  EXPECT_NE(errors_.find("note: a spreadsheet has changed this table"), std::string::npos);
+  WriteFile("one.csv", header + "a.doc,00123,A-2,,,,,\ntop.doc,000120,,,,,,\n");
+  Run({"Quorvel-plan", "write", "one.csv"});
+  EXPECT_NE(errors_.find("one.csv:3: error: file \"top.doc\": is no document of the structure "
+                         "under \"a.doc\""),
+            std::string::npos)
+      << errors_;
+}
+
+// The workbook and the CSV table in a real spreadsheet, LibreOffice Calc: what is typed into
+// the workbook's cells is what the control file asks for, and a CSV table that Calc opened and
+// saved is refused at the lines it changed.
+TEST_F(PlanCommandTest, WorkbookKeepsWhatIsTypedInCalcAndWriteRefusesTheCsvTableCalcSaved) {
+  const std::string python = "/usr/bin/python3";
+  if (StandinRunProcess(python, {"-c", "import uno"}, ".", {}, "", "") != 0 ||
+      StandinRunProcess("/usr/bin/soffice", {"--version"}, ".", {}, "", "") != 0) {
+    GTEST_SKIP() << "LibreOffice Calc (libreoffice-calc-nogui) or its Python bridge "
+                    "(python3-uno) is missing: scripts/install-packages --spreadsheet";
+  }
+  const char* const part_numbers[][2] = {{"a", "00123"}, {"b", "1.10"},
+                                         {"c", "123456789012345678"}, {"d", "=2+2"},
+                                         {"e", "0012.50"}};
+  std::string top = "STANDIN-DOCUMENT 1\nproduct\npartnumber 000120\n";
+  for (const auto& [name, number] : part_numbers) {
+    WriteFile(std::string(name) + ".doc",
+              std::string("STANDIN-DOCUMENT 1\nproduct\npartnumber ") + number + "\n");
+    top += std::string("component ") + name + ".1\nreference " + name + ".doc\n";
+  }
+  WriteFile("top.doc", top);
+  Run({"Quorvel-plan", "table", "-o", "rename.xlsx", "top.doc"});
+  ASSERT_EQ(exit_code_, 0) << errors_;
+  Run({"Quorvel-plan", "table", "-o", "rename.csv", "top.doc"});
+  ASSERT_EQ(exit_code_, 0) << errors_;
+
+  const std::vector<std::string> typed = {"00124", "1E5", "123456789012345679", "=1+1", "3-4"};
+  std::vector<std::string> arguments = {(kSourceDir / "planner" / "spreadsheet_edit.py").string(),
+                                        "rename.xlsx", "edited.xlsx", "rename.csv", "edited.csv"};
+  for (size_t i = 0; i < typed.size(); ++i) {
+    arguments.push_back(std::string(part_numbers[i][0]) + ".doc=" + typed[i]);
+  }
+  ASSERT_EQ(StandinRunProcess(python, arguments, ".", {}, "calc.out", "calc.err"), 0)
+      << ReadWholeFile("calc.out") << ReadWholeFile("calc.err");
+
+  const std::string control = Run({"Quorvel-plan", "write", "-o", "rename.ztr", "edited.xlsx"});
+  ASSERT_EQ(exit_code_, 0) << errors_ << ReadWholeFile("calc.out");
+  const std::string written = ReadWholeFile("rename.ztr");
+  for (const std::string& value : typed) {
+    EXPECT_NE(written.find("{NEW_PARTNUMBER}" + value + "\n"), std::string::npos) << value;
+  }
+  Run({"Quorvel-plan", "write", "edited.csv"});
+  EXPECT_EQ(exit_code_, 2);
+  for (const char* refused :
+       {"edited.csv:2: error: part_number \"120\": the document's part number is \"000120\" (its "
+        "leading zeros were dropped",
+        "edited.csv:3: error: parent_part_number \"120\"", "edited.csv:8: error: part_number "
+        "\"123\": the document's part number is \"00123\"",
+        "edited.csv:9: error: part_number \"1.1\": the document's part number is \"1.10\" (it was "
+        "read as a number",
+        "edited.csv:10: error: part_number \"1.23456789012346E+017\": the document's part number "
+        "is \"123456789012345678\" (it was written back as a number in exponent form",
+        "edited.csv:11: error: part_number \"4\": the document's part number is \"=2+2\" (it was "
+        "run as a formula",
+        "edited.csv:12: error: part_number \"12.5\": the document's part number is \"0012.50\"",
+        "note: a spreadsheet has changed this table"}) {
+    EXPECT_NE(errors_.find(refused), std::string::npos) << refused << "\n" << errors_;
+  }
+  CheckAndRun("rename.ztr");
+  const std::string tree = Run({"Quorvel-tree", "top.doc"});
+  for (const std::string& value : typed) EXPECT_NE(tree.find(value), std::string::npos) << tree;
+}
+
 TEST_F(PlanCommandTest, RoundTripOnTheExample) {
   fs::copy(kSourceDir / "examples" / "bracket", ".", fs::copy_options::recursive);
   const std::string before = Structure("bracket-asm.CATProduct");
-  Run({"Quorvel-plan", "table", "-o", "rename.csv", "bracket-asm.CATProduct", "--select-part",
+  Run({"Quorvel-plan", "table", "-o", "rename.xlsx", "bracket-asm.CATProduct", "--select-part",
        "BOLT-*", "--start", "100", "--number", "FST-{n:04}", "--folder", "fasteners",
        "--instances-follow=Bolt.*"});
   ASSERT_EQ(exit_code_, 0) << errors_;
-  EXPECT_EQ(Run({"Quorvel-plan", "write", "rename.csv"}).substr(0, 6), "@ROOT\n");
+  EXPECT_EQ(Run({"Quorvel-plan", "write", "rename.xlsx"}).substr(0, 6), "@ROOT\n");
   EXPECT_TRUE(fs::is_directory("fasteners"));  // saving makes no folder
-  Run({"Quorvel-plan", "write", "-o", "rename.ztr", "rename.csv"});
+  Run({"Quorvel-plan", "write", "-o", "rename.ztr", "rename.xlsx"});
   ASSERT_EQ(exit_code_, 0) << errors_;
   CheckAndRun("rename.ztr");
   const std::string renamed = Structure("bracket-asm.CATProduct");

@@ -6,14 +6,13 @@
 #include <utility>
 
 #include "check/plan_check.h"
+#include "planner/control_file_writer.h"
 
 namespace {
 
-const size_t kValueLimit = 65535;  // bytes the reader keeps of a value
 const size_t kIdentifierLength = 60;
 
 std::string Q(const std::string& text) { return Quoted(text); }
-std::string AtLine(int line) { return "the row at line " + std::to_string(line); }
 
 class PlanBuilder {
  public:
@@ -41,8 +40,10 @@ class PlanBuilder {
   void Refuse(int line, const std::string& column, const std::string& value,
               const std::string& why) {
     const std::string shown = value.size() > 60 ? value.substr(0, 40) + "..." : value;
-    report_->Error(line, column + " " + Q(shown) + ": " + why);
+    report_->ErrorAt(line, CellPlace(table_, line, column), column + " " + Q(shown) + ": " + why);
   }
+  std::string AtLine(int line) const { return RowName(table_, line); }
+
   // Values the control file will carry, checked where they are used.
   void CheckValue(int line, const char* column, const std::string& value) {
     const std::string why = WhyNotCarried(value);
@@ -135,8 +136,7 @@ class PlanBuilder {
         const auto carriers = by_number_.find(planned.new_part_number);
         if (carriers != by_number_.end()) {
           Refuse(row.line, "new_part_number", row.new_part_number,
-                 "is the part number of the document on " +
-                     AtLine(table_.documents[carriers->second.front()].line));
+                 "is the part number of " + Carrier(carriers->second.front()));
         }
         const auto taken = numbers.emplace(planned.new_part_number, row.line);
         if (!taken.second) {
@@ -149,8 +149,7 @@ class PlanBuilder {
       const auto other = by_file_.find(document.new_same_file);
       std::error_code error;
       if (other != by_file_.end()) {
-        Refuse(row.line, "new_file", row.new_file,
-               "is the file of the document on " + AtLine(table_.documents[other->second].line));
+        Refuse(row.line, "new_file", row.new_file, "is the file of " + Carrier(other->second));
       } else if (std::filesystem::exists(row.new_file, error)) {
         Refuse(row.line, "new_file", row.new_file,
                "a file is there already, which the run would replace; choose another name or "
@@ -177,9 +176,10 @@ class PlanBuilder {
       const auto key = std::make_pair(instance.parent, instance.new_name);
       const auto other = names.find(key);
       if (other != names.end()) {
-        Refuse(
-            line, "new_instance", instance.new_name,
-            "is the name of the instance on " + AtLine(other->second) + " under the same parent");
+        Refuse(line, "new_instance", instance.new_name,
+               other->second > 0 ? "is the name of the instance on " + AtLine(other->second) +
+                                       " under the same parent"
+                                 : "is the name of another instance under the same parent");
       }
       const auto taken = given.emplace(key, line);
       if (!taken.second) {
@@ -189,22 +189,39 @@ class PlanBuilder {
     }
   }
 
-  // The part number and file of every document the control file lists, each checked once.
+  // The part number and file of every document the control file lists, each checked once: at
+  // its row, or, for a document the table leaves out, at the row that has it listed.
   void CheckListedValues() {
-    std::vector<char> listed(documents_.size(), 0);
+    std::vector<int> cause(documents_.size(), 0);  // the line that lists it; 0: not listed
+    auto list = [&](int d, int line) {
+      if (cause[static_cast<size_t>(d)] == 0) cause[static_cast<size_t>(d)] = line;
+    };
     for (size_t d = 0; d < documents_.size(); ++d) {
       if (!documents_[d].changes) continue;
-      listed[d] = 1;
-      for (int holder : plan_->documents[d].holders) listed[static_cast<size_t>(holder)] = 1;
+      list(static_cast<int>(d), documents_[d].row->line);
+      for (int holder : plan_->documents[d].holders) list(holder, documents_[d].row->line);
     }
-    for (const PlanInstance& instance : plan_->instances) {
-      listed[static_cast<size_t>(instance.parent)] = 1;
+    for (size_t i = 0; i < plan_->instances.size(); ++i) {
+      list(plan_->instances[i].parent, instance_lines_[i]);
     }
     for (size_t d = 0; d < documents_.size(); ++d) {
-      if (!listed[d]) continue;
+      if (cause[d] == 0) continue;
       const TableDocument& row = *documents_[d].row;
-      CheckValue(row.line, "file", row.file);
-      CheckValue(row.line, "part_number", row.part_number);
+      for (const char* column : {"file", "part_number"}) {
+        const std::string& value = column[0] == 'f' ? row.file : row.part_number;
+        const std::string why = WhyNotCarried(value);
+        if (why.empty()) continue;
+        if (row.line > 0) {
+          Refuse(row.line, column, value, "cannot be written into a control file: " + why);
+        } else {
+          report_->ErrorAt(cause[d], "",
+                           "the document " + Q(row.file) +
+                               ", which the table leaves out, is saved with this row's change, "
+                               "but its " +
+                               column + " " + Q(value) +
+                               " cannot be written into a control file: " + why);
+        }
+      }
     }
   }
 
@@ -257,6 +274,13 @@ class PlanBuilder {
     }
   }
 
+  // The document at `d` as the one that has a name already.
+  std::string Carrier(int d) const {
+    const TableDocument& row = table_.documents[static_cast<size_t>(d)];
+    return row.line > 0 ? "the document on " + AtLine(row.line)
+                        : "the document " + Q(row.file) + ", which the table leaves out";
+  }
+
   const RenameTable& table_;
   RenamePlan* plan_;
   Report* report_;
@@ -268,21 +292,6 @@ class PlanBuilder {
 };
 
 }  // namespace
-
-std::string WhyNotCarried(const std::string& value) {
-  if (value.empty()) return "it is empty";
-  if (value.front() == ' ' || value.back() == ' ') {
-    return "reading drops the blanks at its ends";
-  }
-  if (value.back() == '\r') return "reading drops the carriage return at its end";
-  if (value.find("@EOL@") != std::string::npos) {
-    return "reading turns \"@EOL@\" into a line break";
-  }
-  const size_t encoded =
-      value.size() + 4 * static_cast<size_t>(std::count(value.begin(), value.end(), '\n'));
-  if (encoded > kValueLimit) return "reading keeps 65,535 bytes of it";
-  return std::string();
-}
 
 std::string UniqueIdentifier(const std::string& text, std::set<std::string>* taken) {
   std::string base;

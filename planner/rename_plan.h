@@ -40,9 +40,6 @@ struct RenamePlan {
 // anything was refused.
 bool PlanFromTable(const RenameTable& table, RenamePlan* plan, Report* report);
 
-// Why a control file cannot carry `value` as it is read back; empty when it can.
-std::string WhyNotCarried(const std::string& value);
-
 // A readable identifier made of `text`, unique among `taken`, which it joins.
 std::string UniqueIdentifier(const std::string& text, std::set<std::string>* taken);
 

@@ -111,13 +111,19 @@ TEST_F(RenamePlanTest, RefusesWhatARunCouldNotCarryOutWithTheLine) {
        "4: error: parent_part_number \"TOPX\": is no document's part number in the table"},
       {4, "a.doc,B,,,,,,", "6: error: file \"a.doc\": is listed already, on the row at line 5"},
       {3, "a.doc,A,A2 ,,,,,",
-       "5: error: new_part_number \"A2 \": cannot be written into a control file: reading drops "
-       "the blanks at its ends"},
+       "5: error: new_part_number \"A2 \": cannot be written into a control file: it would be "
+       "read back as \"A2\", as reading drops the blanks at its ends"},
+      {3, "a.doc,A,\"A2\r\",,,,,",
+       "5: error: new_part_number \"A2\\r\": cannot be written into a control file: it would be "
+       "read back as \"A2\", as reading drops the carriage returns"},
       {3, "a.doc,,A2,,,,,",
        "5: error: part_number \"\": cannot be written into a control file: it is empty"},
       {3, "a.doc,A,A@EOL@2,,,,,",
-       "5: error: new_part_number \"A@EOL@2\": cannot be written into a control file: reading "
-       "turns"},
+       "5: error: new_part_number \"A@EOL@2\": cannot be written into a control file: it would "
+       "be read back as \"A\\n2\", as reading takes every \"@EOL@\" for a line break"},
+      {3, "a.doc,A,\"A@EOL\n2\",,,,,",
+       "5: error: new_part_number \"A@EOL\\n2\": cannot be written into a control file: it would "
+       "be read back as \"A\\nEOL@2\""},
       {3, "a.doc,A," + std::string(70000, 'x') + ",,,,,",
        "5: error: new_part_number \"" + std::string(40, 'x') +
            "...\": cannot be written into a control file: reading keeps 65,535 bytes of it"},

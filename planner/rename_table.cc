@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 
+#include "findings/report.h"
 #include "planner/csv_table.h"
+#include "planner/workbook_reader.h"
 
 namespace {
 
@@ -31,45 +33,25 @@ std::string Lower(std::string text) {
   return text;
 }
 
+// The letters of the workbook column at `position` (from 0): A, B, ... Z, AA, AB...
+std::string ColumnLetters(size_t position) {
+  std::string letters;
+  for (size_t n = position + 1; n > 0; n = (n - 1) / 26) {
+    letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
+  }
+  return letters;
+}
+
 std::string Trimmed(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t");
   if (first == std::string::npos) return std::string();
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-}  // namespace
-
-std::string TableToCsv(const RenameTable& table) {
-  std::string csv;
-  AppendCsvLine(std::vector<std::string>(kNames, kNames + kColumns), &csv);
-  size_t next = 0;
-  auto instances_of = [&](int holder) {
-    for (; next < table.instances.size() && table.instances[next].holder == holder; ++next) {
-      const TableInstance& i = table.instances[next];
-      AppendCsvLine({"", "", "", "", i.parent_part_number, i.name, i.new_name, i.instance_of},
-                    &csv);
-    }
-  };
-  for (size_t d = 0; d < table.documents.size(); ++d) {
-    const TableDocument& document = table.documents[d];
-    AppendCsvLine({document.file, document.part_number, document.new_part_number, document.new_file,
-                   "", "", "", ""},
-                  &csv);
-    instances_of(static_cast<int>(d));
-  }
-  instances_of(-1);
-  return csv;
-}
-
-bool ReadTable(const std::string& bytes, RenameTable* table, Report* report) {
-  *table = RenameTable();
-  std::vector<CsvRow> rows;
-  int error_line = 0;
-  std::string error;
-  if (!ParseCsv(bytes, &rows, &error_line, &error)) {
-    report->Error(error_line, error);
-    return false;
-  }
+// The rows of a table as read, the header first; `cells`: fields stand in their workbook
+// columns, so that findings name cells.
+bool TableFromRows(const std::vector<CsvRow>& rows, bool cells, RenameTable* table,
+                   Report* report) {
   if (rows.empty()) {
     report->Error(1, "no header row: the table is empty");
     return false;
@@ -87,6 +69,9 @@ bool ReadTable(const std::string& bytes, RenameTable* table, Report* report) {
       position[c] = static_cast<int>(f);
     }
     if (position[c] < 0) missing += std::string(missing.empty() ? "" : ", ") + kNames[c];
+    if (cells && position[c] >= 0) {
+      table->cell_columns[kNames[c]] = ColumnLetters(static_cast<size_t>(position[c]));
+    }
   }
   if (!missing.empty()) {
     report->Error(header.line, "missing column: " + missing + " (is this the table that " +
@@ -107,8 +92,9 @@ bool ReadTable(const std::string& bytes, RenameTable* table, Report* report) {
     if (blank) continue;  // spreadsheets leave rows of empty cells
     const bool document = !field[kFile].empty(), instance = !field[kInstance].empty();
     if (document == instance) {
-      report->Error(row.line, document ? "a row has a file or an instance, not both"
-                                       : "a row needs a file (a document) or an instance");
+      report->ErrorAt(row.line, CellPlace(*table, row.line, kNames[document ? kFile : kInstance]),
+                      document ? "a row has a file or an instance, not both"
+                               : "a row needs a file (a document) or an instance");
       good = false;
       continue;
     }
@@ -118,8 +104,9 @@ bool ReadTable(const std::string& bytes, RenameTable* table, Report* report) {
       if (field[c].empty() ||
           std::find(own.begin(), own.end(), static_cast<Column>(c)) != own.end())
         continue;
-      report->Error(row.line, std::string("column \"") + kNames[c] + "\" is not read on " +
-                                  (document ? "a document's row" : "an instance's row"));
+      report->ErrorAt(row.line, CellPlace(*table, row.line, kNames[c]),
+                      std::string("column \"") + kNames[c] + "\" is not read on " +
+                          (document ? "a document's row" : "an instance's row"));
       good = false;
     }
     if (document) {
@@ -127,8 +114,89 @@ bool ReadTable(const std::string& bytes, RenameTable* table, Report* report) {
           {row.line, field[kFile], field[kPartNumber], field[kNewPartNumber], field[kNewFile]});
     } else {
       table->instances.push_back({row.line, field[kParentPartNumber], field[kInstance],
-                                  field[kNewInstance], field[kInstanceOf]});
+                                  field[kNewInstance], field[kInstanceOf],
+                                  static_cast<int>(table->documents.size()) - 1});
     }
   }
   return good && report->ExitCode() < 2;
+}
+
+}  // namespace
+
+std::vector<std::vector<std::string>> TableCells(const RenameTable& table) {
+  std::vector<std::vector<std::string>> cells;
+  cells.emplace_back(kNames, kNames + kColumns);
+  size_t next = 0;
+  auto instances_of = [&](int holder) {
+    for (; next < table.instances.size() && table.instances[next].holder == holder; ++next) {
+      const TableInstance& i = table.instances[next];
+      cells.push_back({"", "", "", "", i.parent_part_number, i.name, i.new_name, i.instance_of});
+    }
+  };
+  instances_of(-1);
+  for (size_t d = 0; d < table.documents.size(); ++d) {
+    const TableDocument& document = table.documents[d];
+    cells.push_back({document.file, document.part_number, document.new_part_number,
+                     document.new_file, "", "", "", ""});
+    instances_of(static_cast<int>(d));
+  }
+  instances_of(-1);
+  return cells;
+}
+
+bool FilledIn(size_t position, bool document_row) {
+  return document_row ? position == kNewPartNumber || position == kNewFile
+                      : position == kNewInstance;
+}
+
+std::string TableToCsv(const RenameTable& table) {
+  std::string csv;
+  for (const std::vector<std::string>& row : TableCells(table)) AppendCsvLine(row, &csv);
+  return csv;
+}
+
+bool ReadTable(const std::string& bytes, RenameTable* table, Report* report) {
+  *table = RenameTable();
+  std::vector<CsvRow> rows;
+  int error_line = 0;
+  std::string error;
+  if (!ParseCsv(bytes, &rows, &error_line, &error)) {
+    report->Error(error_line, error);
+    return false;
+  }
+  return TableFromRows(rows, false, table, report);
+}
+
+bool ReadWorkbookTable(const std::string& path, RenameTable* table, Report* report) {
+  *table = RenameTable();
+  std::vector<CsvRow> rows;
+  std::vector<WorkbookCell> not_text;
+  std::string error;
+  if (!ReadWorkbook(path, &rows, &not_text, &error)) {
+    report->Error(1, error);
+    return false;
+  }
+  bool good = TableFromRows(rows, true, table, report);
+  for (const WorkbookCell& cell : not_text) {
+    for (const auto& [name, letters] : table->cell_columns) {
+      if (letters != ColumnLetters(cell.column)) continue;
+      report->ErrorAt(cell.row, letters + std::to_string(cell.row),
+                      name + ": the cell holds " + cell.holds +
+                          ", not text: a spreadsheet makes numbers, dates and formulas of what "
+                          "is typed into cells not formatted as text; format the cell as text "
+                          "(@) and type the value again");
+      good = false;
+    }
+  }
+  return good;
+}
+
+std::string CellPlace(const RenameTable& table, int line, const std::string& column) {
+  const auto letters = table.cell_columns.find(column);
+  return letters == table.cell_columns.end() ? std::string()
+                                             : letters->second + std::to_string(line);
+}
+
+std::string RowName(const RenameTable& table, int line) {
+  return (table.cell_columns.empty() ? "the row at line " : "row ") + std::to_string(line);
 }

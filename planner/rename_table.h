@@ -7,31 +7,55 @@
 #ifndef PLANNER_RENAME_TABLE_H
 #define PLANNER_RENAME_TABLE_H
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "findings/report.h"
 
 struct TableDocument {
-  int line = 0;  // of its row in the CSV table; 0 for a table made from a structure
+  int line = 0;  // of its row in the table read (a workbook's row number); 0 for none
   std::string file, part_number, new_part_number, new_file;
 };
 
 struct TableInstance {
   int line = 0;
   std::string parent_part_number, name, new_name, instance_of;
-  int holder = -1;  // the document whose row it follows in the CSV form; -1: after all rows
+  int holder = -1;  // the document whose row it follows; -1: before all or after all rows
 };
 
 struct RenameTable {
   std::vector<TableDocument> documents;  // in structure order
   std::vector<TableInstance> instances;  // grouped by holder, in the holders' order
+  // For a table read from a workbook, the letter of each column by its name, so that findings
+  // name cells ("D7"); empty for a CSV table, whose findings name lines.
+  std::map<std::string, std::string> cell_columns;
 };
 
-// The CSV form: the header, then each document's row followed by the rows of its instances.
+// The cells of the table: the header, then each document's row followed by the rows of its
+// instances.
+std::vector<std::vector<std::string>> TableCells(const RenameTable& table);
+
+// Whether users fill in the column at `position` of TableCells on a document's or an
+// instance's row: the new names.
+bool FilledIn(size_t position, bool document_row);
+
+// The CSV form of TableCells.
 std::string TableToCsv(const RenameTable& table);
 
 // Reads the CSV form. Every problem goes to `report` with its line; false when there was one.
 bool ReadTable(const std::string& bytes, RenameTable* table, Report* report);
+
+// Reads the first sheet of the workbook at `path` as a table whose findings name cells. A cell
+// of a column read that holds something other than text (a number, a formula...) is refused:
+// a spreadsheet made it of what was typed.
+bool ReadWorkbookTable(const std::string& path, RenameTable* table, Report* report);
+
+// Where a finding about `column` on the row at `line` is printed: the cell ("D7") in a table
+// read from a workbook, otherwise empty (the line).
+std::string CellPlace(const RenameTable& table, int line, const std::string& column);
+
+// The row at `line` in words: "the row at line 7", or "row 7" in a workbook.
+std::string RowName(const RenameTable& table, int line);
 
 #endif  // PLANNER_RENAME_TABLE_H

@@ -1,3 +1,5 @@
 #include "system/system.h"
 
 bool OnWindows() { return false; }
+
+void BinaryStandardOutput() {}
