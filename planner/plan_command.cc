@@ -11,6 +11,7 @@
 #include "planner/control_file_writer.h"
 #include "planner/naming_rules.h"
 #include "planner/plan_inversion.h"
+#include "planner/plan_prediction.h"
 #include "planner/rename_plan.h"
 #include "planner/rename_table.h"
 #include "planner/spreadsheet_changes.h"
@@ -312,6 +313,17 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   }
   if (!WriteControlFiles(plan, &files, &error)) {
     err << line.input << ": error: " << error << std::endl;
+    return 2;
+  }
+  // The runs themselves, before anything is written: what they would meet is what they do.
+  std::vector<std::string> names;
+  for (size_t i = 0; i < files.size(); ++i) {
+    names.push_back(line.output.empty() ? "(standard output)" : OutputName(line.output, i + 1));
+  }
+  if (PredictControlFiles(plan, files, names, err) > 0) {
+    err << "Quorvel-plan: " << line.input << ": error: a run of the control file"
+        << (files.size() > 1 ? "s" : "") << " would go wrong as said above; nothing is written"
+        << std::endl;
     return 2;
   }
   if (plan.changes.empty() && plan.instances.empty()) {

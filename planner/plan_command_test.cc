@@ -217,6 +217,24 @@ TEST_F(PlanCommandTest, RoundTripOnTheExample) {
   EXPECT_TRUE(fs::exists("fasteners/FST-0100.CATPart"));
 }
 
+TEST_F(PlanCommandTest, WriteRefusesATableWhoseRunWouldGoWrongAndMakesNoFolder) {
+  fs::copy(kSourceDir / "examples" / "bracket", ".", fs::copy_options::recursive);
+  Run({"Quorvel-plan", "table", "-o", "rename.csv", "bracket-asm.CATProduct", "--select-part",
+       "BOLT-*", "--number", "FST-{n:04}", "--folder", "fasteners"});
+  ASSERT_EQ(exit_code_, 0) << errors_;
+  // The assembly that must be saved in place so that its links follow is read-only.
+  fs::permissions("bracket-asm.CATProduct", fs::perms::owner_read);
+  EXPECT_EQ(Run({"Quorvel-plan", "write", "-o", "bolts.ztr", "rename.csv"}), "");
+  EXPECT_EQ(exit_code_, 2);
+  EXPECT_NE(errors_.find("bolts.ztr:"), std::string::npos) << errors_;
+  EXPECT_NE(errors_.find(dir_.File("bracket-asm.CATProduct") + "\" is read-only"),
+            std::string::npos)
+      << errors_;
+  EXPECT_FALSE(fs::exists("bolts.ztr"));
+  EXPECT_FALSE(fs::exists("fasteners"));
+  fs::permissions("bracket-asm.CATProduct", fs::perms::owner_all);
+}
+
 TEST_F(PlanCommandTest, RoundTripOnAThousandDocumentsInSeveralControlFiles) {
   ASSERT_TRUE(GenerateStructure(1000, "."));
   const std::string before = Structure("top.CATProduct");
