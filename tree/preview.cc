@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -25,14 +26,38 @@ std::string Text(const CATUnicodeString& text) {
   return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
 }
 
+// One control file of the plan: its records by line, its store and the plan built from it.
+struct PlanRun {
+  ReadingMap map;
+  ZTRObjectManager objects;
+  CheckedPlan listed;
+  std::ostringstream log;  // the stages' log stays in memory
+  std::unique_ptr<ZTRDocumentManager> plan;
+  std::vector<int> document_before, changeable_before;  // per record, -1: not in the structure
+};
+
 class PreviewBuilder {
  public:
-  PreviewBuilder(const ZTRObjectManager& objects, const ReadingMap& map, Preview* preview)
-      : map_(map),
-        listed_(ListPlanObjects(objects)),
-        plan_(objects, &log_),
-        preview_(*preview),
-        cwd_(StorageName(".")) {}
+  explicit PreviewBuilder(Preview* preview) : preview_(*preview), cwd_(StorageName(".")) {}
+
+  // Reads the control file `file` as the next of the plan; false, with the reason, when it
+  // cannot be read.
+  bool Read(const std::string& file, std::string* why) {
+    const std::string reason = UnreadableReason(file);
+    if (!reason.empty()) {
+      *why = file + ": " + reason;
+      return false;
+    }
+    auto run = std::make_unique<PlanRun>();
+    if (!run->objects.ReadFile(file.c_str(), &run->map)) {
+      *why = file + ": cannot be read";
+      return false;
+    }
+    run->listed = ListPlanObjects(run->objects);
+    run->plan = std::make_unique<ZTRDocumentManager>(run->objects, &run->log);
+    runs_.push_back(std::move(run));
+    return true;
+  }
 
   bool Build(const std::string& root, std::string* why) {
     ProductStructure before, after;
@@ -40,29 +65,33 @@ class PreviewBuilder {
       *why = root + ": " + *why;
       return false;
     }
-    // Which document of this structure each record names, while the files are as they are.
     for (size_t d = 0; d < before.documents.size(); ++d) {
       FileId file;
       if (FindFileId(Text(before.documents[d].storage_name), &file)) {
         before_by_file_.emplace(file, static_cast<int>(d));
       }
     }
-    for (int i = 1; i <= plan_.DocumentCount(); ++i) {
-      document_before_.push_back(BeforeDocument(Text(plan_.DocumentAt(i).ExternalLocation)));
-    }
-    for (int i = 1; i <= plan_.ChangeableDocumentCount(); ++i) {
-      changeable_before_.push_back(
-          BeforeDocument(Text(plan_.ChangeableDocumentAt(i).ExternalLocation)));
-    }
-    FindUntouchedRecords();
-
+    // The control files one after the other, each seeing what the ones before would write.
     const NothingWritten nothing_written;
-    RunPrediction prediction;
-    if (!PredictRun(&plan_, kSessionName, &prediction, why)) return false;
-    for (const PlacedFinding& finding : PlaceFindings(prediction, listed_, map_)) {
-      preview_.findings.push_back({finding.line, finding.error, finding.message});
+    for (size_t r = 0; r < runs_.size(); ++r) {
+      PlanRun& run = *runs_[r];
+      const ZTRDocumentManager& plan = *run.plan;
+      // Which document of this structure each record names, as the runs before leave the files.
+      for (int i = 1; i <= plan.DocumentCount(); ++i) {
+        run.document_before.push_back(BeforeDocument(Text(plan.DocumentAt(i).ExternalLocation)));
+      }
+      for (int i = 1; i <= plan.ChangeableDocumentCount(); ++i) {
+        run.changeable_before.push_back(
+            BeforeDocument(Text(plan.ChangeableDocumentAt(i).ExternalLocation)));
+      }
+      FindUntouchedRecords(r);
+      RunPrediction prediction;
+      if (!PredictRun(run.plan.get(), kSessionName, &prediction, why)) return false;
+      for (const PlacedFinding& finding : PlaceFindings(prediction, run.listed, run.map)) {
+        preview_.findings.push_back({r, finding.line, finding.error, finding.message});
+      }
+      FollowSaves(r, prediction.saves);
     }
-    FollowSaves(prediction.saves);
     // The structure as the files the run would have written make it, from the root's file, or
     // from the new file the run saves the root document to.
     const auto root_saved = last_save_.find(0);
@@ -73,80 +102,89 @@ class PreviewBuilder {
       return false;
     }
     BuildStructure(before, after);
-    std::stable_sort(
-        preview_.findings.begin(), preview_.findings.end(),
-        [](const PreviewFinding& a, const PreviewFinding& b) { return a.line < b.line; });
+    std::stable_sort(preview_.findings.begin(), preview_.findings.end(),
+                     [](const PreviewFinding& a, const PreviewFinding& b) {
+                       return a.file != b.file ? a.file < b.file : a.line < b.line;
+                     });
     return true;
   }
 
  private:
-  void Warn(int line, const std::string& message) {
-    preview_.findings.push_back({line, false, message});
+  void Warn(size_t run, int line, const std::string& message) {
+    preview_.findings.push_back({run, line, false, message});
   }
   std::string File(const std::string& storage_name) const {
     return RelativePath(storage_name, cwd_);
   }
-  // The line of a record's `key`, or of the record itself.
-  int Line(StageList list, int index, const char* key = nullptr) const {
-    const ListedObject* object = listed_.At(list, index);
+  // The line of a record's `key`, or of the record itself, in the control file of `run`.
+  int Line(size_t run, StageList list, int index, const char* key = nullptr) const {
+    const PlanRun& in = *runs_[run];
+    const ListedObject* object = in.listed.At(list, index);
     if (object == nullptr) return 0;
-    return key != nullptr ? map_.KeyLine(object->record, key) : map_.records()[object->record].line;
+    return key != nullptr ? in.map.KeyLine(object->record, key)
+                          : in.map.records()[object->record].line;
   }
-  std::string Name(StageList list, int index) const {
-    const ListedObject* object = listed_.At(list, index);
+  std::string Name(size_t run, StageList list, int index) const {
+    const ListedObject* object = runs_[run]->listed.At(list, index);
     return Quoted(object == nullptr ? "" : object->object->GetIdentifier().CastToCharPtr());
   }
-  // The line of the file a save writes.
+  // The line of the file a save writes, in the control file of its run.
   int SaveLine(size_t save) const {
     const PredictedSave& made = saves_[save];
-    return Line(made.list, made.index,
+    return Line(save_run_[save], made.list, made.index,
                 made.list == StageList::kDocuments ? "EXTERNAL_LOCATION" : "NEW_EXTERNAL_LOCATION");
   }
 
-  // The document of the walk before the run that `path` reaches; -1 when none.
+  // The document of the walk before the run that `path` reaches, also where a run before wrote
+  // it; -1 when none.
   int BeforeDocument(const std::string& path) const {
     FileId file;
     if (path.empty() || !FindFileId(StorageName(path), &file)) return -1;
+    const auto written = written_by_.find(file);
+    if (written != written_by_.end()) return origin_[written->second];
     const auto found = before_by_file_.find(file);
     return found == before_by_file_.end() ? -1 : found->second;
   }
 
   // Records whose document, or whose instance's parent, is not in this structure.
-  void FindUntouchedRecords() {
+  void FindUntouchedRecords(size_t run) {
+    const ZTRDocumentManager& plan = *runs_[run]->plan;
     const struct {
       StageList list;
       const char* key;
       const std::vector<int>& before;
-    } lists[] = {{StageList::kDocuments, "PARENT_OBJECTS", document_before_},
-                 {StageList::kChangeableDocuments, "CHILD_OBJECTS", changeable_before_}};
+    } lists[] = {{StageList::kDocuments, "PARENT_OBJECTS", runs_[run]->document_before},
+                 {StageList::kChangeableDocuments, "CHILD_OBJECTS", runs_[run]->changeable_before}};
     for (const auto& list : lists) {
       for (size_t i = 0; i < list.before.size(); ++i) {
         const int index = static_cast<int>(i) + 1;
         const CATUnicodeString& location = list.list == StageList::kDocuments
-                                               ? plan_.DocumentAt(index).ExternalLocation
-                                               : plan_.ChangeableDocumentAt(index).ExternalLocation;
+                                               ? plan.DocumentAt(index).ExternalLocation
+                                               : plan.ChangeableDocumentAt(index).ExternalLocation;
         // A record without a file is where the run fails, said by the prediction.
         if (list.before[i] >= 0 || location == CATUnicodeString()) continue;
-        Warn(Line(list.list, index), std::string(list.key) + " lists " + Name(list.list, index) +
+        Warn(run, Line(run, list.list, index),
+             std::string(list.key) + " lists " + Name(run, list.list, index) +
                                          ", whose file " + File(StorageName(Text(location))) +
                                          " is not part of this structure");
       }
     }
     std::map<std::string, bool> here;  // parent part number -> its document is in the structure
-    for (int i = 1; i <= plan_.DocumentInstanceCount(); ++i) {
-      const CATUnicodeString& part_number = plan_.DocumentInstanceAt(i).ParentPartNumber;
+    for (int i = 1; i <= plan.DocumentInstanceCount(); ++i) {
+      const CATUnicodeString& part_number = plan.DocumentInstanceAt(i).ParentPartNumber;
       auto parent = here.find(Text(part_number));
       if (parent == here.end()) {
         // A part number that no document of the plan has is where the run stops, said by the
         // prediction.
-        const CATUnicodeString location = plan_.FindDocumentName(part_number);
+        const CATUnicodeString location = plan.FindDocumentName(part_number);
         parent = here.emplace(Text(part_number),
                               location == CATUnicodeString() || BeforeDocument(Text(location)) >= 0)
                      .first;
       }
       if (parent->second) continue;
-      Warn(Line(StageList::kDocumentInstances, i),
-           "INSTANCE_OBJECTS lists " + Name(StageList::kDocumentInstances, i) + ", whose parent " +
+      Warn(run, Line(run, StageList::kDocumentInstances, i),
+           "INSTANCE_OBJECTS lists " + Name(run, StageList::kDocumentInstances, i) +
+               ", whose parent " +
                Quoted(Text(part_number)) + " is not part of this structure");
     }
   }
@@ -154,17 +192,18 @@ class PreviewBuilder {
   // For each save, the document of the walk before the run that it writes: the document its
   // record names, or, where an earlier save wrote the file it is saved from, that save's. Also
   // the save that last wrote each file, by the file it is now, and each document's last save.
-  void FollowSaves(const std::vector<PredictedSave>& saves) {
-    saves_ = saves;
-    for (size_t k = 0; k < saves.size(); ++k) {
-      const PredictedSave& save = saves[k];
+  void FollowSaves(size_t run, const std::vector<PredictedSave>& saves) {
+    for (const PredictedSave& save : saves) {
+      const size_t k = saves_.size();
+      saves_.push_back(save);
+      save_run_.push_back(run);
       FileId from, target;
       const auto earlier =
           FindFileId(save.from, &from) ? written_by_.find(from) : written_by_.end();
       const int origin = earlier != written_by_.end() ? origin_[earlier->second]
                          : save.list == StageList::kDocuments
-                             ? document_before_[static_cast<size_t>(save.index - 1)]
-                             : changeable_before_[static_cast<size_t>(save.index - 1)];
+                             ? runs_[run]->document_before[static_cast<size_t>(save.index - 1)]
+                             : runs_[run]->changeable_before[static_cast<size_t>(save.index - 1)];
       origin_.push_back(origin);
       if (FindFileId(save.target, &target)) written_by_[target] = k;
       if (origin >= 0) last_save_[origin] = k;
@@ -194,7 +233,7 @@ class PreviewBuilder {
       const int d = origin_[write->second];
       if (d < 0) {
         node.foreign = true;
-        Warn(SaveLine(write->second),
+        Warn(save_run_[write->second], SaveLine(write->second),
              "the run saves a document from outside this structure over " + File(node.file));
         continue;
       }
@@ -213,7 +252,8 @@ class PreviewBuilder {
         instance.stale_new_file = saves_[save].target;
         if (!said.insert({n, instance.node}).second) continue;
         const std::string parent = File(shown.nodes[n].file);
-        Warn(SaveLine(save), parent + " still refers to " +
+        Warn(save_run_[save], SaveLine(save),
+             parent + " still refers to " +
                                  File(shown.nodes[static_cast<size_t>(instance.node)].file) +
                                  " after the run, which saves that document as " +
                                  File(saves_[save].target) +
@@ -223,15 +263,12 @@ class PreviewBuilder {
     }
   }
 
-  const ReadingMap& map_;
-  const CheckedPlan listed_;
-  std::ostringstream log_;  // the stages' log stays in memory
-  ZTRDocumentManager plan_;
+  std::vector<std::unique_ptr<PlanRun>> runs_;
   Preview& preview_;
   const std::string cwd_;
-  std::map<FileId, int> before_by_file_;                  // the files of the walk before the run
-  std::vector<int> document_before_, changeable_before_;  // per record, -1: not in it
-  std::vector<PredictedSave> saves_;
+  std::map<FileId, int> before_by_file_;  // the files of the walk before the run
+  std::vector<PredictedSave> saves_;      // of every run, in order
+  std::vector<size_t> save_run_;          // per save
   std::vector<int> origin_;              // per save
   std::map<FileId, size_t> written_by_;  // the save that last wrote a file
   std::map<int, size_t> last_save_;      // by document of the walk before the run
@@ -239,24 +276,17 @@ class PreviewBuilder {
 
 }  // namespace
 
-bool ComputePreview(const std::string& root, const std::string& control_file, Preview* preview,
-                    std::string* why) {
+bool ComputePreview(const std::string& root, const std::vector<std::string>& control_files,
+                    Preview* preview, std::string* why) {
   *preview = Preview();
-  const std::string reason = UnreadableReason(control_file);
-  if (!reason.empty()) {
-    *why = control_file + ": " + reason;
-    return false;
-  }
-  ReadingMap map;
-  ZTRObjectManager objects;
-  if (!objects.ReadFile(control_file.c_str(), &map)) {
-    *why = control_file + ": cannot be read";
-    return false;
+  PreviewBuilder builder(preview);
+  for (const std::string& file : control_files) {
+    if (!builder.Read(file, why)) return false;
   }
   // The stages' console lines stay off.
   const int trace_level = g_ZTRConfig.GetTraceLevel();
   g_ZTRConfig.SetTraceLevel(0);
-  const bool built = PreviewBuilder(objects, map, preview).Build(root, why);
+  const bool built = builder.Build(root, why);
   g_ZTRConfig.SetTraceLevel(trace_level);
   return built;
 }

@@ -10,17 +10,18 @@
 #include "tree/shown_structure.h"
 
 struct PreviewFinding {
-  int line;    // in the control file; 0 when no line is concerned
+  size_t file;  // which of the control files
+  int line;     // in that control file; 0 when no line is concerned
   bool error;  // the run goes wrong here: a record fails, a stage stops or a needed file is lost
   std::string message;  // as the commands word it, not yet escaped for a terminal
 };
 
 struct Preview {
   ShownStructure structure;
-  std::vector<PreviewFinding> findings;  // in line order
+  std::vector<PreviewFinding> findings;  // by control file, in line order
 };
 
-// Reads `control_file` with the tool's reader and plan builder and walks the structure under
+// Reads each control file with the tool's reader and plan builder and walks the structure under
 // `root` as it is. Then, while the process writes nothing, runs the tool's stages on the plan
 // as a run does (prediction/run_prediction.h) and walks `root` again, through the files the run
 // would have written: that walk is the structure after the run, and the one before gives each
@@ -28,7 +29,9 @@ struct Preview {
 // left referring to the old file of a renamed document, files written from documents outside
 // this structure, and records that touch nothing in it. False, with "FILE: reason" in `why`,
 // when the control file or the root document cannot be read.
-bool ComputePreview(const std::string& root, const std::string& control_file, Preview* preview,
-                    std::string* why);
+// Several control files are one plan, run one after the other: each sees the files that the
+// ones before would write.
+bool ComputePreview(const std::string& root, const std::vector<std::string>& control_files,
+                    Preview* preview, std::string* why);
 
 #endif  // TREE_PREVIEW_H

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "ZTRConfigTopicManager.h"
 #include "system/paths.h"
@@ -14,7 +15,8 @@ namespace {
 
 const long kDefaultExpandLimit = 100000;
 
-const char kUsage[] = " [--plan control_file [--changed]] [--expand[=LINES]] [--dot] root_document";
+const char kUsage[] =
+    " [--plan control_file... [--changed]] [--expand[=LINES]] [--dot] root_document";
 
 const char kHelp[] =
     "Shows the product structure under root_document: each instance with the file it refers to\n"
@@ -29,6 +31,8 @@ const char kHelp[] =
     "                       control_file:LINE: error: MESSAGE (or warning:), what the run\n"
     "                       meets as Quorvel-check --open says it, documents left on an old\n"
     "                       file and records that touch nothing here\n"
+    "                       (--plan given again: several control files, one plan run in\n"
+    "                       their order)\n"
     "  --changed            with --plan, only the branches that hold a change\n"
     "  --expand[=LINES]     every use of a file in full (a file is not expanded inside\n"
     "                       itself), up to LINES lines (100000 when not given)\n"
@@ -54,8 +58,9 @@ int Usage(const char* invocation, std::ostream& err) {
 
 int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err) {
   const char* invocation = argc > 0 ? argv[0] : "Quorvel-tree";
-  std::string root, plan;
-  bool has_root = false, has_plan = false, changed = false, dot = false, options_end = false;
+  std::string root;
+  std::vector<std::string> plan;  // the control files, run in this order
+  bool has_root = false, changed = false, dot = false, options_end = false;
   long expand_limit = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
@@ -72,14 +77,12 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err)
       out << "Quorvel-tree " << QUORVEL_VERSION << "\n";
       return 0;
     } else if (argument == "--plan" || argument.rfind("--plan=", 0) == 0) {
-      if (has_plan) return Usage(invocation, err);
       if (argument == "--plan") {
         if (i + 1 == argc) return Usage(invocation, err);
-        plan = argv[++i];
+        plan.push_back(argv[++i]);
       } else {
-        plan = argument.substr(7);
+        plan.push_back(argument.substr(7));
       }
-      has_plan = true;
     } else if (argument == "--changed") {
       changed = true;
     } else if (argument == "--dot") {
@@ -96,6 +99,7 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err)
       return Usage(invocation, err);
     }
   }
+  const bool has_plan = !plan.empty();
   if (!has_root || (changed && !has_plan)) return Usage(invocation, err);
   // Only the tree, the graph and the findings are written: the tool's own console lines stay off.
   g_ZTRConfig.SetTraceLevel(0);
@@ -137,7 +141,7 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err)
   // Findings follow the tree; beside a graph they go to standard error.
   std::ostream& findings = dot ? err : out;
   for (const PreviewFinding& finding : preview.findings) {
-    findings << DisplayText(plan) << ':';
+    findings << DisplayText(plan[finding.file]) << ':';
     if (finding.line > 0) findings << finding.line << ':';
     findings << (finding.error ? " error: " : " warning: ") << DisplayText(finding.message) << '\n';
   }
