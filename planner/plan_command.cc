@@ -137,10 +137,16 @@ int Emit(const CommandLine& line, const std::vector<std::string>& files, std::os
   }
   if (!WriteFiles(line.output, files, err)) return 3;
   if (files.size() > 1) {
+    // The lines after the first are commands, as a shell or a batch file takes them.
     err << "Quorvel-plan: the plan is in " << files.size()
-        << " control files, as a ROOT list holds 65,535 bytes at most; run them one after the "
-           "other, in this order:\n";
-    for (size_t i = 0; i < files.size(); ++i) err << "  " << OutputName(line.output, i + 1) << "\n";
+        << " control files, as a ROOT list holds 65,535 bytes at most; check them as one plan "
+           "and run them one after the other, in this order:\n";
+    std::string all;
+    for (size_t i = 0; i < files.size(); ++i) all += " \"" + OutputName(line.output, i + 1) + "\"";
+    err << "Quorvel-check --open" << all << "\n";
+    for (size_t i = 0; i < files.size(); ++i) {
+      err << "Quorvel \"" << OutputName(line.output, i + 1) << "\"\n";
+    }
     err << std::flush;
   }
   return 0;
