@@ -82,9 +82,11 @@ TEST(NamingRulesTest, RulesFillTheNewColumnsOfTheSelectedDocuments) {
        "parts/bolt-a.CATPart>SCREW-A, sub/bolt-b.CATPart>SCREW-B, "},
       {{"--select-part", "[!B]*", "--number", "N{n}", "--replace", "N", "M"},
        "top.CATProduct>M1,M1.CATProduct parts/nut.CATPart>M2,parts/M2.CATPart "},
-      {{"--select-file", "parts/*", "--start", "5", "--regex", "^BOLT-(\\w)$", "{1}-$1-{n:03}",
-        "--on", "file", "--suffix", "-{part}"},
-       "parts/bolt-a.CATPart>A-A-005,parts/bolt-a-BOLT-A.CATPart "
+      // A --regex numbers only the documents it matches.
+      {{"--start", "5", "--regex", "^BOLT-(\\w)$", "{1}-$1-{n:03}"},
+       "parts/bolt-a.CATPart>A-A-005, sub/bolt-b.CATPart>B-B-006, "},
+      {{"--select-file", "parts/*", "--on", "file", "--suffix", "-{part}"},
+       "parts/bolt-a.CATPart>,parts/bolt-a-BOLT-A.CATPart "
        "parts/nut.CATPart>,parts/nut-NUT-1.CATPart "},
       {{"--select-part", "NUT*", "--number", "{stem}-{n}", "--folder", "{part}"},
        "parts/nut.CATPart>nut-1,NUT-1/nut-1.CATPart "},
