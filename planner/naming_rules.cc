@@ -367,16 +367,26 @@ RulesOutcome NamingRules::Apply(RenameTable* table) const {
   RulesOutcome outcome;
   std::vector<TableDocument>& documents = table->documents;
   std::vector<char> selected(documents.size(), 1), library(documents.size(), 0);
-  std::multimap<std::string, size_t> by_key;  // the documents by their files' keys
+  std::vector<std::string> keys;  // of the documents' files
+  std::map<std::string, std::vector<size_t>> by_key;
   for (size_t d = 0; d < documents.size(); ++d) {
-    const std::string key = Key(documents[d].file, false);
-    by_key.emplace(key, d);
+    keys.push_back(Key(documents[d].file, false));
+    by_key[keys.back()].push_back(d);
     for (const std::string& folder : library_folders_) {
-      if (key.compare(0, folder.size(), folder) == 0) library[d] = 1;
+      if (keys[d].compare(0, folder.size(), folder) == 0) library[d] = 1;
     }
     for (const std::string& glob : library_parts_) {
       if (GlobMatch(glob, documents[d].part_number)) library[d] = 1;
     }
+  }
+  // The documents that the components of each document are instances of.
+  std::vector<std::vector<size_t>> children(documents.size());
+  for (const TableInstance& instance : table->instances) {
+    if (instance.holder < 0 || static_cast<size_t>(instance.holder) >= documents.size()) continue;
+    const auto found = by_key.find(Key(instance.instance_of, false));
+    if (instance.instance_of.empty() || found == by_key.end()) continue;
+    std::vector<size_t>& of = children[static_cast<size_t>(instance.holder)];
+    of.insert(of.end(), found->second.begin(), found->second.end());
   }
   bool parts = true, files = true;
   for (const Rule& rule : rules_) {
@@ -396,7 +406,7 @@ RulesOutcome NamingRules::Apply(RenameTable* table) const {
         std::fill(selected.begin(), selected.end(), 0);
         const std::string key = Key(rule.text, false);
         for (size_t d = 0; d < documents.size(); ++d) {
-          if (documents[d].part_number == rule.text || Key(documents[d].file, false) == key) {
+          if (documents[d].part_number == rule.text || keys[d] == key) {
             selected[d] = 1;
             to_visit.push_back(d);
           }
@@ -406,17 +416,11 @@ RulesOutcome NamingRules::Apply(RenameTable* table) const {
                                    "\": no document has this part number or file");
         }
         while (!to_visit.empty()) {
-          const int holder = static_cast<int>(to_visit.back());
+          const size_t holder = to_visit.back();
           to_visit.pop_back();
-          for (const TableInstance& instance : table->instances) {
-            if (instance.holder != holder || instance.instance_of.empty()) continue;
-            const auto range = by_key.equal_range(Key(instance.instance_of, false));
-            for (auto found = range.first; found != range.second; ++found) {
-              if (!selected[found->second]) {
-                selected[found->second] = 1;
-                to_visit.push_back(found->second);
-              }
-            }
+          for (size_t child : children[holder]) {
+            if (!selected[child]) to_visit.push_back(child);
+            selected[child] = 1;
           }
         }
         continue;
