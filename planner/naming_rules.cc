@@ -218,9 +218,9 @@ bool NamingRules::Parse(const std::vector<std::string>& args, std::string* error
       flatten_ = true;
       continue;
     }
-    const bool global = option == "--start" || option == "--library" ||
-                        option == "--library-part" || option == "--scheme";
-    if (global && i + 1 >= args.size()) {
+    const bool takes_one = option == "--start" || option == "--library" ||
+                           option == "--library-part" || option == "--scheme";
+    if (takes_one && i + 1 >= args.size()) {
       *error = option + " needs an argument";
       return false;
     }
@@ -301,8 +301,10 @@ bool NamingRules::Change(const Rule& rule, long long n, bool parts, bool files,
     Expand(rule.text, values, &folder);
     std::filesystem::path moved = folder;
     const std::vector<std::string> folders = FoldersOf(file.generic_string());
+    // A folder above the working one has no place under DIR: its files go where its
+    // sub-folders would.
     for (size_t f = flatten ? folders.size() : common_depth; f < folders.size(); ++f) {
-      moved /= folders[f];
+      if (folders[f] != ".." && folders[f] != ".") moved /= folders[f];
     }
     document->new_file = (moved / file.filename()).generic_string();
     return true;

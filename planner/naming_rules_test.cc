@@ -50,11 +50,11 @@ std::string RenamedInBranches(const std::vector<std::string>& args) {
                      {0, "lib/nut.CATPart", "NUT", "", ""},
                      {0, "sub/a/bolt.CATPart", "BOLT", "", ""},
                      {0, "sub/b/inner.CATProduct", "INNER", "", ""},
-                     {0, "other/washer.CATPart", "WASHER", "", ""}};
+                     {0, "../other/washer.CATPart", "WASHER", "", ""}};
   table.instances = {{0, "TOP", "SUB.1", "", "sub/sub.CATProduct", 0},
                      {0, "TOP", "SUB.2", "", "sub/sub.CATProduct", 0},
                      {0, "TOP", "NUT.1", "", "lib/nut.CATPart", 0},
-                     {0, "TOP", "WASHER.1", "", "other/washer.CATPart", 0},
+                     {0, "TOP", "WASHER.1", "", "../other/washer.CATPart", 0},
                      {0, "SUB", "INNER.1", "", "sub/b/inner.CATProduct", 1},
                      {0, "SUB", "NUT.2", "", "lib/nut.CATPart", 1},
                      {0, "INNER", "BOLT.1", "", "sub/a/bolt.CATPart", 4},
@@ -119,7 +119,7 @@ TEST(NamingRulesTest, BranchesLibrariesAndFolders) {
         "--suffix", "-1", "--instances-follow"},
        "top.CATProduct>TOP-1,top-1.CATProduct sub/sub.CATProduct>X-SUB-1,sub/X-sub-1.CATProduct "
        "sub/a/bolt.CATPart>X-BOLT-1,sub/a/X-bolt-1.CATPart sub/b/inner.CATProduct>X-INNER-1,"
-       "sub/b/X-inner-1.CATProduct other/washer.CATPart>WASHER-1,other/"
+       "sub/b/X-inner-1.CATProduct ../other/washer.CATPart>WASHER-1,../other/"
        "washer-1.CATPart SUB.1>X-SUB-1.1 SUB.2>X-SUB-1.2 WASHER.1>WASHER-1.1 INNER.1>X-INNER-1.1 "
        "BOLT.1>X-BOLT-1.1 BOLT.2>X-BOLT-1.2 note: --prefix would change 1 library document; "
        "it is left as it is note: --suffix would change 1 library document; it is left as it "
@@ -138,6 +138,9 @@ TEST(NamingRulesTest, BranchesLibrariesAndFolders) {
        "sub/sub.CATProduct>,new/sub.CATProduct sub/a/bolt.CATPart>,new/a/bolt.CATPart "
        "sub/b/inner.CATProduct>,new/b/inner.CATProduct note: --folder would change 1 library "
        "document; it is left as it is "},
+      {{"--select-part", "[BW]*", "--folder", "new"},
+       "sub/a/bolt.CATPart>,new/sub/a/bolt.CATPart ../other/washer.CATPart>,new/other/"
+       "washer.CATPart "},
       {{"--select-branch", "./sub//b/inner.CATProduct", "--flatten", "--folder", "new"},
        "sub/a/bolt.CATPart>,new/bolt.CATPart sub/b/inner.CATProduct>,new/inner.CATProduct "},
   };
