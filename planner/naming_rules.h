@@ -1,5 +1,7 @@
 // Naming rules: the options of `Quorvel-plan table` that fill the new columns of the documents
 // they select, in the order given, and optionally let instances follow their documents.
+// Documents named as library are never given a new part number or file; new part numbers can
+// be held against a scheme.
 #ifndef PLANNER_NAMING_RULES_H
 #define PLANNER_NAMING_RULES_H
 
@@ -15,19 +17,29 @@ struct RegexPattern;
 // How the rule options are written, for --help.
 extern const char kNamingRulesHelp[];
 
+// What applying the rules tells besides the table.
+struct RulesOutcome {
+  // One line for each rule that would have changed library documents, which it left alone.
+  std::vector<std::string> notes;
+  // Why the table cannot be given as it is: a branch that no document roots, a new part number
+  // that does not follow the scheme (naming the document).
+  std::vector<std::string> errors;
+};
+
 class NamingRules {
  public:
   // Reads the rule options; false, with the reason, on one it cannot read.
   bool Parse(const std::vector<std::string>& args, std::string* error);
 
   // Fills the new columns of `table`; a new value equal to the current one is left empty.
-  void Apply(RenameTable* table) const;
+  RulesOutcome Apply(RenameTable* table) const;
 
  private:
   enum Kind {
     kSelectAll,
     kSelectPart,
     kSelectFile,
+    kSelectBranch,
     kOn,
     kPrefix,
     kSuffix,
@@ -38,15 +50,24 @@ class NamingRules {
   };
   struct Rule {
     Kind kind;
+    std::string option;                           // as given, for messages
     std::string text, other;                      // the option's arguments
     std::shared_ptr<const RegexPattern> pattern;  // kRegex: the compiled PATTERN
-    long long start = 1;                          // kNumber
+    long long start = 1;                          // the first {n}
   };
 
-  // `value` changed by a prefix, suffix, replace or regex rule.
-  static std::string Edited(const Rule& rule, const std::string& value);
+  // Changes the new columns of `document` by the writing rule `rule`, as --on says, with `n`
+  // for {n}; false when the rule does not apply to it (a --regex that matches nothing).
+  // --folder keeps the file's folders after the first `common_depth` unless `flatten`.
+  static bool Change(const Rule& rule, long long n, bool parts, bool files, TableDocument* document,
+                     size_t common_depth, bool flatten);
 
   std::vector<Rule> rules_;
+  std::vector<std::string> library_folders_;  // storage keys
+  std::vector<std::string> library_parts_;    // globs
+  std::shared_ptr<const RegexPattern> scheme_;
+  std::string scheme_text_;
+  bool flatten_ = false;
   bool instances_follow_ = false;
   std::string instances_named_;  // a glob; empty: named after their document's part number
 };

@@ -4,8 +4,28 @@
 
 namespace {
 
-// The new names that `args` give in a small table: "file>part_number,file" for each document
-// that changes, then "instance>name" for each instance that does.
+// What `args` give in `table`: "file>part_number,file" for each document that changes, then
+// "instance>name" for each instance that does, then the notes and errors.
+std::string Renamed(RenameTable table, const std::vector<std::string>& args) {
+  NamingRules rules;
+  std::string error;
+  if (!rules.Parse(args, &error)) return "refused: " + error;
+  const RulesOutcome outcome = rules.Apply(&table);
+  std::string shown;
+  for (const TableDocument& d : table.documents) {
+    if (!d.new_part_number.empty() || !d.new_file.empty()) {
+      shown += d.file + ">" + d.new_part_number + "," + d.new_file + " ";
+    }
+  }
+  for (const TableInstance& i : table.instances) {
+    if (!i.new_name.empty()) shown += i.name + ">" + i.new_name + " ";
+  }
+  for (const std::string& note : outcome.notes) shown += "note: " + note + " ";
+  for (const std::string& problem : outcome.errors) shown += "error: " + problem + " ";
+  return shown;
+}
+
+// The new names that `args` give in a small table of one assembly and three parts.
 std::string Renamed(std::vector<std::string> args) {
   RenameTable table;
   table.documents = {{0, "top.CATProduct", "TOP", "", ""},
@@ -18,20 +38,28 @@ std::string Renamed(std::vector<std::string> args) {
                                             : "parts/bolt-a.CATPart";
     table.instances.push_back({0, "TOP", name, "", of, 0});
   }
-  NamingRules rules;
-  std::string error;
-  if (!rules.Parse(args, &error)) return "refused: " + error;
-  rules.Apply(&table);
-  std::string shown;
-  for (const TableDocument& d : table.documents) {
-    if (!d.new_part_number.empty() || !d.new_file.empty()) {
-      shown += d.file + ">" + d.new_part_number + "," + d.new_file + " ";
-    }
-  }
-  for (const TableInstance& i : table.instances) {
-    if (!i.new_name.empty()) shown += i.name + ">" + i.new_name + " ";
-  }
-  return shown;
+  return Renamed(table, args);
+}
+
+// The new names that `args` give in a structure of sub-assemblies in folders of their own:
+// TOP holds SUB twice, NUT and WASHER; SUB holds INNER and NUT; INNER holds BOLT twice.
+std::string RenamedInBranches(const std::vector<std::string>& args) {
+  RenameTable table;
+  table.documents = {{0, "top.CATProduct", "TOP", "", ""},
+                     {0, "sub/sub.CATProduct", "SUB", "", ""},
+                     {0, "lib/nut.CATPart", "NUT", "", ""},
+                     {0, "sub/a/bolt.CATPart", "BOLT", "", ""},
+                     {0, "sub/b/inner.CATProduct", "INNER", "", ""},
+                     {0, "../other/washer.CATPart", "WASHER", "", ""}};
+  table.instances = {{0, "TOP", "SUB.1", "", "sub/sub.CATProduct", 0},
+                     {0, "TOP", "SUB.2", "", "sub/sub.CATProduct", 0},
+                     {0, "TOP", "NUT.1", "", "lib/nut.CATPart", 0},
+                     {0, "TOP", "WASHER.1", "", "../other/washer.CATPart", 0},
+                     {0, "SUB", "INNER.1", "", "sub/b/inner.CATProduct", 1},
+                     {0, "SUB", "NUT.2", "", "lib/nut.CATPart", 1},
+                     {0, "INNER", "BOLT.1", "", "sub/a/bolt.CATPart", 4},
+                     {0, "INNER", "BOLT.2", "", "sub/a/bolt.CATPart", 4}};
+  return Renamed(table, args);
 }
 
 TEST(NamingRulesTest, RulesFillTheNewColumnsOfTheSelectedDocuments) {
@@ -41,8 +69,8 @@ TEST(NamingRulesTest, RulesFillTheNewColumnsOfTheSelectedDocuments) {
   } cases[] = {
       {{"--select-part", "BOLT-*", "--start", "7", "--number", "F-{n:03}", "--folder", "fasteners",
         "--instances-follow=Bolt.*"},
-       "parts/bolt-a.CATPart>F-007,fasteners/F-007.CATPart "
-       "sub/bolt-b.CATPart>F-008,fasteners/F-008.CATPart BOLT-A.1>F-007.1 Bolt.7>F-008.7 "},
+       "parts/bolt-a.CATPart>F-007,fasteners/parts/F-007.CATPart "
+       "sub/bolt-b.CATPart>F-008,fasteners/sub/F-008.CATPart BOLT-A.1>F-007.1 Bolt.7>F-008.7 "},
       {{"--select-file", "parts/*", "--on", "part", "--prefix", "X-", "--on", "file", "--suffix",
         "_v2", "--instances-follow"},
        "parts/bolt-a.CATPart>X-BOLT-A,parts/bolt-a_v2.CATPart "
@@ -54,6 +82,21 @@ TEST(NamingRulesTest, RulesFillTheNewColumnsOfTheSelectedDocuments) {
        "parts/bolt-a.CATPart>SCREW-A, sub/bolt-b.CATPart>SCREW-B, "},
       {{"--select-part", "[!B]*", "--number", "N{n}", "--replace", "N", "M"},
        "top.CATProduct>M1,M1.CATProduct parts/nut.CATPart>M2,parts/M2.CATPart "},
+      // A --regex numbers only the documents it matches.
+      {{"--start", "5", "--regex", "^BOLT-(\\w)$", "{1}-$1-{n:03}"},
+       "parts/bolt-a.CATPart>A-A-005, sub/bolt-b.CATPart>B-B-006, "},
+      {{"--select-file", "parts/*", "--on", "file", "--suffix", "-{part}"},
+       "parts/bolt-a.CATPart>,parts/bolt-a-BOLT-A.CATPart "
+       "parts/nut.CATPart>,parts/nut-NUT-1.CATPart "},
+      {{"--select-part", "NUT*", "--number", "{stem}-{n}", "--folder", "{part}"},
+       "parts/nut.CATPart>nut-1,NUT-1/nut-1.CATPart "},
+      {{"--select-part", "NUT*", "--number", "NUT-0{n:02}", "--scheme", "NUT-[0-9]{2}"},
+       "parts/nut.CATPart>NUT-001,parts/NUT-001.CATPart error: parts/nut.CATPart: the new part "
+       "number \"NUT-001\" does not match the scheme \"NUT-[0-9]{2}\" "},
+      {{"--scheme", "[A-Z]+-[0-9]{3}", "--on", "part", "--number", "X-{n:03}"},
+       "top.CATProduct>X-001, parts/bolt-a.CATPart>X-002, parts/nut.CATPart>X-003, "
+       "sub/bolt-b.CATPart>X-004, "},
+      {{"--prefix", "A{n:x}"}, "refused: --prefix: {n:0W} needs digits in \"A{n:x}\""},
       {{"--on", "parts"}, "refused: --on takes part, file or both, not \"parts\""},
       {{"--number", "PRJ-{n:x}"}, "refused: --number needs {n} or {n:0W} in \"PRJ-{n:x}\""},
       {{"--prefix"}, "refused: --prefix needs an argument"},
@@ -62,6 +105,46 @@ TEST(NamingRulesTest, RulesFillTheNewColumnsOfTheSelectedDocuments) {
   };
   for (const auto& c : cases) EXPECT_EQ(Renamed(c.args), c.renamed) << c.args[0];
   EXPECT_EQ(Renamed({"--regex", "(", "x"}).substr(0, 20), "refused: --regex \"(\"");
+  EXPECT_EQ(Renamed({"--scheme", "("}).substr(0, 21), "refused: --scheme \"(\"");
+}
+
+TEST(NamingRulesTest, BranchesLibrariesAndFolders) {
+  const struct {
+    std::vector<std::string> args;
+    std::string renamed;
+  } cases[] = {
+      // A branch is its root and everything under it, once; a library document in it keeps
+      // its names, and so do its instances.
+      {{"--library", "./lib/", "--select-branch", "SUB", "--prefix", "X-", "--select-all",
+        "--suffix", "-1", "--instances-follow"},
+       "top.CATProduct>TOP-1,top-1.CATProduct sub/sub.CATProduct>X-SUB-1,sub/X-sub-1.CATProduct "
+       "sub/a/bolt.CATPart>X-BOLT-1,sub/a/X-bolt-1.CATPart sub/b/inner.CATProduct>X-INNER-1,"
+       "sub/b/X-inner-1.CATProduct ../other/washer.CATPart>WASHER-1,../other/"
+       "washer-1.CATPart SUB.1>X-SUB-1.1 SUB.2>X-SUB-1.2 WASHER.1>WASHER-1.1 INNER.1>X-INNER-1.1 "
+       "BOLT.1>X-BOLT-1.1 BOLT.2>X-BOLT-1.2 note: --prefix would change 1 library document; "
+       "it is left as it is note: --suffix would change 1 library document; it is left as it "
+       "is "},
+      {{"--library", "su", "--library-part", "[NO]*", "--select-branch", "SUB", "--on", "part",
+        "--number", "P{n}"},
+       "sub/sub.CATProduct>P1, sub/a/bolt.CATPart>P2, sub/b/inner.CATProduct>P3, note: --number "
+       "would change 1 library document; it is left as it is "},
+      {{"--library-part", "*", "--number", "P{n}"},
+       "note: --number would change 6 library documents; they are left as they are "},
+      {{"--select-branch", "sub/sub"},
+       "error: --select-branch \"sub/sub\": no document has "
+       "this part number or file "},
+      // --folder keeps the folders under the one the files share, unless --flatten.
+      {{"--library-part", "NUT", "--select-branch", "SUB", "--folder", "new"},
+       "sub/sub.CATProduct>,new/sub.CATProduct sub/a/bolt.CATPart>,new/a/bolt.CATPart "
+       "sub/b/inner.CATProduct>,new/b/inner.CATProduct note: --folder would change 1 library "
+       "document; it is left as it is "},
+      {{"--select-part", "[BW]*", "--folder", "new"},
+       "sub/a/bolt.CATPart>,new/sub/a/bolt.CATPart ../other/washer.CATPart>,new/other/"
+       "washer.CATPart "},
+      {{"--select-branch", "./sub//b/inner.CATProduct", "--flatten", "--folder", "new"},
+       "sub/a/bolt.CATPart>,new/bolt.CATPart sub/b/inner.CATProduct>,new/inner.CATProduct "},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RenamedInBranches(c.args), c.renamed) << c.args[1];
 }
 
 TEST(NamingRulesTest, GlobMatching) {

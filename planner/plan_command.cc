@@ -236,7 +236,15 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
     return 3;
   }
   for (const std::string& note : notes) err << "Quorvel-plan: note: " << note << "\n";
-  rules.Apply(&table);
+  const RulesOutcome outcome = rules.Apply(&table);
+  for (const std::string& note : outcome.notes) err << "Quorvel-plan: " << note << "\n";
+  if (!outcome.errors.empty()) {
+    for (const std::string& problem : outcome.errors) {
+      err << "Quorvel-plan: table: error: " << problem << "\n";
+    }
+    err << "Quorvel-plan: table: no table written" << std::endl;
+    return 2;
+  }
 
   // The table read back as write will read it, so that what write would refuse shows now.
   Report report;

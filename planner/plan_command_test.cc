@@ -97,6 +97,26 @@ TEST_F(PlanCommandTest, CommandLineConventions) {
   EXPECT_FALSE(fs::exists("t.ztr"));
 }
 
+TEST_F(PlanCommandTest, TableSaysWhatRulesLeftToLibrariesAndRefusesNumbersOffTheScheme) {
+  fs::create_directory("lib");
+  WriteFile("top.doc",
+            "STANDIN-DOCUMENT 1\nproduct\npartnumber TOP\ncomponent A.1\nreference lib/a.doc\n");
+  WriteFile("lib/a.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber A\n");
+  const std::string table =
+      Run({"Quorvel-plan", "table", "top.doc", "--library", "lib", "--prefix", "X-"});
+  EXPECT_EQ(exit_code_, 0);
+  EXPECT_EQ(errors_, "Quorvel-plan: --prefix would change 1 library document; it is left as it "
+                     "is\n");
+  EXPECT_NE(table.find("\nlib/a.doc,A,,,"), std::string::npos) << table;
+  EXPECT_EQ(Run({"Quorvel-plan", "table", "top.doc", "--select-part", "TOP", "--number",
+                 "T-O{n}", "--scheme", "T-[0-9]+"}),
+            "");
+  EXPECT_EQ(exit_code_, 2);
+  EXPECT_EQ(errors_,
+            "Quorvel-plan: table: error: top.doc: the new part number \"T-O1\" does not match "
+            "the scheme \"T-[0-9]+\"\nQuorvel-plan: table: no table written\n");
+}
+
 TEST_F(PlanCommandTest, WriteTakesWhatToSaveFromTheStructure) {
   WriteFile("top.doc",
             "STANDIN-DOCUMENT 1\nproduct\npartnumber 000120\ncomponent A.1\nreference a.doc\n");
