@@ -1,10 +1,12 @@
 #include "planner/structure_match.h"
 
 #include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 
 #include "check/plan_check.h"
+#include "findings/suggestion.h"
 #include "planner/spreadsheet_changes.h"
 
 namespace {
@@ -75,7 +77,13 @@ class Matcher {
     const TableDocument& row = table_.documents[r];
     const auto found = by_file_.find(SameFile(row.file.c_str()));
     if (found == by_file_.end()) {
-      Refuse(row.line, "file", row.file, "is no document of the structure under " + Q(root_));
+      if (!files_) {
+        std::vector<std::string> files;
+        for (const TableDocument& document : matched_->documents) files.push_back(document.file);
+        files_ = std::make_unique<Suggestion>(files);
+      }
+      Refuse(row.line, "file", row.file,
+             "is no document of the structure under " + Q(root_) + Meant(*files_, row.file));
       return -1;
     }
     TableDocument& document = matched_->documents[static_cast<size_t>(found->second)];
@@ -112,8 +120,14 @@ class Matcher {
                 "above has",
                 matched_->documents[static_cast<size_t>(holder)].part_number);
       } else {
+        if (!part_numbers_) {
+          std::vector<std::string> numbers;
+          for (const auto& numbered : by_number_) numbers.push_back(numbered.first);
+          part_numbers_ = std::make_unique<Suggestion>(numbers);
+        }
         Refuse(row.line, "parent_part_number", row.parent_part_number,
-               "no document of the structure has this part number");
+               "no document of the structure has this part number" +
+                   Meant(*part_numbers_, row.parent_part_number));
       }
       return;
     }
@@ -161,10 +175,23 @@ class Matcher {
         return;
       }
     }
+    std::vector<std::string> names;
+    for (int parent : parents) {
+      for (auto it = by_name_.lower_bound(std::make_pair(parent, std::string()));
+           it != by_name_.end() && it->first.first == parent; ++it) {
+        names.push_back(it->first.second);
+      }
+    }
     Refuse(row.line, "instance", row.name,
            "the document " + Q(matched_->documents[static_cast<size_t>(parents.front())].file) +
                (parents.size() > 1 ? " (or another with its part number)" : "") +
-               " has no instance of this name");
+               " has no instance of this name" + Meant(Suggestion(names), row.name));
+  }
+
+  // "; did you mean ...?" when `suggestion` has a close candidate for `wanted`.
+  static std::string Meant(const Suggestion& suggestion, const std::string& wanted) {
+    const std::string close = suggestion.Closest(wanted);
+    return close.empty() ? std::string() : "; did you mean " + Q(close) + "?";
   }
 
   const RenameTable& table_;
@@ -176,6 +203,7 @@ class Matcher {
   std::map<std::string, int> by_file_;
   std::map<std::string, std::vector<int>> by_number_;
   std::map<std::pair<int, std::string>, int> by_name_;  // (holder, name) -> instance
+  std::unique_ptr<Suggestion> files_, part_numbers_;   // made when first needed
 };
 
 }  // namespace

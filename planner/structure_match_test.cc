@@ -79,8 +79,18 @@ TEST(StructureMatchTest, RowsMustNameWhatTheStructureHolds) {
        "read "
        "as a number",
        true},
-      {1, ",,,,000120,C.1,,a.doc\n",
-       "t.csv:3: error: instance \"C.1\": the document \"top.doc\" has no instance of this name",
+      {1, ",,,,000120,Zz.91,,a.doc\n",
+       "t.csv:3: error: instance \"Zz.91\": the document \"top.doc\" has no instance of this "
+       "name\n",
+       false},
+      // Slips of a letter, with what was meant.
+      {1, ",,,,000120,A2,,a.doc\n",
+       "t.csv:3: error: instance \"A2\": the document \"top.doc\" has no instance of this name; "
+       "did you mean \"A.2\"?",
+       false},
+      {4, "a.dok,00123,,,,,,\n",
+       "t.csv:6: error: file \"a.dok\": is no document of the structure under \"top.doc\"; did "
+       "you mean \"a.doc\"?",
        false},
       {2, ",,,,000120,1.10,X,a.doc\n",
        "t.csv:4: error: instance \"1.10\": is listed under this parent already, on the row at "
