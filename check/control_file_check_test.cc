@@ -15,11 +15,6 @@ namespace {
 
 class CheckTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    old_cwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_.path());
-  }
-  void TearDown() override { std::filesystem::current_path(old_cwd_); }
 
   // Runs the check on `control` written as c.ztr; returns the report and sets `exit_code_`.
   std::string Check(const std::string& control, bool open = false) {
@@ -37,8 +32,8 @@ class CheckTest : public ::testing::Test {
     return out.str();
   }
 
-  ScratchDir dir_;
-  std::filesystem::path old_cwd_;
+  InScratchDir here_;
+  const ScratchDir& dir_ = here_.dir();
   std::ostringstream errors_;
   int exit_code_ = -1;
 };

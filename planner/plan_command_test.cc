@@ -23,11 +23,6 @@ namespace fs = std::filesystem;
 
 class PlanCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    old_cwd_ = fs::current_path();
-    fs::current_path(dir_.path());
-  }
-  void TearDown() override { fs::current_path(old_cwd_); }
 
   // Runs Quorvel-plan (or, with "Quorvel-check" or "Quorvel-tree" first, that command) in the
   // scratch folder;
@@ -56,8 +51,8 @@ class PlanCommandTest : public ::testing::Test {
     EXPECT_EQ(ReadWholeFile(control + ".log").find("ailed"), std::string::npos) << control;
   }
 
-  ScratchDir dir_;
-  fs::path old_cwd_;
+  InScratchDir here_;
+  const ScratchDir& dir_ = here_.dir();
   int exit_code_ = -1;
   std::string errors_;
 };

@@ -18,14 +18,8 @@ namespace {
 
 class PlanInversionTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    old_cwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_.path());
-  }
-  void TearDown() override { std::filesystem::current_path(old_cwd_); }
-
-  ScratchDir dir_;
-  std::filesystem::path old_cwd_;
+  InScratchDir here_;
+  const ScratchDir& dir_ = here_.dir();
 };
 
 TEST_F(PlanInversionTest, PartNumbersChangedAloneAndInstancesUnderChangedParentsComeBack) {

@@ -16,11 +16,6 @@ const std::string kHeader =
 
 class RenamePlanTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    old_cwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_.path());
-  }
-  void TearDown() override { std::filesystem::current_path(old_cwd_); }
 
   // The control files of the table `csv` one after the other, or what was refused.
   static std::string Written(const std::string& csv, size_t list_limit = kListLimit) {
@@ -39,8 +34,8 @@ class RenamePlanTest : public ::testing::Test {
     return all;
   }
 
-  ScratchDir dir_;
-  std::filesystem::path old_cwd_;
+  InScratchDir here_;
+  const ScratchDir& dir_ = here_.dir();
 };
 
 // A top assembly with a sub-assembly (two instances renamed in it) and a part, both changed.

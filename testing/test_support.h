@@ -108,6 +108,22 @@ class TraceLevel {
   int old_;
 };
 
+// A fresh scratch folder that is the working directory while it lives.
+class InScratchDir {
+ public:
+  InScratchDir() : old_cwd_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir_.path());
+  }
+  ~InScratchDir() { std::filesystem::current_path(old_cwd_); }
+  InScratchDir(const InScratchDir&) = delete;
+  InScratchDir& operator=(const InScratchDir&) = delete;
+  const ScratchDir& dir() const { return dir_; }
+
+ private:
+  ScratchDir dir_;
+  std::filesystem::path old_cwd_;
+};
+
 // Sets an environment variable while it lives (unset when `value` is null).
 class EnvVar {
  public:

@@ -105,9 +105,7 @@ TEST(TreeCommandTest, GraphRendersWithDot) {
 }  // namespace
 
 TEST(TreeCommandTest, SeveralControlFilesAreOnePlanRunInTheirOrder) {
-  ScratchDir dir;
-  const std::filesystem::path old_cwd = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
+  const InScratchDir here;
   WriteFile("asm.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber ASM\ncomponent B.1\nreference b.doc\n");
   WriteFile("b.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber B\n");
   const std::string header = "@ROOT\n{PARENT_OBJECTS}{A}\n{CHILD_OBJECTS}{K}\n"
@@ -123,5 +121,4 @@ TEST(TreeCommandTest, SeveralControlFilesAreOnePlanRunInTheirOrder) {
   const CommandOutcome second = Tree({"--plan", "2.ztr", "asm.doc"});
   EXPECT_EQ(second.exit_code, 2) << second.out;
   EXPECT_FALSE(std::filesystem::exists("b2.doc"));
-  std::filesystem::current_path(old_cwd);
 }
