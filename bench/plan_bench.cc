@@ -2,7 +2,10 @@
 // structure of 5,000 documents (or the size given as argument), every part and sub-assembly
 // renamed by rules and the instances following, and checks what they wrote: a row for every
 // document and instance, and control files that the tool's own reader and plan builder read
-// back as the whole plan. Fails when a check fails or a command takes 2 s or more.
+// back as the whole plan. Fails when a check fails or table or write takes 2 s or more.
+// Then the round trip at that size: Quorvel-check --open and Quorvel on each control file in
+// their order, the same on each inverted one last to first, and the structure's table is what
+// it was before.
 // On the development machine (2 shared cores): 5,000 documents, table 0.4-0.8 s, write
 // 0.3-0.6 s (two control files); 20,000 documents, table 2.1 s, write 1.5 s (nine files).
 #include <chrono>
@@ -14,6 +17,7 @@
 #include <string>
 
 #include "bench/structure_generator.h"
+#include "bench/whole_run.h"
 #include "controlfile/ztr_object_manager.h"
 #include "plan/ztr_document_manager.h"
 
@@ -27,14 +31,36 @@ double Seconds(const std::string& command) {
   return status == 0 ? seconds : -1;
 }
 
-size_t Count(const std::string& path, const std::string& text) {
+std::string Text(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream bytes;
   bytes << in.rdbuf();
-  const std::string all = bytes.str();
+  return bytes.str();
+}
+
+size_t Count(const std::string& path, const std::string& text) {
+  const std::string all = Text(path);
   size_t count = 0;
   for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++count;
   return count;
+}
+
+// The `n`th control file that write made (from 0): plan.ztr, plan-2.ztr...
+std::string ControlFile(int n) {
+  return n == 0 ? "plan.ztr" : "plan-" + std::to_string(n + 1) + ".ztr";
+}
+
+// Quorvel-check --open found no error in `control` (and on the way there no warning either:
+// on the way back the old files are still on disk), then Quorvel ran it in `folder` and saved
+// all it was given.
+bool Ran(const std::string& folder, const std::string& control, bool back) {
+  const std::string in = "cd " + folder + " && ";
+  const std::string checked = folder + "/" + control + ".check";
+  std::system((in + QUORVEL_CHECK_BINARY + " --open " + control + " >" + checked).c_str());
+  const std::string found = LastLineOf(checked);
+  return (back ? found.rfind("0 errors, ", 0) == 0 : found == "0 errors, 0 warnings") &&
+         Seconds(in + QUORVEL_BINARY + " " + control + " >/dev/null") >= 0 &&
+         LastLineOf(folder + "/" + control + ".log") == "All files saved successfully.";
 }
 
 }  // namespace
@@ -47,6 +73,7 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   const std::string cd = std::string("cd ") + pattern + " && " + QUORVEL_PLAN_BINARY;
+  const bool before = Seconds(cd + " table -o before.csv top.CATProduct") >= 0;
   const double table =
       Seconds(cd +
               " table top.CATProduct --select-file 'parts/*' --on part --suffix -B"
@@ -60,8 +87,7 @@ int main(int argc, char* argv[]) {
   const int expected_rows = 2 * documents - 1;  // each document but the top is used once
   int changes = 0, renames = 0, files = 0;
   for (; files < 100; ++files) {
-    const std::string name =
-        folder + (files == 0 ? "/plan.ztr" : "/plan-" + std::to_string(files + 1) + ".ztr");
+    const std::string name = folder + "/" + ControlFile(files);
     if (!std::filesystem::exists(name)) break;
     ZTRObjectManager objects;
     objects.ReadFile(name.c_str());
@@ -72,8 +98,26 @@ int main(int argc, char* argv[]) {
   }
   const bool complete = table >= 0 && write >= 0 && rows == static_cast<size_t>(expected_rows) &&
                         changes == documents - 1 && renames == documents - 1;
-  std::printf("%d documents: table %.2f s, write %.2f s (%d control files)%s\n", documents, table,
-              write, files, complete ? "" : "  (output incomplete)");
+
+  // The round trip: each run saves all it was given, and the way back leaves the structure's
+  // table as it was.
+  const auto start = std::chrono::steady_clock::now();
+  bool back = before && files > 0;
+  for (int i = 0; i < files && back; ++i) back = Ran(folder, ControlFile(i), false);
+  for (int i = files; i-- > 0 && back;) {
+    const std::string undo = "undo-" + ControlFile(i);
+    back = Seconds(cd + " invert -o " + undo + " " + ControlFile(i) + " 2>/dev/null") >= 0 &&
+           Ran(folder, undo, true);
+  }
+  back = back && Seconds(cd + " table -o after.csv top.CATProduct") >= 0 &&
+         Text(folder + "/after.csv") == Text(folder + "/before.csv");
+  const double round_trip =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  std::printf(
+      "%d documents: table %.2f s, write %.2f s (%d control files)%s, round trip %.2f s%s\n",
+      documents, table, write, files, complete ? "" : "  (output incomplete)", round_trip,
+      back ? "" : "  (the round trip failed)");
   std::filesystem::remove_all(folder);
-  return complete && table < 2 && write < 2 ? 0 : 1;
+  return complete && back && table < 2 && write < 2 ? 0 : 1;
 }
