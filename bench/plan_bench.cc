@@ -1,13 +1,14 @@
-// Times the way from a product structure to the names asked for, each step as a whole
+// Times the way from a product structure to the names asked for and back, each step as a whole
 // command, on a generated product structure of 5,000 documents (or the size given as
 // argument): Quorvel-plan table (as CSV and as a workbook), with every part and sub-assembly
-// renamed by rules and the instances following, write from the workbook, Quorvel on each
-// control file in order, and Quorvel-tree. Checks what they wrote: a row for every document
-// and instance, control files that the tool's own reader and plan builder read back as the
-// whole plan, and a tree that shows every new part number. Fails when a check fails or a
-// command of Quorvel-plan takes 2 s or more.
+// renamed by rules and the instances following, write from the workbook, Quorvel-check --open
+// and Quorvel on each control file in order, Quorvel-tree, then the same on each inverted one
+// last to first. Checks what they wrote: a row for every document and instance, control files
+// that the tool's own reader and plan builder read back as the whole plan, a tree that shows
+// every new part number, and the structure's table as it was before after the way back.
+// Fails when a check fails or a command of Quorvel-plan takes 2 s or more.
 // On the development machine (2 shared cores), 5,000 documents: table 0.65 s (CSV 0.4 s),
-// write 0.25 s (two control files), the two runs 8.7 s, tree 0.1 s.
+// write 0.25 s (two control files), the runs 8.7 s, tree 0.1 s.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "bench/structure_generator.h"
+#include "bench/whole_run.h"
 #include "controlfile/ztr_object_manager.h"
 #include "plan/ztr_document_manager.h"
 
@@ -31,14 +33,36 @@ double Seconds(const std::string& command) {
   return status == 0 ? seconds : -1;
 }
 
-size_t Count(const std::string& path, const std::string& text) {
+std::string Text(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream bytes;
   bytes << in.rdbuf();
-  const std::string all = bytes.str();
+  return bytes.str();
+}
+
+size_t Count(const std::string& path, const std::string& text) {
+  const std::string all = Text(path);
   size_t count = 0;
   for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++count;
   return count;
+}
+
+// The `n`th control file that write made (from 0): plan.ztr, plan-2.ztr...
+std::string ControlFile(int n) {
+  return n == 0 ? "plan.ztr" : "plan-" + std::to_string(n + 1) + ".ztr";
+}
+
+// Quorvel-check --open found no error in `control` (and on the way there no warning either:
+// on the way back the old files are still on disk), then Quorvel ran it in `folder` and saved
+// all it was given.
+bool Ran(const std::string& folder, const std::string& control, bool back) {
+  const std::string in = "cd " + folder + " && ";
+  const std::string checked = folder + "/" + control + ".check";
+  std::system((in + QUORVEL_CHECK_BINARY + " --open " + control + " >" + checked).c_str());
+  const std::string found = LastLineOf(checked);
+  return (back ? found.rfind("0 errors, ", 0) == 0 : found == "0 errors, 0 warnings") &&
+         Seconds(in + QUORVEL_BINARY + " " + control + " >/dev/null") >= 0 &&
+         LastLineOf(folder + "/" + control + ".log") == "All files saved successfully.";
 }
 
 }  // namespace
@@ -51,47 +75,61 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   const std::string folder = pattern;
-  const std::string cd = "cd " + folder + " && ";
-  const std::string plan = cd + QUORVEL_PLAN_BINARY;
+  const std::string cd = std::string("cd ") + pattern + " && " + QUORVEL_PLAN_BINARY;
+  const bool before = Seconds(cd + " table -o before.csv top.CATProduct") >= 0;
   const std::string rules =
       " top.CATProduct --select-file 'parts/*' --on part --suffix -B --on file --folder renamed"
       " --instances-follow='*' --select-file 'assemblies/*' --on both --number ASM-{n:04}";
-  const double csv = Seconds(plan + " table" + rules + " >rename.csv");
-  const double table = Seconds(plan + " table -o rename.xlsx" + rules);
-  const double write = Seconds(plan + " write -o plan.ztr rename.xlsx 2>/dev/null");
+  const double csv = Seconds(cd + " table" + rules + " >rename.csv");
+  const double table = Seconds(cd + " table -o rename.xlsx" + rules);
+  const double write = Seconds(cd + " write -o plan.ztr rename.xlsx 2>/dev/null");
 
   // Every document and instance in the table; every change and rename in the control files.
   const size_t rows = Count(folder + "/rename.csv", "\r\n") - 1;
   const int expected_rows = 2 * documents - 1;  // each document but the top is used once
   int changes = 0, renames = 0, files = 0;
-  std::vector<std::string> names;
   for (; files < 100; ++files) {
-    const std::string name = files == 0 ? "plan.ztr" : "plan-" + std::to_string(files + 1) + ".ztr";
-    if (!std::filesystem::exists(folder + "/" + name)) break;
-    names.push_back(name);
+    const std::string name = folder + "/" + ControlFile(files);
+    if (!std::filesystem::exists(name)) break;
     ZTRObjectManager objects;
-    objects.ReadFile((folder + "/" + name).c_str());
+    objects.ReadFile(name.c_str());
     std::ostringstream no_log;
     const ZTRDocumentManager read(objects, &no_log);
     changes += read.ChangeableDocumentCount();
     renames += read.DocumentInstanceCount();
   }
-  // The runs, one after the other, and the structure they leave.
-  double run = 0;
-  for (const std::string& name : names) {
-    const double seconds = Seconds(cd + QUORVEL_BINARY + " " + name + " >/dev/null");
-    run = seconds < 0 || run < 0 ? -1 : run + seconds;
-  }
-  const double tree = Seconds(cd + QUORVEL_TREE_BINARY + " top.CATProduct >tree.txt");
-  const size_t renamed = Count(folder + "/tree.txt", "-B]") + Count(folder + "/tree.txt", "[ASM-");
-
-  const bool complete = csv >= 0 && table >= 0 && write >= 0 && run >= 0 && tree >= 0 &&
+  const bool complete = csv >= 0 && table >= 0 && write >= 0 &&
                         rows == static_cast<size_t>(expected_rows) && changes == documents - 1 &&
-                        renames == documents - 1 && renamed == static_cast<size_t>(documents - 1);
+                        renames == documents - 1;
+
+  // The runs, one after the other, and the structure they leave.
+  auto start = std::chrono::steady_clock::now();
+  bool ran = before && files > 0;
+  for (int i = 0; i < files && ran; ++i) ran = Ran(folder, ControlFile(i), false);
+  const double runs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double tree =
+      Seconds(std::string("cd ") + pattern + " && " + QUORVEL_TREE_BINARY + " top.CATProduct >tree.txt");
+  const size_t renamed = Count(folder + "/tree.txt", "-B]") + Count(folder + "/tree.txt", "[ASM-");
+  ran = ran && tree >= 0 && renamed == static_cast<size_t>(documents - 1);
+
+  // The way back leaves the structure's table as it was.
+  start = std::chrono::steady_clock::now();
+  bool back = ran;
+  for (int i = files; i-- > 0 && back;) {
+    const std::string undo = "undo-" + ControlFile(i);
+    back = Seconds(cd + " invert -o " + undo + " " + ControlFile(i) + " 2>/dev/null") >= 0 &&
+           Ran(folder, undo, true);
+  }
+  back = back && Seconds(cd + " table -o after.csv top.CATProduct") >= 0 &&
+         Text(folder + "/after.csv") == Text(folder + "/before.csv");
+  const double way_back =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
   std::printf(
-      "%d documents: table %.2f s (CSV %.2f s), write %.2f s (%d control files), runs %.2f s, "
-      "tree %.2f s%s\n",
-      documents, table, csv, write, files, run, tree, complete ? "" : "  (output incomplete)");
+      "%d documents: table %.2f s (CSV %.2f s), write %.2f s (%d control files)%s, checks and "
+      "runs %.2f s%s, tree %.2f s, way back %.2f s%s\n",
+      documents, table, csv, write, files, complete ? "" : "  (output incomplete)", runs,
+      ran ? "" : "  (a run failed)", tree, way_back, back ? "" : "  (the way back failed)");
   std::filesystem::remove_all(folder);
-  return complete && csv < 2 && table < 2 && write < 2 ? 0 : 1;
+  return complete && ran && back && csv < 2 && table < 2 && write < 2 ? 0 : 1;
 }

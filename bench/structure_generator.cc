@@ -27,9 +27,11 @@ size_t ListLength(const std::string& prefix, int count) {
 
 }  // namespace
 
+int Parts(int documents) { return documents - 1 - Assemblies(documents); }
+
 size_t LongestRootList(int documents) {
   const int assemblies = Assemblies(documents);
-  const int parts = documents - 1 - assemblies;
+  const int parts = Parts(documents);
   const size_t parents = 5 + ListLength("A", assemblies);  // "{TOP}" first
   const size_t children = ListLength("P", parts);
   const size_t instances = ListLength("IA", assemblies) + ListLength("IP", parts);
@@ -51,7 +53,7 @@ bool GenerateStructure(int documents, const std::string& folder) {
   std::filesystem::create_directories(folder + "/assemblies");
   std::filesystem::create_directories(folder + "/parts");
   const int assemblies = Assemblies(documents);
-  const int parts = documents - 1 - assemblies;
+  const int parts = Parts(documents);
 
   std::string parents = "{TOP}", children, instances;
   std::string records = "@TOP\n{PARTNUMBER}TOP-ASM\n{EXTERNAL_LOCATION}top.CATProduct\n";

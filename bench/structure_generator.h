@@ -18,6 +18,9 @@ int LargestStructure();
 // lists would not fit.
 bool GenerateStructure(int documents, const std::string& folder);
 
+// The parts among `documents` documents: each gets a new part number and a new file.
+int Parts(int documents);
+
 // What a complete run on such a structure does.
 inline int SavedDocuments(int documents) { return documents; }
 inline int RenamedInstances(int documents) { return documents - 1; }

@@ -120,7 +120,9 @@ class PredictionTest : public ::testing::Test {
                             log.find("All files saved successfully.") == std::string::npos ||
                             destroyed;
     EXPECT_EQ(check.exit_code == 2, went_wrong) << check.out << "--- the run's log:\n" << log;
-    if (hazard.fails_always) EXPECT_TRUE(went_wrong) << log;
+    if (hazard.fails_always) {
+      EXPECT_TRUE(went_wrong) << log;
+    }
     // Restores what a scratch folder needs to be removed.
     std::error_code ignored;
     fs::permissions("hinge", fs::perms::owner_all, ignored);
