@@ -85,7 +85,8 @@ bool ControlFileInput::LineEnd(std::string_view* field, ScanNotes* notes) {
   const size_t taken = taken_;
   *field = Field('\n', value_room_.get());
   if (taken_ == taken) return false;  // no field: what ended it stays unread
-  notes->cut = taken_ - taken == kControlFieldWidth && Peek() != EOF && Peek() != '\n';
+  // A field that ends before the width ends where the line or the file ends.
+  notes->cut = Peek() != EOF && Peek() != '\n';
   while (IsControlFileSpace(Peek())) Advance(1);
   return true;
 }
@@ -105,7 +106,7 @@ bool ControlFileInput::AttributeLine(std::string_view* key, std::string_view* va
   if (taken_ == taken) return false;  // no key: the "}" or the end of the file stays unread
   if (!Match('}')) {
     // The key went on past the width, or the file ended within it.
-    notes->key_too_long = taken_ - taken == kControlFieldWidth && Peek() != EOF;
+    notes->key_too_long = Peek() != EOF;
     return false;
   }
   // Without a value, the key and its "}" stay taken and what follows them unread.
