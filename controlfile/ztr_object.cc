@@ -86,8 +86,9 @@ bool ZTRObject::Reader::Read(ZTRObject* object) {
   scattered_ = false;
   std::string_view key, value;
   for (line = input_.Taken(); input_.AttributeLine(&key, &value, &notes); line = input_.Taken()) {
-    if (observer_ != nullptr)
+    if (observer_ != nullptr) {
       observer_->OnAttribute(line, CATString(key.data(), key.size()), notes.cut);
+    }
     Add(&text, key, value);
   }
   if (observer_ != nullptr) observer_->OnMismatch(line, notes.key_too_long);

@@ -1,8 +1,10 @@
 #include "controlfile/ztr_object_manager.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "output/output.h"
@@ -41,7 +43,7 @@ bool ZTRObjectManager::ReadFile(const CATUnicodeString& file_name, ControlFileOb
     } while (n == buffer.size() && observer->WantsRest());
   }
   std::fclose(file);
-  first_with_identifier_.clear();
+  by_hash_.clear();
   searched_ = 0;
   return true;
 }
@@ -58,7 +60,8 @@ const ZTRObject* ZTRObjectManager::FindObject(const CATString& identifier) const
   const char* wanted = identifier.CastToCharPtr();
   // A text with a NUL inside is no record's identifier.
   if (std::strlen(wanted) != static_cast<size_t>(identifier.GetLengthInChar())) return nullptr;
-  if (first_with_identifier_.empty()) {
+  const std::hash<std::string_view> hash;
+  if (by_hash_.empty()) {
     if (searched_ < objects_.size()) {
       for (const ZTRObject& object : objects_) {
         ++searched_;
@@ -66,13 +69,20 @@ const ZTRObject* ZTRObjectManager::FindObject(const CATString& identifier) const
       }
       return nullptr;
     }
-    first_with_identifier_.reserve(objects_.size());
-    for (const ZTRObject& object : objects_) {
-      first_with_identifier_.emplace(object.IdentifierText(), &object);
+    by_hash_.reserve(objects_.size());
+    for (size_t i = 0; i < objects_.size(); ++i) {
+      by_hash_.emplace_back(hash(objects_[i].IdentifierText()), i);
     }
+    std::sort(by_hash_.begin(), by_hash_.end());
   }
-  const auto found = first_with_identifier_.find(wanted);
-  return found == first_with_identifier_.end() ? nullptr : found->second;
+  const size_t wanted_hash = hash(wanted);
+  for (auto it = std::lower_bound(by_hash_.begin(), by_hash_.end(),
+                                  std::make_pair(wanted_hash, size_t{0}));
+       it != by_hash_.end() && it->first == wanted_hash; ++it) {
+    if (std::strcmp(objects_[it->second].IdentifierText(), wanted) == 0)
+      return &objects_[it->second];
+  }
+  return nullptr;
 }
 
 void ZTRObjectManager::Dump() const {

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <deque>
 #include <memory_resource>
-#include <string_view>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "CATString.h"
 #include "CATUnicodeString.h"
@@ -41,8 +41,9 @@ class ZTRObjectManager {
   std::deque<ZTRObject> objects_;
   // Objects gone through by FindObject's searches from the start, before the index is built.
   mutable size_t searched_ = 0;
-  // The first object with each identifier.
-  mutable std::unordered_map<std::string_view, const ZTRObject*> first_with_identifier_;
+  // Each object's position by the hash of its identifier, in order: the objects with one
+  // identifier lie together, the first first.
+  mutable std::vector<std::pair<size_t, size_t>> by_hash_;
 };
 
 #endif  // CONTROLFILE_ZTR_OBJECT_MANAGER_H
