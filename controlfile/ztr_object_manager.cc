@@ -9,19 +9,8 @@
 
 #include "output/output.h"
 
-namespace {
-
-// The runtime's buffer for the control file: one read fills at most this much, and a read
-// gives what there is, so a pipe is read as its writer writes.
-constexpr size_t kInputBuffer = size_t{1} << 16;
-
-}  // namespace
-
 bool ZTRObjectManager::ReadFile(const CATUnicodeString& file_name, ControlFileObserver* observer) {
-  // The buffer is given: a runtime may ignore the size when it is to allocate the buffer itself.
-  std::vector<char> buffer(kInputBuffer);
   FILE* file = std::fopen(file_name.ConvertToChar(), "rb");
-  if (file != nullptr) std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
   // A folder opens on some systems but gives no bytes.
   const int first = file != nullptr ? std::getc(file) : EOF;
   if (file == nullptr || (first == EOF && std::ferror(file))) {
@@ -34,13 +23,11 @@ bool ZTRObjectManager::ReadFile(const CATUnicodeString& file_name, ControlFileOb
     ZTRObject::Reader reader(file, observer, true);
     ZTRObject record;
     while (reader.Read(&record)) objects_.emplace_back(record, &texts_);
-  }  // the reader gives back the byte it looked at past the last line
-  if (observer != nullptr && observer->WantsRest()) {
-    size_t n;
-    do {
-      n = std::fread(buffer.data(), 1, buffer.size(), file);
-      if (n > 0) observer->OnBytes(buffer.data(), n);
-    } while (n == buffer.size() && observer->WantsRest());
+  }  // the file is now just after the last line matched
+  std::vector<char> rest(size_t{1} << 16);
+  for (size_t n = rest.size(); observer != nullptr && n == rest.size() && observer->WantsRest();) {
+    n = std::fread(rest.data(), 1, rest.size(), file);
+    if (n > 0) observer->OnBytes(rest.data(), n);
   }
   std::fclose(file);
   by_hash_.clear();
