@@ -8,15 +8,6 @@ namespace {
 // What a read ahead asks for at a time.
 constexpr size_t kChunk = size_t{1} << 16;
 
-// A byte of the file, without taking the file's lock for each: the file is the input's alone.
-int TakeByte(FILE* file) {
-#ifdef _WIN32
-  return _getc_nolock(file);
-#else
-  return getc_unlocked(file);
-#endif
-}
-
 }  // namespace
 
 ControlFileInput::ControlFileInput(FILE* file, ControlFileObserver* observer, bool read_ahead)
@@ -44,7 +35,7 @@ bool ControlFileInput::Fill() {
   if (start_ >= 0) {
     count = std::fread(bytes, 1, kChunk, file_);
   } else {
-    const int c = TakeByte(file_);
+    const int c = std::getc(file_);
     bytes[0] = static_cast<char>(c);
     count = c != EOF ? 1 : 0;
   }
