@@ -17,9 +17,10 @@
 class ZTRObjectManager {
  public:
   // Appends every record of the named file, read as a stream up to the first line that is no
-  // record's: nothing after it is read. False only when the file cannot be opened or read (a
-  // directory cannot); a file that holds no record reads as true. An `observer` is told where
-  // each record and attribute line was found, and where lines did not match.
+  // record's: what follows is read no further than the chunk that holds that line, and from a
+  // pipe not at all. False only when the file cannot be opened or read (a directory cannot); a
+  // file that holds no record reads as true. An `observer` is told where each record and
+  // attribute line was found, and where lines did not match, then given the rest of the file.
   bool ReadFile(const CATUnicodeString& file_name, ControlFileObserver* observer = nullptr);
 
   // The first object whose identifier equals `identifier` exactly, or null. The first calls
