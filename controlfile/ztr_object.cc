@@ -126,12 +126,7 @@ void ZTRObject::Reader::Add(std::pmr::string* text, std::string_view key, std::s
     scattered_ = true;
     return;
   }
-  // Filled field by field: an Entry built whole and then copied makes the processor wait.
-  Entry& entry = entries_.emplace_back();
-  entry.key = key_at;
-  entry.key_length = key_length;
-  entry.value = value_at;
-  entry.value_length = value_length;
+  entries_.push_back(Entry{key_at, key_length, value_at, value_length});
   if (entries_.size() <= kKeysWithoutIndex) return;
   for (size_t e = index_.size(); e < entries_.size(); ++e) {
     index_.emplace(text->substr(entries_[e].key, entries_[e].key_length), e);
