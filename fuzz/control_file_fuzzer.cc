@@ -15,11 +15,11 @@
 
 #include "ZTRConfigTopicManager.h"
 #include "check/plan_check.h"
-#include "findings/reading_map.h"
-#include "findings/report.h"
 #include "controlfile/fscanf_reference.h"
 #include "controlfile/ztr_object.h"
 #include "controlfile/ztr_object_manager.h"
+#include "findings/reading_map.h"
+#include "findings/report.h"
 #include "plan/ztr_document_manager.h"
 
 namespace {
