@@ -8,9 +8,12 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <string>
+#include <memory>
+#include <string_view>
 
-constexpr int kControlFieldWidth = 65535;
+#include "controlfile/control_file_observer.h"
+
+constexpr size_t kControlFieldWidth = 65535;
 
 // The white space that the patterns skip between lines.
 inline bool IsControlFileSpace(int c) {
@@ -23,83 +26,51 @@ struct ScanNotes {
   bool key_too_long = false;  // the key went on past the width, so the line did not match
 };
 
-// The lines of an open file from its position, taken through the runtime's buffered input:
-// a refill is the runtime's, one read whatever it gives, and no byte is taken past the one
-// that decides a match, so a pipe is read as far as its writer has written. Lines are scanned
-// where the runtime buffered them, and copied only when one runs over a refill. When the
-// input ends, the file is left exactly after what was matched. Holds the file's lock while it
-// lives. With `taken`, every byte taken is also appended there.
+// The lines of an open file from its position. Bytes are taken from the runtime's buffered
+// input one at a time, so that a pipe is read as far as its writer has written; with
+// `read_ahead`, a file that can seek is read a chunk at a time instead. When the input is
+// destroyed the file is left just after what was matched: the byte looked at past it goes
+// back, or the file seeks back. The file is the input's alone while it lives. An `observer` is
+// given every byte taken, in order.
 class ControlFileInput {
  public:
-  explicit ControlFileInput(FILE* file, std::string* taken = nullptr);
+  ControlFileInput(FILE* file, ControlFileObserver* observer, bool read_ahead);
   ~ControlFileInput();
   ControlFileInput(const ControlFileInput&) = delete;
   ControlFileInput& operator=(const ControlFileInput&) = delete;
 
-  // Matches an identifier line. Returns the identifier, `*length` bytes (NUL bytes among
-  // them are the identifier's), valid until the next line is matched; null when there is
-  // none. After an identifier the white space is taken as well.
-  const char* IdentifierLine(size_t* length, ScanNotes* notes = nullptr);
-
-  // Matches an attribute line. True when both key and value were matched; they are then
-  // valid until the next line is matched, with their lengths in bytes (they may hold NUL
-  // bytes), and the white space after the value is taken as well.
-  bool AttributeLine(const char** key, size_t* key_length, const char** value, size_t* value_length,
-                     ScanNotes* notes = nullptr);
+  // Each matches its line and then the white space after it, and gives its fields by their
+  // text: the bytes before the first NUL byte in them, valid until the next line is matched.
+  bool IdentifierLine(std::string_view* identifier, ScanNotes* notes);
+  // True when both key and value matched.
+  bool AttributeLine(std::string_view* key, std::string_view* value, ScanNotes* notes);
 
   // Bytes taken since construction.
-  size_t Taken() const { return taken_count_; }
+  size_t Taken() const { return taken_; }
 
  private:
-  // Makes the view hold at least one byte unless the file has no more. Refilling first takes
-  // the bytes of the view that were used from the stream.
+  // Makes the view hold a byte unless the file has ended.
   bool Fill();
-  // The view's next byte, or EOF.
+  // The next byte, looked at but not taken, or EOF.
   int Peek() { return next_ < end_ || Fill() ? static_cast<unsigned char>(*next_) : EOF; }
-  // Takes `count` bytes of the view.
   void Advance(size_t count);
   bool Match(char literal);
-  // The line feed of the line starting with `first` when the view holds the line whole and
-  // the white space after it, with `*after` the first byte past that white space; or null.
-  const char* LineInView(char first, const char** after);
-  // Matches an attribute line that the view holds whole.
-  bool AttributeInView(const char** key, size_t* key_length, const char** value,
-                       size_t* value_length);
-  void SkipSpace();
-  // Takes a field: the bytes before the next `stop`, at most the width. Points `*field` at
-  // them where the view holds them all, or gathers them into `room` across refills. Returns
-  // the field's length.
-  size_t Field(char stop, char* room, const char** field);
-  // Takes the last field of a line, the rest of it up to the width, into `*field` (a member,
-  // kept valid over refills) and the white space after it. Returns its length, 0 when there
-  // is none; tells `notes` whether it was cut.
-  size_t LineEnd(const char** field, ScanNotes* notes);
-  // Keeps the field at `*text` valid over refills: a refill first moves it into `room`.
-  void Pin(const char** text, size_t length, char* room);
+  // Takes the bytes before the next `stop` into `room`, at most the width; their text.
+  std::string_view Field(char stop, char* room);
+  // Takes the last field of a line and the white space after it; false when it is empty.
+  bool LineEnd(std::string_view* field, ScanNotes* notes);
 
   FILE* file_;
-  std::string* taken_;
-  size_t taken_count_ = 0;
-  // The view: bytes from the stream's buffer (or the one byte a refill gave), the used ones
-  // from begin_ up to next_.
-  const char* begin_ = nullptr;
-  const char* next_ = nullptr;
-  const char* end_ = nullptr;
-  bool in_stream_ = false;
-  char refilled_ = 0;
-  // The line's fields matched so far, and the rooms they move into.
-  struct Pinned {
-    const char** text;
-    size_t length;
-    char* room;
-  };
-  Pinned pins_[2] = {};
-  int pin_count_ = 0;
-  const char* identifier_ = nullptr;
-  const char* key_ = nullptr;
-  const char* value_ = nullptr;
-  struct Rooms;
-  Rooms* rooms_;
+  ControlFileObserver* observer_;
+  size_t taken_ = 0;
+  long start_;  // the file's position at construction when it is read ahead, or -1
+  // The view: bytes read from the file and not taken yet.
+  std::unique_ptr<char[]> buffer_;
+  const char* next_;
+  const char* end_;
+  bool nul_read_ = false;  // a NUL byte has been read: a field's text may end before the field
+  std::unique_ptr<char[]> key_room_;
+  std::unique_ptr<char[]> value_room_;
 };
 
 #endif  // CONTROLFILE_CONTROL_SCANNER_H

@@ -105,10 +105,10 @@ void ExpectSameRecord(const ZTRObject& object, const ScannedRecord& scanned, uin
     wanted.SetAttribute(attribute.first.c_str(), attribute.second.c_str());
   }
   EXPECT_TRUE(object.GetIdentifier() == identifier) << "seed " << seed;
-  ASSERT_EQ(object.GetKeys().Size(), wanted.GetKeys().Size()) << "seed " << seed;
-  for (int k = 1; k <= wanted.GetKeys().Size(); ++k) {
-    EXPECT_STREQ(object.GetKeys().Text(k), wanted.GetKeys().Text(k)) << "seed " << seed;
-    EXPECT_STREQ(object.GetValues().Text(k), wanted.GetValues().Text(k)) << "seed " << seed;
+  ASSERT_EQ(object.AttributeCount(), wanted.AttributeCount()) << "seed " << seed;
+  for (int k = 1; k <= wanted.AttributeCount(); ++k) {
+    EXPECT_STREQ(object.Key(k), wanted.Key(k)) << "seed " << seed;
+    EXPECT_STREQ(object.Value(k), wanted.Value(k)) << "seed " << seed;
   }
 }
 

@@ -1,21 +1,33 @@
 #include "controlfile/ztr_object.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <string>
 
-#include "controlfile/control_scanner.h"
 #include "output/output.h"
 
 namespace {
 
 const char kLineBreakMarker[] = "@EOL@";
 constexpr size_t kMarkerLength = sizeof kLineBreakMarker - 1;
+// Up to this many keys, a key given again is found by comparing it with each earlier one.
+constexpr size_t kKeysWithoutIndex = 16;
 
-// The attributes of the record being read or changed, kept for the thread's later records.
-AttributeBuilder& Builder() {
-  thread_local AttributeBuilder builder;
-  return builder;
+// Appends the stored form of `key`: ASCII letters upper-cased, then a NUL.
+void AppendKey(std::pmr::string* text, std::string_view key) {
+  const size_t at = text->size();
+  text->resize(at + key.size() + 1);
+  char* out = &(*text)[at];
+  for (const char c : key) *out++ = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Appends the stored form of `value`, which holds no line feed: blanks cut from both ends
+// first, then carriage returns from its end (a blank before a carriage return stays), a NUL.
+void AppendValue(std::pmr::string* text, std::string_view value) {
+  value.remove_prefix(std::min(value.find_first_not_of(' '), value.size()));
+  value = value.substr(0, value.find_last_not_of(' ') + 1);
+  value = value.substr(0, value.find_last_not_of('\r') + 1);
+  text->append(value).push_back('\0');
 }
 
 // A stored value with each "@EOL@" turned back into a line feed. One pass from the left gives
@@ -49,96 +61,132 @@ CATListValCATString Items(const CATString& value) {
   return items;
 }
 
-// Passes the bytes taken since the last call on to the observer.
-void Tell(ControlFileObserver* observer, std::string* taken) {
-  if (taken->empty()) return;
-  observer->OnBytes(taken->data(), taken->size());
-  taken->clear();
-}
-
 }  // namespace
 
-ZTRObject::~ZTRObject() { AttributeBuilder::Release(Values); }
+ZTRObject::Reader::Reader(FILE* file, ControlFileObserver* observer, bool read_ahead)
+    : input_(file, observer, read_ahead), observer_(observer) {}
 
-void ZTRObject::Keep(const AttributeBuilder* attributes, ObjectStorage* storage) {
-  const ZTRTextList old = Values;
-  if (attributes != nullptr) {
-    attributes->Build(storage, &Identifier, &Keys, &Values);
-  } else {
-    Identifier = "";
-    Keys = ZTRTextList();
-    Values = ZTRTextList();
-  }
-  AttributeBuilder::Release(old);
-}
-
-bool ZTRObject::ReadFromFile(FILE* file, ControlFileReading* reading) {
-  Keep(nullptr, nullptr);
-  ControlFileObserver* observer = reading != nullptr ? reading->observer : nullptr;
-  std::string taken;
-  ControlFileInput input(file, observer != nullptr ? &taken : nullptr);
-  const size_t start = reading != nullptr ? reading->offset : 0;
+bool ZTRObject::Reader::Read(ZTRObject* object) {
+  std::pmr::string& text = object->text_;
+  text.clear();
   ScanNotes notes;
-  ScanNotes* wanted = observer != nullptr ? &notes : nullptr;
-
+  size_t line = input_.Taken();
   // An identifier is the line's text up to a NUL byte; an empty one is none.
-  size_t length = 0;
-  const char* identifier = input.IdentifierLine(&length, wanted);
-  if (identifier != nullptr) length = TextLength(identifier, length);
-  if (identifier == nullptr || length == 0) {
-    if (observer != nullptr) {
-      Tell(observer, &taken);
-      observer->OnMismatch(start, false);
-    }
-    if (reading != nullptr) reading->offset = start + input.Taken();
+  std::string_view identifier;
+  if (!input_.IdentifierLine(&identifier, &notes) || identifier.empty()) {
+    if (observer_ != nullptr) observer_->OnMismatch(line, false);
     ConsoleLine("ZTRObject: ID not found in file");
     return false;
   }
-  if (observer != nullptr) {
-    Tell(observer, &taken);
-    observer->OnRecord(start, notes.cut);
-  }
+  if (observer_ != nullptr) observer_->OnRecord(line, notes.cut);
   // The identifier without the carriage returns at its end.
-  while (length > 0 && identifier[length - 1] == '\r') --length;
-  AttributeBuilder& attributes = Builder();
-  attributes.Start(identifier, length);
-  size_t line = start + input.Taken();
-  const char* key;
-  const char* value;
-  size_t key_length = 0;
-  while (input.AttributeLine(&key, &key_length, &value, &length, wanted)) {
-    if (observer != nullptr) {
-      Tell(observer, &taken);
-      observer->OnAttribute(line, CATString(key, TextLength(key, key_length)), notes.cut);
+  text.append(identifier.substr(0, identifier.find_last_not_of('\r') + 1)).push_back('\0');
+  entries_.clear();
+  if (!index_.empty()) index_ = {};
+  scattered_ = false;
+  std::string_view key, value;
+  for (line = input_.Taken(); input_.AttributeLine(&key, &value, &notes); line = input_.Taken()) {
+    if (observer_ != nullptr) {
+      observer_->OnAttribute(line, CATString(key.data(), key.size()), notes.cut);
     }
-    attributes.Add(key, key_length, value, length, false);
-    line = start + input.Taken();
+    Add(&text, key, value);
   }
-  if (observer != nullptr) {
-    Tell(observer, &taken);
-    observer->OnMismatch(line, notes.key_too_long);
+  if (observer_ != nullptr) observer_->OnMismatch(line, notes.key_too_long);
+  if (scattered_) {
+    std::pmr::string laid_out = text.substr(0, object->FirstKey());
+    for (const Entry& e : entries_) {
+      laid_out.append(text, e.key, e.key_length + 1).append(text, e.value, e.value_length + 1);
+    }
+    text.swap(laid_out);
   }
-  Keep(&attributes, reading != nullptr ? reading->storage : nullptr);
-  if (reading != nullptr) reading->offset = start + input.Taken();
   return true;
 }
 
+void ZTRObject::Reader::Add(std::pmr::string* text, std::string_view key, std::string_view value) {
+  const size_t key_at = text->size();
+  AppendKey(text, key);
+  const size_t key_length = text->size() - key_at - 1;
+  const std::string_view stored(text->data() + key_at, key_length);
+  const auto equal = [&](const Entry& e) {
+    return e.key_length == key_length && text->compare(e.key, key_length, stored) == 0;
+  };
+  auto found = entries_.end();
+  if (index_.empty()) {
+    found = std::find_if(entries_.begin(), entries_.end(), equal);
+  } else if (const auto hit = index_.find(std::string(stored)); hit != index_.end()) {
+    found = entries_.begin() + static_cast<std::ptrdiff_t>(hit->second);
+  }
+  if (found != entries_.end()) text->resize(key_at);  // the key is there already
+  const size_t value_at = text->size();
+  AppendValue(text, value);
+  const size_t value_length = text->size() - value_at - 1;
+  if (found != entries_.end()) {
+    found->value = value_at;
+    found->value_length = value_length;
+    scattered_ = true;
+    return;
+  }
+  entries_.push_back(Entry{key_at, key_length, value_at, value_length});
+  if (entries_.size() <= kKeysWithoutIndex) return;
+  for (size_t e = index_.size(); e < entries_.size(); ++e) {
+    index_.emplace(text->substr(entries_[e].key, entries_[e].key_length), e);
+  }
+}
+
+bool ZTRObject::ReadFromFile(FILE* file) { return Reader(file).Read(this); }
+
+size_t ZTRObject::ValueOf(const char* key) const {
+  for (size_t at = FirstKey(); at < text_.size(); at = Next(Next(at))) {
+    if (std::strcmp(text_.c_str() + at, key) == 0) return Next(at);
+  }
+  return std::string::npos;
+}
+
 bool ZTRObject::SetAttribute(const CATString& key, const CATString& value) {
-  AttributeBuilder& attributes = Builder();
-  attributes.Start(Identifier, std::strlen(Identifier));
-  for (int i = 1; i <= Keys.Size(); ++i) attributes.AddStored(Keys.Text(i), Values.Text(i));
-  attributes.Add(key.CastToCharPtr(), static_cast<size_t>(key.GetLengthInChar()),
-                 value.CastToCharPtr(), static_cast<size_t>(value.GetLengthInChar()));
-  Keep(&attributes, nullptr);
+  if (text_.empty()) text_.push_back('\0');  // no identifier
+  // Each text ends at its first NUL byte; a line feed is written "@EOL@" (no blank or carriage
+  // return is one, so the value may be trimmed after that).
+  std::string encoded = value.CastToCharPtr();
+  for (size_t at = 0; (at = encoded.find('\n', at)) != std::string::npos; at += kMarkerLength) {
+    encoded.replace(at, 1, kLineBreakMarker);
+  }
+  std::pmr::string stored_key, stored_value;
+  AppendKey(&stored_key, key.CastToCharPtr());
+  AppendValue(&stored_value, encoded);
+  const size_t at = ValueOf(stored_key.c_str());
+  if (at == std::string::npos) {
+    text_ += stored_key + stored_value;
+  } else {
+    text_.replace(at, Next(at) - at, stored_value);
+  }
   return true;
 }
+
+int ZTRObject::AttributeCount() const {
+  int count = 0;
+  for (size_t at = FirstKey(); at < text_.size(); at = Next(Next(at))) ++count;
+  return count;
+}
+
+size_t ZTRObject::KeyAt(int position) const {
+  size_t at = FirstKey();
+  for (int i = 1; i < position && at < text_.size(); ++i) at = Next(Next(at));
+  if (position < 1 || at >= text_.size()) {
+    std::fprintf(stderr, "list position %d outside 1..%d\n", position, AttributeCount());
+    std::abort();
+  }
+  return at;
+}
+
+const char* ZTRObject::Key(int position) const { return text_.c_str() + KeyAt(position); }
+
+const char* ZTRObject::Value(int position) const { return text_.c_str() + Next(KeyAt(position)); }
 
 CATString ZTRObject::GetAttribute(const CATString& key) const {
   CATString upper_key = key;
   upper_key.ToUpper();
-  const int position = Keys.Locate(upper_key.CastToCharPtr());
-  if (position == 0) return CATString();
-  return Decoded(Values.Text(position));
+  const size_t at = ValueOf(upper_key.CastToCharPtr());
+  return at == std::string::npos ? CATString() : Decoded(text_.c_str() + at);
 }
 
 CATListValCATString ZTRObject::GetAttributeList(const CATString& key) const {
@@ -147,10 +195,10 @@ CATListValCATString ZTRObject::GetAttributeList(const CATString& key) const {
 
 void ZTRObject::Dump() const {
   ConsoleLine("ZTRObject:");
-  ConsoleLine("ID:[", Identifier, "]");
-  for (int j = 1; j <= Keys.Size(); ++j) {
-    const char* key = Keys.Text(j);
-    const char* value = Values.Text(j);
+  ConsoleLine("ID:[", text_.c_str(), "]");
+  for (size_t at = FirstKey(); at < text_.size(); at = Next(Next(at))) {
+    const char* key = text_.c_str() + at;
+    const char* value = text_.c_str() + Next(at);
     if (value[0] == '{') {
       ConsoleLine(key, "->");
       const CATListValCATString items = Items(Decoded(value));

@@ -29,6 +29,16 @@ TEST_F(ReadFileTest, WorkedExample) {
             (Records_{"ROOT|PARENT_OBJECTS={A1}{A2}", "A1|PARTNUMBER=X 2", "A2", "A3"}));
 }
 
+// A key given again keeps its first place and takes the last value, in a long record too.
+TEST_F(ReadFileTest, KeyGivenAgainKeepsItsPlace) {
+  std::string file = "@A\n", expected = "A";
+  for (int k = 1; k <= 20; ++k) {
+    file += "{K" + std::to_string(k) + "}v\n";
+    expected += "|K" + std::to_string(k) + (k == 3 ? "=last" : "=v");
+  }
+  EXPECT_EQ(Read(file + "{k3}last\n"), Records_{expected});
+}
+
 TEST_F(ReadFileTest, StartAndEndOfFile) {
   EXPECT_EQ(Read(""), Records_{});
   EXPECT_EQ(Read("\n@A\n"), Records_{});
@@ -81,14 +91,16 @@ TEST_F(ReadFileTest, FindObjectGivesTheFirstObjectWithTheIdentifier) {
   ZTRObjectManager objects;
   ASSERT_TRUE(objects.ReadFile(dir_.File("c").c_str()));
   const struct {
-    const char* identifier;
+    std::string identifier;
     std::string number;  // "-": no object
-  } cases[] = {{"A", "1"}, {"B", "2"}, {" A", "4"}, {"\xe9", "5"},
-               {"a", "-"}, {"", "-"},  {"A ", "-"}, {"C", "-"}};
+  } cases[] = {{"A", "1"},    {"B", "2"}, {" A", "4"},
+               {"\xe9", "5"}, {"a", "-"}, {"", "-"},
+               {"A ", "-"},   {"C", "-"}, {std::string("A\0", 2), "-"}};
   // Enough rounds for the searches to add up to the store's size, and more.
   for (int round = 0; round < 3; ++round) {
     for (const auto& c : cases) {
-      const ZTRObject* object = objects.FindObject(c.identifier);
+      const ZTRObject* object =
+          objects.FindObject(CATString(c.identifier.data(), c.identifier.size()));
       EXPECT_EQ(object == nullptr ? "-" : object->GetAttribute("N").CastToCharPtr(), c.number)
           << c.identifier << " round " << round;
     }

@@ -25,16 +25,16 @@ TEST(ZTRObjectTest, SetAttributeEncodesLineFeedsAndTrimsBlanksOnly) {
   ZTRObject object;
   object.SetAttribute("lines", " a\nb\n ");
   object.SetAttribute("k\xe9y", "\tv\t");
-  EXPECT_STREQ(object.GetValues()[1].CastToCharPtr(), "a@EOL@b@EOL@");
-  EXPECT_STREQ(object.GetKeys()[2].CastToCharPtr(), "K\xe9Y");  // ASCII letters only
-  EXPECT_STREQ(object.GetValues()[2].CastToCharPtr(), "\tv\t");
+  EXPECT_STREQ(object.Value(1), "a@EOL@b@EOL@");
+  EXPECT_STREQ(object.Key(2), "K\xe9Y");  // ASCII letters only
+  EXPECT_STREQ(object.Value(2), "\tv\t");
   std::string every_byte, upper_case;
   for (int c = 1; c < 256; ++c) {
     every_byte += static_cast<char>(c);
     upper_case += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
   }
   object.SetAttribute(every_byte.c_str(), "v");
-  EXPECT_EQ(object.GetKeys().Text(3), upper_case);
+  EXPECT_EQ(object.Key(3), upper_case);
 }
 
 TEST(ZTRObjectTest, GetAttributeIgnoresKeyCaseAndRestoresLineBreaks) {

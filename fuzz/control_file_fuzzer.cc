@@ -15,11 +15,11 @@
 
 #include "ZTRConfigTopicManager.h"
 #include "check/plan_check.h"
-#include "findings/reading_map.h"
-#include "findings/report.h"
 #include "controlfile/fscanf_reference.h"
 #include "controlfile/ztr_object.h"
 #include "controlfile/ztr_object_manager.h"
+#include "findings/reading_map.h"
+#include "findings/report.h"
 #include "plan/ztr_document_manager.h"
 
 namespace {
@@ -33,12 +33,12 @@ bool SameRecord(const ZTRObject& object, const ScannedRecord& scanned) {
     wanted.SetAttribute(attribute.first.c_str(), attribute.second.c_str());
   }
   if (!(object.GetIdentifier() == identifier) ||
-      object.GetKeys().Size() != wanted.GetKeys().Size()) {
+      object.AttributeCount() != wanted.AttributeCount()) {
     return false;
   }
-  for (int k = 1; k <= wanted.GetKeys().Size(); ++k) {
-    if (std::strcmp(object.GetKeys().Text(k), wanted.GetKeys().Text(k)) != 0 ||
-        std::strcmp(object.GetValues().Text(k), wanted.GetValues().Text(k)) != 0) {
+  for (int k = 1; k <= wanted.AttributeCount(); ++k) {
+    if (std::strcmp(object.Key(k), wanted.Key(k)) != 0 ||
+        std::strcmp(object.Value(k), wanted.Value(k)) != 0) {
       return false;
     }
   }

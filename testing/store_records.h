@@ -13,9 +13,8 @@ inline std::vector<std::string> Records(const ZTRObjectManager& objects) {
   for (int i = 1; i <= objects.Size(); ++i) {
     const ZTRObject* object = objects.GetObject(i);
     std::string record = object->GetIdentifier().CastToCharPtr();
-    for (int k = 1; k <= object->GetKeys().Size(); ++k) {
-      record += std::string("|") + object->GetKeys()[k].CastToCharPtr() + "=" +
-                object->GetValues()[k].CastToCharPtr();
+    for (int k = 1; k <= object->AttributeCount(); ++k) {
+      record += std::string("|") + object->Key(k) + "=" + object->Value(k);
     }
     records.push_back(record);
   }
