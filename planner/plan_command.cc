@@ -280,9 +280,25 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
     }
     NoteSpreadsheetRisks(table, err);
   }
-  if (writable) return 0;
-  report.Print(line.output.empty() ? "(table)" : line.output, err);
-  err << "Quorvel-plan: write refuses this table until the rows above are corrected" << std::endl;
+  if (!writable) {
+    report.Print(line.output.empty() ? "(table)" : line.output, err);
+    err << "Quorvel-plan: write refuses this table until the rows above are corrected"
+        << std::endl;
+    return 1;
+  }
+  // The runs of what write would make of it, as write runs them: a read-only document or
+  // folder, or any other save that would fail, shows now.
+  std::vector<std::string> files, names;
+  if (!WriteControlFiles(plan, &files, &error)) {
+    err << "Quorvel-plan: table: " << error << std::endl;
+    return 1;
+  }
+  for (size_t i = 0; i < files.size(); ++i) {
+    names.push_back("(control file " + std::to_string(i + 1) + ")");
+  }
+  if (PredictControlFiles(plan, files, names, err) == 0) return 0;
+  err << "Quorvel-plan: write refuses this table while a run of it would go wrong as said above"
+      << std::endl;
   return 1;
 }
 

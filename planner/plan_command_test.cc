@@ -237,8 +237,15 @@ TEST_F(PlanCommandTest, WriteRefusesATableWhoseRunWouldGoWrongAndMakesNoFolder) 
   Run({"Quorvel-plan", "table", "-o", "rename.csv", "bracket-asm.CATProduct", "--select-part",
        "BOLT-*", "--number", "FST-{n:04}", "--folder", "fasteners"});
   ASSERT_EQ(exit_code_, 0) << errors_;
-  // The assembly that must be saved in place so that its links follow is read-only.
+  // The assembly that must be saved in place so that its links follow is read-only: table
+  // says so already, and write refuses.
   fs::permissions("bracket-asm.CATProduct", fs::perms::owner_read);
+  Run({"Quorvel-plan", "table", "-o", "again.csv", "bracket-asm.CATProduct", "--select-part",
+       "BOLT-*", "--number", "FST-{n:04}", "--folder", "fasteners"});
+  EXPECT_EQ(exit_code_, 1);
+  EXPECT_NE(errors_.find("\" is read-only\nQuorvel-plan: write refuses this table while a run"),
+            std::string::npos)
+      << errors_;
   EXPECT_EQ(Run({"Quorvel-plan", "write", "-o", "bolts.ztr", "rename.csv"}), "");
   EXPECT_EQ(exit_code_, 2);
   EXPECT_NE(errors_.find("bolts.ztr:"), std::string::npos) << errors_;
