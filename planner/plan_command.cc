@@ -8,7 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "CATDocumentServices.h"
+#include "CATIProduct.h"
+#include "CATSessionServices.h"
 #include "planner/control_file_writer.h"
+#include "product/root_product.h"
 #include "planner/naming_rules.h"
 #include "planner/plan_inversion.h"
 #include "planner/plan_prediction.h"
@@ -24,7 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const char kUsage[] =
-    " table [-o FILE] ROOT_DOCUMENT [RULE...] | write [-o FILE] TABLE"
+    " table [-o FILE] ROOT_DOCUMENT [RULE...] | write [-o FILE] [--redo] TABLE"
     " | invert [-o FILE] CONTROL_FILE";
 
 const char kHelp[] =
@@ -44,6 +48,8 @@ const char kHelp[] =
     "          workbook's cell), and so is a value that a control file cannot carry. Rows may\n"
     "          be left out; the documents to save come from the structure. A plan too large\n"
     "          for one control file becomes several (-o names the first), run in their order.\n"
+    "          --redo: a new file that is there already may be replaced when it holds the\n"
+    "          part it is to hold, as a run of the same table wrote it before an undo.\n"
     "  invert  writes the control file that, run after CONTROL_FILE, gives every instance,\n"
     "          part number and file its old name again. What the run did not do, as the\n"
     "          disk shows it, is left out, with a warning. Files written under new paths\n"
@@ -53,6 +59,7 @@ const char kHelp[] =
 struct CommandLine {
   std::string command, output, input;
   std::vector<std::string> rest;
+  bool redo = false;  // write --redo
 };
 
 // More than any rename table or control file of a product structure holds: an input that goes
@@ -195,11 +202,28 @@ bool ReadAnyTable(const std::string& path, const std::string& bytes, RenameTable
   return ReadTable(bytes, table, report);
 }
 
+// Whether the file `file` holds a document whose part number is `part_number`: a file that an
+// earlier run of the same plan wrote, which write --redo may replace.
+bool HoldsPart(const std::string& file, const std::string& part_number) {
+  const char kSessionName[] = "Quorvel-plan redo";
+  CATSession* session = nullptr;
+  if (FAILED(Create_Session(kSessionName, session)) || session == nullptr) return false;
+  CATDocument* document = nullptr;
+  bool holds = false;
+  if (SUCCEEDED(CATDocumentServices::OpenDocument(file.c_str(), document, false))) {
+    CATIProduct_var root = FindRootProduct(document);
+    holds = root != NULL_var && std::string(root->GetPartNumber().ConvertToChar()) == part_number;
+  }
+  Delete_Session(kSessionName, 0, 0);
+  return holds;
+}
+
 // The plan that `table` asks for, held against the structure it names: the one under the
 // document of its first document's row, opened now. `structure`, when given, is that
 // structure's table already.
 bool PlanAgainstStructure(const RenameTable& table, const RenameTable* structure, RenamePlan* plan,
-                          Report* report, bool* spreadsheet) {
+                          Report* report, bool* spreadsheet,
+                          const Replaceable& replaceable = nullptr) {
   if (table.documents.empty()) {
     report->Error(1, "the table has no document's row; the first one names the root document");
     return false;
@@ -219,7 +243,7 @@ bool PlanAgainstStructure(const RenameTable& table, const RenameTable* structure
     structure = &opened;
   }
   return MatchStructure(table, *structure, first.file, &matched, report, spreadsheet) &&
-         PlanFromTable(matched, plan, report);
+         PlanFromTable(matched, plan, report, replaceable);
 }
 
 int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
@@ -331,7 +355,8 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   std::string error;
   bool spreadsheet = false;
   if (!ReadAnyTable(line.input, bytes, &table, &report) ||
-      !PlanAgainstStructure(table, nullptr, &plan, &report, &spreadsheet)) {
+      !PlanAgainstStructure(table, nullptr, &plan, &report, &spreadsheet,
+                            line.redo ? Replaceable(HoldsPart) : nullptr)) {
     report.Print(line.input, err);
     if (spreadsheet && table.cell_columns.empty()) {
       err << "Quorvel-plan: note: a spreadsheet has changed this table; edit rename tables by "
@@ -407,6 +432,8 @@ bool Parse(int argc, char* argv[], CommandLine* line) {
     const std::string argument = argv[i];
     if (!line->input.empty() && line->command == "table") {
       line->rest.push_back(argument);  // the rules
+    } else if (argument == "--redo" && line->command == "write") {
+      line->redo = true;
     } else if (argument == "-o" && i + 1 < argc && line->output.empty() && argv[i + 1][0]) {
       line->output = argv[++i];
     } else if (line->input.empty() && !argument.empty() && argument[0] != '-') {

@@ -230,6 +230,15 @@ TEST_F(PlanCommandTest, RoundTripOnTheExample) {
   CheckAndRun("undo.ztr");
   EXPECT_EQ(Structure("bracket-asm.CATProduct"), before);
   EXPECT_TRUE(fs::exists("fasteners/FST-0100.CATPart"));
+
+  // Again after the undo: the new file is there from the first run, which only --redo replaces.
+  Run({"Quorvel-plan", "write", "-o", "redo.ztr", "rename.xlsx"});
+  EXPECT_EQ(exit_code_, 2);
+  EXPECT_NE(errors_.find("a file is there already"), std::string::npos) << errors_;
+  Run({"Quorvel-plan", "write", "-o", "redo.ztr", "--redo", "rename.xlsx"});
+  ASSERT_EQ(exit_code_, 0) << errors_;
+  CheckAndRun("redo.ztr");
+  EXPECT_EQ(Structure("bracket-asm.CATProduct"), renamed);
 }
 
 TEST_F(PlanCommandTest, WriteRefusesATableWhoseRunWouldGoWrongAndMakesNoFolder) {

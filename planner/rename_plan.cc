@@ -16,8 +16,9 @@ std::string Q(const std::string& text) { return Quoted(text); }
 
 class PlanBuilder {
  public:
-  PlanBuilder(const RenameTable& table, RenamePlan* plan, Report* report)
-      : table_(table), plan_(plan), report_(report) {}
+  PlanBuilder(const RenameTable& table, RenamePlan* plan, Report* report,
+              const Replaceable& replaceable)
+      : table_(table), plan_(plan), report_(report), replaceable_(replaceable) {}
 
   bool Build() {
     IndexDocuments();
@@ -150,7 +151,8 @@ class PlanBuilder {
       std::error_code error;
       if (other != by_file_.end()) {
         Refuse(row.line, "new_file", row.new_file, "is the file of " + Carrier(other->second));
-      } else if (std::filesystem::exists(row.new_file, error)) {
+      } else if (std::filesystem::exists(row.new_file, error) &&
+                 !(replaceable_ && replaceable_(row.new_file, planned.new_part_number))) {
         Refuse(row.line, "new_file", row.new_file,
                "a file is there already, which the run would replace; choose another name or "
                "remove it");
@@ -284,6 +286,7 @@ class PlanBuilder {
   const RenameTable& table_;
   RenamePlan* plan_;
   Report* report_;
+  const Replaceable& replaceable_;
   std::vector<Document> documents_;
   std::map<std::string, int> by_file_;
   std::map<std::string, std::vector<int>> by_number_;
@@ -311,7 +314,8 @@ std::string UniqueIdentifier(const std::string& text, std::set<std::string>* tak
   return id;
 }
 
-bool PlanFromTable(const RenameTable& table, RenamePlan* plan, Report* report) {
+bool PlanFromTable(const RenameTable& table, RenamePlan* plan, Report* report,
+                   const Replaceable& replaceable) {
   *plan = RenamePlan();
-  return PlanBuilder(table, plan, report).Build();
+  return PlanBuilder(table, plan, report, replaceable).Build();
 }

@@ -4,6 +4,7 @@
 #ifndef PLANNER_RENAME_PLAN_H
 #define PLANNER_RENAME_PLAN_H
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -38,7 +39,11 @@ struct RenamePlan {
 // is not in the table, two documents saved to one file, a new file where a file exists, a new
 // part number or instance name that another document or instance has or gets too. False when
 // anything was refused.
-bool PlanFromTable(const RenameTable& table, RenamePlan* plan, Report* report);
+// `replaceable`, when given, names new files that are there already and may be replaced all
+// the same: it is asked with the new file and the new part number of the row.
+using Replaceable = std::function<bool(const std::string& new_file, const std::string& number)>;
+bool PlanFromTable(const RenameTable& table, RenamePlan* plan, Report* report,
+                   const Replaceable& replaceable = nullptr);
 
 // A readable identifier made of `text`, unique among `taken`, which it joins.
 std::string UniqueIdentifier(const std::string& text, std::set<std::string>* taken);
