@@ -106,9 +106,10 @@ int main(int argc, char* argv[]) {
   auto start = std::chrono::steady_clock::now();
   bool ran = before && files > 0;
   for (int i = 0; i < files && ran; ++i) ran = Ran(folder, ControlFile(i), false);
-  const double runs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const double tree =
-      Seconds(std::string("cd ") + pattern + " && " + QUORVEL_TREE_BINARY + " top.CATProduct >tree.txt");
+  const double runs =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double tree = Seconds(std::string("cd ") + pattern + " && " + QUORVEL_TREE_BINARY +
+                              " top.CATProduct >tree.txt");
   const size_t renamed = Count(folder + "/tree.txt", "-B]") + Count(folder + "/tree.txt", "[ASM-");
   ran = ran && tree >= 0 && renamed == static_cast<size_t>(documents - 1);
 

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "check/control_file_check.h"
-#include "testing/test_support.h"
 #include "standin_process.h"
+#include "testing/test_support.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <system_error>
-#include <memory>
 #include <vector>
 
 #include "ZTRConfigTopicManager.h"

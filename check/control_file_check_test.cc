@@ -15,7 +15,6 @@ namespace {
 
 class CheckTest : public ::testing::Test {
  protected:
-
   // Runs the check on `control` written as c.ztr; returns the report and sets `exit_code_`.
   std::string Check(const std::string& control, bool open = false) {
     WriteFile("c.ztr", control);
@@ -182,7 +181,7 @@ TEST_F(CheckTest, OpeningTheDocuments) {
                   "R2}{R3}\n"
                   "@A\n{PARTNUMBER}ASM-OLD\n{EXTERNAL_LOCATION}asm.doc\n"  // 5-7
                   "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}bolt.doc\n{NEW_EXTERNAL_LOCATION}"
-                  "taken.doc\n"                                           // 8-11
+                  "taken.doc\n"                                             // 8-11
                   "@N\n{PARENT_PARTNUMBER}ASM-OLD\n{INSTANCENAME}Bolt.2\n"  // 12-14
                   "@R1\n{PARENT_PARTNUMBER}ASM-OLD\n{INSTANCENAME}Bolt.1\n{NEW_INSTANCENAME}M.1\n"
                   "@R2\n{PARENT_PARTNUMBER}ASM-OLD\n{INSTANCENAME}M.1\n{NEW_INSTANCENAME}X.1\n"
@@ -222,23 +221,26 @@ TEST_F(CheckTest, OpeningFindsSavesOverOpenDocumentsThroughLinksAndLeftoverSaves
             "c.ztr:9: warning: \"" + dir_.File("parts/.quorvel-save-Ab12Cd") +
                 "\" is left from a save that was cut short; it may be deleted\n"
                 "c.ztr:10: error: document \"K\": the run cannot save \"parts/bolt.doc\" as "
-                "\"alias/base.doc\": \"" + dir_.File("alias/base.doc") +
-                "\" is the file of another open document, \"" + dir_.File("parts/base.doc") +
-                "\"\n1 error, 1 warning\n");
+                "\"alias/base.doc\": \"" +
+                dir_.File("alias/base.doc") + "\" is the file of another open document, \"" +
+                dir_.File("parts/base.doc") + "\"\n1 error, 1 warning\n");
 }
 
 TEST_F(CheckTest, SeveralControlFilesAreOnePlanRunInTheirOrder) {
-  WriteFile("asm.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber ASM\ncomponent B.1\nreference b.doc\n");
+  WriteFile("asm.doc",
+            "STANDIN-DOCUMENT 1\nproduct\npartnumber ASM\ncomponent B.1\nreference b.doc\n");
   WriteFile("b.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber B\n");
-  WriteFile("1.ztr", "@ROOT\n{PARENT_OBJECTS}{A}\n{CHILD_OBJECTS}{K}\n"
-                     "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n"
-                     "@K\n{PARTNUMBER}B\n{EXTERNAL_LOCATION}b.doc\n{NEW_PARTNUMBER}B2\n"
-                     "{NEW_EXTERNAL_LOCATION}b2.doc\n");
+  WriteFile("1.ztr",
+            "@ROOT\n{PARENT_OBJECTS}{A}\n{CHILD_OBJECTS}{K}\n"
+            "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n"
+            "@K\n{PARTNUMBER}B\n{EXTERNAL_LOCATION}b.doc\n{NEW_PARTNUMBER}B2\n"
+            "{NEW_EXTERNAL_LOCATION}b2.doc\n");
   // The second renames what the first wrote: the file b2.doc exists only after the first.
-  WriteFile("2.ztr", "@ROOT\n{PARENT_OBJECTS}{A}\n{CHILD_OBJECTS}{K}\n"
-                     "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n"
-                     "@K\n{PARTNUMBER}B2\n{EXTERNAL_LOCATION}b2.doc\n{NEW_PARTNUMBER}B3\n"
-                     "{NEW_EXTERNAL_LOCATION}b3.doc\n");
+  WriteFile("2.ztr",
+            "@ROOT\n{PARENT_OBJECTS}{A}\n{CHILD_OBJECTS}{K}\n"
+            "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n"
+            "@K\n{PARTNUMBER}B2\n{EXTERNAL_LOCATION}b2.doc\n{NEW_PARTNUMBER}B3\n"
+            "{NEW_EXTERNAL_LOCATION}b3.doc\n");
   EXPECT_EQ(Run({"Quorvel-check", "--open", "1.ztr", "2.ztr"}), "0 errors, 0 warnings\n");
   EXPECT_EQ(exit_code_, 0);
   EXPECT_FALSE(std::filesystem::exists("b2.doc"));

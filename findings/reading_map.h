@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "findings/report.h"
 #include "controlfile/control_file_observer.h"
+#include "findings/report.h"
 
 class ReadingMap : public ControlFileObserver {
  public:

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "CATUnicodeString.h"
+
 enum class StageList { kDocuments, kChangeableDocuments, kDocumentInstances };
 
 struct StageEvent {
@@ -15,5 +17,11 @@ struct StageEvent {
   bool stopped;       // the stage ended at this record; otherwise the record alone failed
   std::string why;    // in the tool's words, with the files and names concerned
 };
+
+// `text` in double quotes, every byte as it is, for the reasons of stage events.
+inline std::string QuotedForEvent(const CATUnicodeString& text) {
+  return "\"" + std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar())) +
+         "\"";
+}
 
 #endif  // PLAN_STAGE_EVENT_H

@@ -12,7 +12,6 @@
 #include "CATIProduct.h"
 #include "CATSessionServices.h"
 #include "planner/control_file_writer.h"
-#include "product/root_product.h"
 #include "planner/naming_rules.h"
 #include "planner/plan_inversion.h"
 #include "planner/plan_prediction.h"
@@ -22,6 +21,7 @@
 #include "planner/structure_match.h"
 #include "planner/structure_table.h"
 #include "planner/workbook_writer.h"
+#include "product/root_product.h"
 
 namespace {
 
@@ -306,8 +306,7 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   }
   if (!writable) {
     report.Print(line.output.empty() ? "(table)" : line.output, err);
-    err << "Quorvel-plan: write refuses this table until the rows above are corrected"
-        << std::endl;
+    err << "Quorvel-plan: write refuses this table until the rows above are corrected" << std::endl;
     return 1;
   }
   // The runs of what write would make of it, as write runs them: a read-only document or

@@ -23,7 +23,6 @@ namespace fs = std::filesystem;
 
 class PlanCommandTest : public ::testing::Test {
  protected:
-
   // Runs Quorvel-plan (or, with "Quorvel-check" or "Quorvel-tree" first, that command) in the
   // scratch folder;
   // returns its standard output and sets `exit_code_` and `errors_`.
@@ -100,11 +99,12 @@ TEST_F(PlanCommandTest, TableSaysWhatRulesLeftToLibrariesAndRefusesNumbersOffThe
   const std::string table =
       Run({"Quorvel-plan", "table", "top.doc", "--library", "lib", "--prefix", "X-"});
   EXPECT_EQ(exit_code_, 0);
-  EXPECT_EQ(errors_, "Quorvel-plan: --prefix would change 1 library document; it is left as it "
-                     "is\n");
+  EXPECT_EQ(errors_,
+            "Quorvel-plan: --prefix would change 1 library document; it is left as it "
+            "is\n");
   EXPECT_NE(table.find("\nlib/a.doc,A,,,"), std::string::npos) << table;
-  EXPECT_EQ(Run({"Quorvel-plan", "table", "top.doc", "--select-part", "TOP", "--number",
-                 "T-O{n}", "--scheme", "T-[0-9]+"}),
+  EXPECT_EQ(Run({"Quorvel-plan", "table", "top.doc", "--select-part", "TOP", "--number", "T-O{n}",
+                 "--scheme", "T-[0-9]+"}),
             "");
   EXPECT_EQ(exit_code_, 2);
   EXPECT_EQ(errors_,
@@ -155,9 +155,8 @@ TEST_F(PlanCommandTest, WorkbookKeepsWhatIsTypedInCalcAndWriteRefusesTheCsvTable
     GTEST_SKIP() << "LibreOffice Calc (libreoffice-calc-nogui) or its Python bridge "
                     "(python3-uno) is missing: scripts/install-packages --spreadsheet";
   }
-  const char* const part_numbers[][2] = {{"a", "00123"}, {"b", "1.10"},
-                                         {"c", "123456789012345678"}, {"d", "=2+2"},
-                                         {"e", "0012.50"}};
+  const char* const part_numbers[][2] = {
+      {"a", "00123"}, {"b", "1.10"}, {"c", "123456789012345678"}, {"d", "=2+2"}, {"e", "0012.50"}};
   std::string top = "STANDIN-DOCUMENT 1\nproduct\npartnumber 000120\n";
   for (const auto& [name, number] : part_numbers) {
     WriteFile(std::string(name) + ".doc",
@@ -190,7 +189,8 @@ TEST_F(PlanCommandTest, WorkbookKeepsWhatIsTypedInCalcAndWriteRefusesTheCsvTable
   for (const char* refused :
        {"edited.csv:2: error: part_number \"120\": the document's part number is \"000120\" (its "
         "leading zeros were dropped",
-        "edited.csv:3: error: parent_part_number \"120\"", "edited.csv:8: error: part_number "
+        "edited.csv:3: error: parent_part_number \"120\"",
+        "edited.csv:8: error: part_number "
         "\"123\": the document's part number is \"00123\"",
         "edited.csv:9: error: part_number \"1.1\": the document's part number is \"1.10\" (it was "
         "read as a number",

@@ -9,13 +9,12 @@
 #include "CATIProduct.h"
 #include "CATLISTV_CATBaseUnknown.h"
 #include "CATSessionServices.h"
+#include "check/plan_check.h"
+#include "controlfile/ztr_object_manager.h"
+#include "findings/reading_map.h"
+#include "plan/ztr_document_manager.h"
 #include "product/root_product.h"
 #include "system/paths.h"
-
-#include "check/plan_check.h"
-#include "findings/reading_map.h"
-#include "controlfile/ztr_object_manager.h"
-#include "plan/ztr_document_manager.h"
 
 namespace {
 
@@ -36,8 +35,7 @@ class DiskState {
   // False when `file` holds no document with a root product.
   bool Read(const std::string& file, std::string* part_number, std::set<std::string>* names) {
     CATDocument* document = nullptr;
-    if (file.empty() ||
-        FAILED(CATDocumentServices::OpenDocument(file.c_str(), document, false))) {
+    if (file.empty() || FAILED(CATDocumentServices::OpenDocument(file.c_str(), document, false))) {
       return false;
     }
     CATIProduct_var root = FindRootProduct(document);
@@ -75,7 +73,8 @@ void LeaveOutWhatDidNotHappen(const std::map<int, int>& lines, RenamePlan* undo,
     std::set<std::string> names;
     std::string why;
     if (!disk.Read(document.file, &part_number, &names)) {
-      why = "\"" + StorageName(document.file) + "\" holds no document: the run did not save it there";
+      why =
+          "\"" + StorageName(document.file) + "\" holds no document: the run did not save it there";
       not_written.insert(document.file);
     } else if (part_number != document.part_number) {
       why = "\"" + StorageName(document.file) + "\" carries the part number \"" + part_number +
@@ -85,8 +84,8 @@ void LeaveOutWhatDidNotHappen(const std::map<int, int>& lines, RenamePlan* undo,
       kept_changes.insert(d);
       continue;
     }
-    report->Warning(lines.at(d), "document \"" + document.id +
-                                     "\" is left out of the way back: " + why);
+    report->Warning(lines.at(d),
+                    "document \"" + document.id + "\" is left out of the way back: " + why);
     // As the first run left it: where and what it was.
     document.file = document.new_file;
     document.part_number = document.new_part_number;
@@ -100,11 +99,10 @@ void LeaveOutWhatDidNotHappen(const std::map<int, int>& lines, RenamePlan* undo,
     }
   }
   undo->changes = changes;
-  left_on_disk->erase(std::remove_if(left_on_disk->begin(), left_on_disk->end(),
-                                     [&](const std::string& file) {
-                                       return not_written.count(file) != 0;
-                                     }),
-                      left_on_disk->end());
+  left_on_disk->erase(
+      std::remove_if(left_on_disk->begin(), left_on_disk->end(),
+                     [&](const std::string& file) { return not_written.count(file) != 0; }),
+      left_on_disk->end());
 
   std::map<int, std::set<std::string>> names_of;  // parent document -> names on disk
   std::vector<PlanInstance> instances;
@@ -113,8 +111,7 @@ void LeaveOutWhatDidNotHappen(const std::map<int, int>& lines, RenamePlan* undo,
     if (names == names_of.end()) {
       std::string part_number;
       std::set<std::string> on_disk;
-      disk.Read(undo->documents[static_cast<size_t>(instance.parent)].file, &part_number,
-                &on_disk);
+      disk.Read(undo->documents[static_cast<size_t>(instance.parent)].file, &part_number, &on_disk);
       names = names_of.emplace(instance.parent, std::move(on_disk)).first;
     }
     if (names->second.count(instance.name) != 0) {

@@ -24,8 +24,9 @@ class PlanInversionTest : public ::testing::Test {
 
 TEST_F(PlanInversionTest, PartNumbersChangedAloneAndInstancesUnderChangedParentsComeBack) {
   // The documents as the run left them.
-  WriteFile("asm.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber ASM\ncomponent S.1\n"
-                       "reference sub.doc\n");
+  WriteFile("asm.doc",
+            "STANDIN-DOCUMENT 1\nproduct\npartnumber ASM\ncomponent S.1\n"
+            "reference sub.doc\n");
   WriteFile("sub.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber SUB-2\ncomponent M8.1\n");
   WriteFile("c.ztr",
             "@ROOT\n{PARENT_OBJECTS}{A}\n{CHILD_OBJECTS}{K}\n{INSTANCE_OBJECTS}{N}{M}\n"

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "testing/test_support.h"
 #include "planner/control_file_writer.h"
+#include "testing/test_support.h"
 
 namespace {
 
@@ -16,7 +16,6 @@ const std::string kHeader =
 
 class RenamePlanTest : public ::testing::Test {
  protected:
-
   // The control files of the table `csv` one after the other, or what was refused.
   static std::string Written(const std::string& csv, size_t list_limit = kListLimit) {
     Report report;

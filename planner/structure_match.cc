@@ -203,7 +203,7 @@ class Matcher {
   std::map<std::string, int> by_file_;
   std::map<std::string, std::vector<int>> by_number_;
   std::map<std::pair<int, std::string>, int> by_name_;  // (holder, name) -> instance
-  std::unique_ptr<Suggestion> files_, part_numbers_;   // made when first needed
+  std::unique_ptr<Suggestion> files_, part_numbers_;    // made when first needed
 };
 
 }  // namespace

@@ -3,9 +3,9 @@
 
 #include "CATDocumentServices.h"
 #include "standin_faults.h"
+#include "standin_session.h"
 #include "system/files.h"
 #include "system/paths.h"
-#include "standin_session.h"
 
 namespace {
 
@@ -96,8 +96,8 @@ std::string WhyNotSave(const CATSession& session, const StandinDocument& documen
   // Another open document, by its name or by its file (through links), is never overwritten.
   const StandinDocument* holder = session.Find(target);
   if (holder != nullptr && holder != &document) {
-    return "\"" + target + "\" is the file of another open document, \"" +
-           holder->storage_name() + "\"";
+    return "\"" + target + "\" is the file of another open document, \"" + holder->storage_name() +
+           "\"";
   }
   // A document whose file changed since it was read would write a stale copy, wherever it
   // went: another program (or run) has saved that file meanwhile.

@@ -4,8 +4,8 @@
 #include "CATSessionServices.h"
 #include "standin_counted.h"
 #include "standin_faults.h"
-#include "system/paths.h"
 #include "standin_session.h"
+#include "system/paths.h"
 
 namespace {
 std::unique_ptr<CATSession> g_session;

@@ -16,8 +16,7 @@
 
 class StandinDocument : public CATDocument {
  public:
-  StandinDocument(std::string storage_name, std::vector<StandinRoot> roots,
-                  const FileFacts& file)
+  StandinDocument(std::string storage_name, std::vector<StandinRoot> roots, const FileFacts& file)
       : storage_name_(std::move(storage_name)), roots_(std::move(roots)), file_(file) {}
 
   // Gives an editor for IID_CATIEditor. The session owns documents: no counting here.

@@ -40,6 +40,26 @@ class Predictor {
     }
   }
 
+  // The files the plan reads, by the storage names that reach them, taken before the run.
+  void NoteReadFiles() {
+    for (const Saved& saved : SavingOrder()) {
+      const std::string target = StorageName(Text(saved.target));
+      FileId file;
+      if (target.empty() || !FindFileId(target, &file)) continue;
+      const auto reader = reads_.find(file);
+      if (reader != reads_.end()) {
+        before_.emplace(StorageKey(target), reader->second);
+        continue;
+      }
+      // What a file that the run replaces holds, looked at while this session is the first.
+      CATDocument* there = nullptr;
+      if (SUCCEEDED(CATDocumentServices::OpenDocument(saved.target, there, false))) {
+        CATIProduct_var root = FindRootProduct(there);
+        if (root != NULL_var) held_.emplace(StorageKey(target), Text(root->GetPartNumber()));
+      }
+    }
+  }
+
   void Run() {
     std::vector<StageEvent> events;
     plan_.TellStageEvents(&events);
@@ -102,8 +122,8 @@ class Predictor {
         document == nullptr) {
       reported_.insert({list, index});
       Finding(list, index, "EXTERNAL_LOCATION", true,
-              "the run stops here: " + Quote(location) + " cannot be opened: " +
-                  WhyNotOpened(location) + "; nothing is saved");
+              "the run stops here: " + Quote(location) +
+                  " cannot be opened: " + WhyNotOpened(location) + "; nothing is saved");
       return;
     }
     CATIProduct_var root = FindRootProduct(document);
@@ -172,8 +192,8 @@ class Predictor {
       } else {
         Finding(saved.list, saved.index, key, true,
                 "the run saves " + Quote(location) + " over " + Quote(answer.target) +
-                    ", the file of the document of part number " +
-                    Quote(Text(reader->PartNumber)) + " that the plan reads");
+                    ", the file of the document of part number " + Quote(Text(reader->PartNumber)) +
+                    " that the plan reads");
       }
     } else if (answer.replaced) {
       // A file that holds the same part, as an undo or a redo finds it, is what the plan
@@ -199,34 +219,13 @@ class Predictor {
     }
   }
 
- public:
-  // The files the plan reads, by the storage names that reach them, taken before the run.
-  void NoteReadFiles() {
-    for (const Saved& saved : SavingOrder()) {
-      const std::string target = StorageName(Text(saved.target));
-      FileId file;
-      if (target.empty() || !FindFileId(target, &file)) continue;
-      const auto reader = reads_.find(file);
-      if (reader != reads_.end()) {
-        before_.emplace(StorageKey(target), reader->second);
-        continue;
-      }
-      // What a file that the run replaces holds, looked at while this session is the first.
-      CATDocument* there = nullptr;
-      if (SUCCEEDED(CATDocumentServices::OpenDocument(saved.target, there, false))) {
-        CATIProduct_var root = FindRootProduct(there);
-        if (root != NULL_var) held_.emplace(StorageKey(target), Text(root->GetPartNumber()));
-      }
-    }
-  }
-
  private:
   ZTRDocumentManager& plan_;
   RunPrediction& prediction_;
-  std::set<std::pair<StageList, int>> reported_;            // said by the first look
-  std::map<FileId, const ZTRDocument*> reads_;              // file -> first record reading it
-  std::map<std::string, const ZTRDocument*> before_;        // save target -> record reading it
-  std::map<std::string, const ZTRDocument*> written_;       // by the storage key of the target
+  std::set<std::pair<StageList, int>> reported_;       // said by the first look
+  std::map<FileId, const ZTRDocument*> reads_;         // file -> first record reading it
+  std::map<std::string, const ZTRDocument*> before_;   // save target -> record reading it
+  std::map<std::string, const ZTRDocument*> written_;  // by the storage key of the target
   std::map<std::string, std::string> held_;  // save target -> the part number its file holds
 };
 

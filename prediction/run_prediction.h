@@ -12,7 +12,7 @@
 #include "plan/ztr_document_manager.h"
 
 struct PredictedFinding {
-  StageList list;   // the record concerned: its list and position from 1
+  StageList list;  // the record concerned: its list and position from 1
   int index;
   const char* key;  // the control-file key whose line it concerns
   bool error;       // the run fails this record, stops early or destroys a file it needs

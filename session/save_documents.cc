@@ -6,11 +6,6 @@
 
 namespace {
 
-std::string Quote(const CATUnicodeString& text) {
-  return "\"" + std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar())) +
-         "\"";
-}
-
 // Saves the document open under `location` as `target`. Returns 0 (a failed save included)
 // or `missing` when the document is not in the session.
 int SaveDocument(const ZTRDocumentManager& plan, StageList list, int index,
@@ -21,7 +16,7 @@ int SaveDocument(const ZTRDocumentManager& plan, StageList list, int index,
       document == nullptr) {
     ConsoleLine("********* Failed to get document: ", location.ConvertToChar());
     plan.Tell("saving", list, index, true,
-              "no document is open as " + Quote(location) +
+              "no document is open as " + QuotedForEvent(location) +
                   " any more: it was saved under another file before");
     return missing;
   }
@@ -30,7 +25,7 @@ int SaveDocument(const ZTRDocumentManager& plan, StageList list, int index,
     LogLine(log, "Failed to save document: ", location.ConvertToChar());
     ConsoleLine("Failed to save document: ", location.ConvertToChar());
     plan.Tell("saving", list, index, false,
-              Quote(location) + " cannot be saved as " + Quote(target));
+              QuotedForEvent(location) + " cannot be saved as " + QuotedForEvent(target));
   } else {
     LogLine(log, "Document ", location.ConvertToChar(), " saved as ", target.ConvertToChar());
     ConsoleLine("Document ", location.ConvertToChar(), " saved as ", target.ConvertToChar());
@@ -50,8 +45,8 @@ int ZTRDocumentManager::SaveDocuments() {
       Tell("saving", StageList::kChangeableDocuments, i, true, "the record has no file path");
       return 2;
     }
-    if (const int result = SaveDocument(*this, StageList::kChangeableDocuments, i, location,
-                                        target, LogStream, 1)) {
+    if (const int result = SaveDocument(*this, StageList::kChangeableDocuments, i, location, target,
+                                        LogStream, 1)) {
       return result;
     }
   }

@@ -7,11 +7,6 @@
 
 namespace {
 
-std::string Quote(const CATUnicodeString& text) {
-  return "\"" + std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar())) +
-         "\"";
-}
-
 // Searches the root product's children for the first one named `instance_name`. Returns 0 with
 // `*match` holding the child's interface (null when none is named so), or 3 or 4 when a
 // child cannot be read.
@@ -86,31 +81,32 @@ int SetNewInstanceName(const ZTRDocumentManager& plan, int index, std::ostream* 
             "Failed to find document name for partnumber: ", parent_part_number.ConvertToChar());
     ConsoleLine("********* Failed to find document name for partnumber: ",
                 parent_part_number.ConvertToChar());
-    tell(true, "no document of the plan has the parent part number " + Quote(parent_part_number));
+    tell(true, "no document of the plan has the parent part number " +
+                   QuotedForEvent(parent_part_number));
     return 6;
   }
   CATDocument* document = nullptr;
   if (FAILED(CATDocumentServices::GetDocumentInSession(name, document)) || document == nullptr) {
     LogLine(log, "Failed to find document in session: ", name.ConvertToChar());
     ConsoleLine("********* Failed to get document: ", name.ConvertToChar());
-    tell(true, "the parent document " + Quote(name) + " is not open in the session");
+    tell(true, "the parent document " + QuotedForEvent(name) + " is not open in the session");
     return 1;
   }
   LogLine(log, "Find document in session: ", name.ConvertToChar());
   CATIProduct_var root = FindRootProduct(document);
   if (root == NULL_var) {
-    tell(true, "the parent document " + Quote(name) + " has no root product");
+    tell(true, "the parent document " + QuotedForEvent(name) + " has no root product");
     return 2;
   }
   CATIProduct* child = nullptr;
   if (const int result = FindChild(root, instance_name, &child)) {
-    tell(true, "a component of " + Quote(name) + " cannot be read");
+    tell(true, "a component of " + QuotedForEvent(name) + " cannot be read");
     return result;
   }
   const bool found = child != nullptr;
   if (found) {
     if (const int result = RenameChild(root, child, new_instance_name, log, &renamed)) {
-      tell(true, "the component " + Quote(instance_name) + " of " + Quote(name) +
+      tell(true, "the component " + QuotedForEvent(instance_name) + " of " + QuotedForEvent(name) +
                      " cannot be reached as an instance");
       return result;
     }
@@ -119,11 +115,12 @@ int SetNewInstanceName(const ZTRDocumentManager& plan, int index, std::ostream* 
   if (!renamed) {
     LogLine(log, "Failed to change the instance name: ", instance_name.ConvertToChar());
     ConsoleLine("********* Failed to change the instance name: ", instance_name.ConvertToChar());
-    tell(false, found ? "the component " + Quote(instance_name) + " of " + Quote(name) +
-                            " cannot be named " + Quote(new_instance_name) +
+    tell(false, found ? "the component " + QuotedForEvent(instance_name) + " of " +
+                            QuotedForEvent(name) + " cannot be named " +
+                            QuotedForEvent(new_instance_name) +
                             ": the name is empty or another component of it has that name"
-                      : Quote(name) + " has no component " + Quote(instance_name) +
-                            " when the run renames it");
+                      : QuotedForEvent(name) + " has no component " +
+                            QuotedForEvent(instance_name) + " when the run renames it");
   }
   return 0;
 }

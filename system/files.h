@@ -119,8 +119,8 @@ class FileReplacement {
 // One answer to "may this document be saved to this path?", as the platform gave it: kept for
 // the companions that run a plan to see what it would do, and to say why a save would fail.
 struct SaveAnswer {
-  std::string target;    // the storage name saved to
-  std::string refusal;   // empty when the save was made
+  std::string target;     // the storage name saved to
+  std::string refusal;    // empty when the save was made
   bool replaced = false;  // a file was there already and is replaced
 };
 void NoteSaveAnswer(const SaveAnswer& answer);

@@ -23,7 +23,8 @@ FileFacts FactsOf(const struct stat& status) {
   facts.id = IdOf(status);
   facts.permissions = static_cast<unsigned>(status.st_mode & 0777);
   facts.size = static_cast<uint64_t>(status.st_size);
-  facts.modified = static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+  facts.modified =
+      static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
   return facts;
 }
 
@@ -109,7 +110,8 @@ std::string DiskWhyNotReplace(const std::string& target) {
   }
   if (stat(target.c_str(), &status) != 0) return quoted + " is a link that leads nowhere";
   if (S_ISDIR(status.st_mode)) return quoted + " is a folder";
-  if (!S_ISREG(status.st_mode)) return quoted + " is not a regular file but a device, FIFO or socket";
+  if (!S_ISREG(status.st_mode))
+    return quoted + " is not a regular file but a device, FIFO or socket";
   if ((status.st_mode & 0222) == 0 || faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
     return quoted + " is read-only";
   }

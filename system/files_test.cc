@@ -109,7 +109,8 @@ TEST(PathsTest, WindowsFoldsAsWindowsDoes) {
   EXPECT_EQ(StorageName("\\\\?\\C:\\p\\x.doc"), "C:/p/x.doc");
   EXPECT_EQ(StorageName("\\\\?\\UNC\\srv\\share\\x.doc"), "//srv/share/x.doc");
   EXPECT_EQ(StorageKey(StorageName("C:\\P\\X.DOC")), StorageKey(StorageName("c:/p/x.doc")));
-  EXPECT_EQ(PathProblem("C:/p/NUL.CATPart"), "\"C:/p/NUL.CATPart\" names the device NUL, not a file");
+  EXPECT_EQ(PathProblem("C:/p/NUL.CATPart"),
+            "\"C:/p/NUL.CATPart\" names the device NUL, not a file");
   EXPECT_EQ(PathProblem("C:/p/com1.txt"), "\"C:/p/com1.txt\" names the device COM1, not a file");
   EXPECT_EQ(PathProblem("C:/p/a?.doc"),
             "\"C:/p/a?.doc\" holds the character '?', which no file name on Windows can hold");

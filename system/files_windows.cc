@@ -23,9 +23,9 @@ FileFacts FactsOf(const BY_HANDLE_FILE_INFORMATION& info) {
   // Windows has one permission a program sees in a file: read-only or not.
   facts.permissions = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
   facts.size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  facts.modified = static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime)
-                                         << 32) |
-                                        info.ftLastWriteTime.dwLowDateTime);
+  facts.modified =
+      static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                           info.ftLastWriteTime.dwLowDateTime);
   return facts;
 }
 
@@ -150,8 +150,8 @@ bool FileReplacement::BeginOnDisk(const std::string& target, unsigned new_permis
     const std::string name = TemporaryName();
     const std::string path = directory + (directory.back() == '/' ? "" : "/") + name;
     // CREATE_NEW never opens what is there, link or not.
-    const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       file_ = reinterpret_cast<std::intptr_t>(file);
       temporary_name_ = name;

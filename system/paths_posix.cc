@@ -38,7 +38,8 @@ std::string RelativePath(const std::string& target, const std::string& from_dir)
 std::string PathProblem(const std::string& path) {
   if (path.empty()) return "the path is empty";
   if (path.find('\0') != std::string::npos) {
-    return "\"" + path.substr(0, path.find('\0')) + "\" is followed by a NUL byte, which no file name can hold";
+    return "\"" + path.substr(0, path.find('\0')) +
+           "\" is followed by a NUL byte, which no file name can hold";
   }
   return std::string();
 }

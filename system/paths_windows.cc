@@ -94,7 +94,8 @@ std::string PathProblem(const std::string& path) {
     const unsigned char c = static_cast<unsigned char>(name[i]);
     if (c < 32) return quoted + " holds the control character " + std::to_string(c);
     if (std::string("<>:\"|?*").find(static_cast<char>(c)) != std::string::npos) {
-      return quoted + " holds the character '" + static_cast<char>(c) + "', which no file name on Windows can hold";
+      return quoted + " holds the character '" + static_cast<char>(c) +
+             "', which no file name on Windows can hold";
     }
   }
   // Bytes that the narrow file functions' code page does not map would name another file.

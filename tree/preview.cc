@@ -164,9 +164,8 @@ class PreviewBuilder {
         // A record without a file is where the run fails, said by the prediction.
         if (list.before[i] >= 0 || location == CATUnicodeString()) continue;
         Warn(run, Line(run, list.list, index),
-             std::string(list.key) + " lists " + Name(run, list.list, index) +
-                                         ", whose file " + File(StorageName(Text(location))) +
-                                         " is not part of this structure");
+             std::string(list.key) + " lists " + Name(run, list.list, index) + ", whose file " +
+                 File(StorageName(Text(location))) + " is not part of this structure");
       }
     }
     std::map<std::string, bool> here;  // parent part number -> its document is in the structure
@@ -184,8 +183,7 @@ class PreviewBuilder {
       if (parent->second) continue;
       Warn(run, Line(run, StageList::kDocumentInstances, i),
            "INSTANCE_OBJECTS lists " + Name(run, StageList::kDocumentInstances, i) +
-               ", whose parent " +
-               Quoted(Text(part_number)) + " is not part of this structure");
+               ", whose parent " + Quoted(Text(part_number)) + " is not part of this structure");
     }
   }
 
@@ -254,11 +252,10 @@ class PreviewBuilder {
         const std::string parent = File(shown.nodes[n].file);
         Warn(save_run_[save], SaveLine(save),
              parent + " still refers to " +
-                                 File(shown.nodes[static_cast<size_t>(instance.node)].file) +
-                                 " after the run, which saves that document as " +
-                                 File(saves_[save].target) +
-                                 (written[n] ? ": " + parent + " is saved before it"
-                                             : " but does not save " + parent));
+                 File(shown.nodes[static_cast<size_t>(instance.node)].file) +
+                 " after the run, which saves that document as " + File(saves_[save].target) +
+                 (written[n] ? ": " + parent + " is saved before it"
+                             : " but does not save " + parent));
       }
     }
   }
@@ -269,9 +266,9 @@ class PreviewBuilder {
   std::map<FileId, int> before_by_file_;  // the files of the walk before the run
   std::vector<PredictedSave> saves_;      // of every run, in order
   std::vector<size_t> save_run_;          // per save
-  std::vector<int> origin_;              // per save
-  std::map<FileId, size_t> written_by_;  // the save that last wrote a file
-  std::map<int, size_t> last_save_;      // by document of the walk before the run
+  std::vector<int> origin_;               // per save
+  std::map<FileId, size_t> written_by_;   // the save that last wrote a file
+  std::map<int, size_t> last_save_;       // by document of the walk before the run
 };
 
 }  // namespace

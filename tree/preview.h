@@ -12,7 +12,7 @@
 struct PreviewFinding {
   size_t file;  // which of the control files
   int line;     // in that control file; 0 when no line is concerned
-  bool error;  // the run goes wrong here: a record fails, a stage stops or a needed file is lost
+  bool error;   // the run goes wrong here: a record fails, a stage stops or a needed file is lost
   std::string message;  // as the commands word it, not yet escaped for a terminal
 };
 

@@ -106,15 +106,19 @@ TEST(TreeCommandTest, GraphRendersWithDot) {
 
 TEST(TreeCommandTest, SeveralControlFilesAreOnePlanRunInTheirOrder) {
   const InScratchDir here;
-  WriteFile("asm.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber ASM\ncomponent B.1\nreference b.doc\n");
+  WriteFile("asm.doc",
+            "STANDIN-DOCUMENT 1\nproduct\npartnumber ASM\ncomponent B.1\nreference b.doc\n");
   WriteFile("b.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber B\n");
-  const std::string header = "@ROOT\n{PARENT_OBJECTS}{A}\n{CHILD_OBJECTS}{K}\n"
-                             "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n";
-  WriteFile("1.ztr", header + "@K\n{PARTNUMBER}B\n{EXTERNAL_LOCATION}b.doc\n"
-                              "{NEW_PARTNUMBER}B2\n{NEW_EXTERNAL_LOCATION}b2.doc\n");
+  const std::string header =
+      "@ROOT\n{PARENT_OBJECTS}{A}\n{CHILD_OBJECTS}{K}\n"
+      "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n";
+  WriteFile("1.ztr", header +
+                         "@K\n{PARTNUMBER}B\n{EXTERNAL_LOCATION}b.doc\n"
+                         "{NEW_PARTNUMBER}B2\n{NEW_EXTERNAL_LOCATION}b2.doc\n");
   // The second renames what the first writes.
-  WriteFile("2.ztr", header + "@K\n{PARTNUMBER}B2\n{EXTERNAL_LOCATION}b2.doc\n"
-                              "{NEW_PARTNUMBER}B3\n{NEW_EXTERNAL_LOCATION}b3.doc\n");
+  WriteFile("2.ztr", header +
+                         "@K\n{PARTNUMBER}B2\n{EXTERNAL_LOCATION}b2.doc\n"
+                         "{NEW_PARTNUMBER}B3\n{NEW_EXTERNAL_LOCATION}b3.doc\n");
   const CommandOutcome both = Tree({"--plan", "1.ztr", "--plan", "2.ztr", "asm.doc"});
   EXPECT_EQ(both.exit_code, 0) << both.out;
   EXPECT_NE(both.out.find("B.1  b.doc -> b3.doc  [B -> B3]"), std::string::npos) << both.out;
