@@ -14,6 +14,7 @@
 #include "check/after_check.h"
 #include "check/open_check.h"
 #include "check/plan_check.h"
+#include "findings/listed_objects.h"
 #include "findings/reading_map.h"
 #include "findings/report.h"
 #include "system/files.h"
@@ -123,7 +124,11 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
     CheckedPlan listed;
     CheckPlan(objects, plan, map, &listed, &report);
     if (open) CheckOpen(&plan, listed, map, &report);
-    if (after) CheckAfter(plan, listed, map, &report, old_files_end ? &old_files : nullptr);
+    // A copy leaves its originals: none of them is an old file to remove.
+    const bool copy = AsksForCopy(objects);
+    if (after) {
+      CheckAfter(plan, listed, map, &report, old_files_end && !copy ? &old_files : nullptr);
+    }
     report.PrintFindings(file, report_out);
     errors += report.Errors();
     warnings += report.Warnings();

@@ -11,6 +11,13 @@ const ListedObject* CheckedPlan::At(StageList list, int index) const {
   return &objects[static_cast<size_t>(index - 1)];
 }
 
+const char kCopyKey[] = "COPY";
+
+bool AsksForCopy(const ZTRObjectManager& objects) {
+  const ZTRObject* root = objects.FindObject("ROOT");
+  return root != nullptr && root->GetAttribute(kCopyKey).GetLengthInChar() > 0;
+}
+
 CheckedPlan ListPlanObjects(const ZTRObjectManager& objects) {
   CheckedPlan listed;
   const ZTRObject* root = objects.FindObject("ROOT");

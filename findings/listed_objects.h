@@ -27,6 +27,12 @@ struct CheckedPlan {
   const ListedObject* At(StageList list, int index) const;
 };
 
+// Whether the control file asks for a copy: its ROOT object carries the key COPY, which the
+// tool does not read but the companions do. The documents under CHILD_OBJECTS are then saved
+// as new documents and nothing above them is saved: links to the originals stay on purpose.
+extern const char kCopyKey[];
+bool AsksForCopy(const ZTRObjectManager& objects);
+
 // The lists of the plan that the builder makes of `objects`; empty without a ROOT object.
 CheckedPlan ListPlanObjects(const ZTRObjectManager& objects);
 

@@ -6,6 +6,7 @@
 #include "CATString.h"
 #include "controlfile/control_scanner.h"
 #include "controlfile/ztr_object.h"
+#include "findings/listed_objects.h"
 #include "findings/report.h"
 
 namespace {
@@ -148,7 +149,10 @@ class Writer {
       Attribute("INSTANCENAME", instance.name, &records);
       Attribute("NEW_INSTANCENAME", instance.new_name, &records);
     }
-    std::string text = "@ROOT\n";
+    std::string text = plan_.copy ? std::string("@ROOT\n{") + kCopyKey +
+                                        "}the documents of "
+                                        "CHILD_OBJECTS are saved as copies\n"
+                                  : std::string("@ROOT\n");
     for (int l = 0; l < 3; ++l) {
       if (!lists[l].empty()) text += std::string("{") + kListKeys[l] + "}" + lists[l] + "\n";
     }

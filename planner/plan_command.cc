@@ -22,13 +22,14 @@
 #include "planner/structure_table.h"
 #include "planner/workbook_writer.h"
 #include "product/root_product.h"
+#include "system/files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const char kUsage[] =
-    " table [-o FILE] ROOT_DOCUMENT [RULE...] | write [-o FILE] [--redo] TABLE"
+    " table [-o FILE] ROOT_DOCUMENT [RULE...] | write [-o FILE] [--redo] [--copy] TABLE"
     " | invert [-o FILE] CONTROL_FILE";
 
 const char kHelp[] =
@@ -48,6 +49,8 @@ const char kHelp[] =
     "          workbook's cell), and so is a value that a control file cannot carry. Rows may\n"
     "          be left out; the documents to save come from the structure. A plan too large\n"
     "          for one control file becomes several (-o names the first), run in their order.\n"
+    "          --copy: the changed documents are saved as copies under their new files and\n"
+    "          nothing else is saved: the originals and whatever refers to them stay.\n"
     "          --redo: a new file that is there already may be replaced when it holds the\n"
     "          part it is to hold, as a run of the same table wrote it before an undo.\n"
     "  invert  writes the control file that, run after CONTROL_FILE, gives every instance,\n"
@@ -60,6 +63,7 @@ struct CommandLine {
   std::string command, output, input;
   std::vector<std::string> rest;
   bool redo = false;  // write --redo
+  bool copy = false;  // write --copy
 };
 
 // More than any rename table or control file of a product structure holds: an input that goes
@@ -218,6 +222,48 @@ bool HoldsPart(const std::string& file, const std::string& part_number) {
   return holds;
 }
 
+// Makes `plan` a copy of the documents it changes: each is saved as a new document under its
+// new file, the documents that refer to them from outside are not saved (they keep referring
+// to the originals), and no instance outside them is renamed. False, with the reasons on `err`,
+// when a changed document has no new file of its own.
+bool MakeCopy(RenamePlan* plan, const std::string& input, std::ostream& err) {
+  std::vector<bool> copied(plan->documents.size(), false);
+  bool whole = true;
+  for (const int d : plan->changes) {
+    const PlanDocument& document = plan->documents[static_cast<size_t>(d)];
+    copied[static_cast<size_t>(d)] = true;
+    if (SameFile(document.new_file, document.file)) {
+      err << input << ": error: a copy of " << Quoted(document.file)
+          << " needs a new file of its own" << std::endl;
+      whole = false;
+    }
+  }
+  for (PlanDocument& document : plan->documents) {
+    std::vector<int> holders;
+    for (const int holder : document.holders) {
+      if (copied[static_cast<size_t>(holder)]) holders.push_back(holder);
+    }
+    document.holders = holders;
+  }
+  std::vector<PlanInstance> instances;
+  size_t left = 0;
+  for (const PlanInstance& instance : plan->instances) {
+    if (copied[static_cast<size_t>(instance.parent)]) {
+      instances.push_back(instance);
+    } else {
+      ++left;
+    }
+  }
+  if (left > 0) {
+    err << "Quorvel-plan: note: " << left << " instance" << (left == 1 ? " is" : "s are")
+        << " not renamed: a copy saves nothing outside it" << std::endl;
+  }
+  plan->instances = instances;
+  plan->saved_with_changes.clear();
+  plan->copy = true;
+  return whole;
+}
+
 // The plan that `table` asks for, held against the structure it names: the one under the
 // document of its first document's row, opened now. `structure`, when given, is that
 // structure's table already.
@@ -365,6 +411,7 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
     }
     return 2;
   }
+  if (line.copy && !MakeCopy(&plan, line.input, err)) return 2;
   if (!WriteControlFiles(plan, &files, &error)) {
     err << line.input << ": error: " << error << std::endl;
     return 2;
@@ -433,6 +480,8 @@ bool Parse(int argc, char* argv[], CommandLine* line) {
       line->rest.push_back(argument);  // the rules
     } else if (argument == "--redo" && line->command == "write") {
       line->redo = true;
+    } else if (argument == "--copy" && line->command == "write") {
+      line->copy = true;
     } else if (argument == "-o" && i + 1 < argc && line->output.empty() && argv[i + 1][0]) {
       line->output = argv[++i];
     } else if (line->input.empty() && !argument.empty() && argument[0] != '-') {

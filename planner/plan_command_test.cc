@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "bench/structure_generator.h"
@@ -239,6 +240,34 @@ TEST_F(PlanCommandTest, RoundTripOnTheExample) {
   ASSERT_EQ(exit_code_, 0) << errors_;
   CheckAndRun("redo.ztr");
   EXPECT_EQ(Structure("bracket-asm.CATProduct"), renamed);
+}
+
+TEST_F(PlanCommandTest, ACopyOfABranchLeavesTheOriginalsAndWhatRefersToThem) {
+  fs::copy(kSourceDir / "examples" / "bracket", ".", fs::copy_options::recursive);
+  std::map<std::string, std::string> originals;
+  for (const auto& entry : fs::recursive_directory_iterator(".")) {
+    if (entry.is_regular_file()) originals[entry.path().string()] = ReadWholeFile(entry.path());
+  }
+  Run({"Quorvel-plan", "table", "-o", "copy.csv", "bracket-asm.CATProduct", "--select-branch",
+       "hinge/hinge-sub.CATProduct", "--on", "both", "--number", "HG-{n:03}", "--folder", "v2"});
+  ASSERT_EQ(exit_code_, 0) << errors_;
+  Run({"Quorvel-plan", "write", "--copy", "-o", "copy.ztr", "copy.csv"});
+  ASSERT_EQ(exit_code_, 0) << errors_;
+  EXPECT_EQ(ReadWholeFile("copy.ztr").find("PARENT_OBJECTS"), std::string::npos);
+  // The preview has nothing to say of the links that stay on the originals.
+  EXPECT_EQ(
+      RunCommand(RunTreeCommand, "Quorvel-tree", {"--plan", "copy.ztr", "bracket-asm.CATProduct"})
+          .exit_code,
+      0);
+  CheckAndRun("copy.ztr");
+  for (const auto& [file, bytes] : originals) EXPECT_EQ(ReadWholeFile(file), bytes) << file;
+  EXPECT_EQ(Run({"Quorvel-check", "--after", "--old-files=lines", "copy.ztr"}), "");
+  EXPECT_EQ(exit_code_, 0) << errors_;
+  EXPECT_NE(RunCommand(RunTreeCommand, "Quorvel-tree", {"v2/hinge/HG-001.CATProduct"})
+                .out.find("Leaf.1  v2/parts/HG-002.CATPart  [HG-002]"),
+            std::string::npos);
+  Run({"Quorvel-plan", "invert", "copy.ztr"});
+  EXPECT_EQ(exit_code_, 2);
 }
 
 TEST_F(PlanCommandTest, WriteRefusesATableWhoseRunWouldGoWrongAndMakesNoFolder) {

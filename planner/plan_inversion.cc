@@ -11,6 +11,7 @@
 #include "CATSessionServices.h"
 #include "check/plan_check.h"
 #include "controlfile/ztr_object_manager.h"
+#include "findings/listed_objects.h"
 #include "findings/reading_map.h"
 #include "plan/ztr_document_manager.h"
 #include "product/root_product.h"
@@ -140,6 +141,12 @@ int InvertControlFile(const std::string& control_file, RenamePlan* undo,
   CheckedPlan listed;
   CheckPlan(objects, plan, map, &listed, report);
   if (report->ExitCode() == 2) return 2;
+  if (AsksForCopy(objects)) {
+    report->Error(1,
+                  "the control file makes copies, which are undone by removing their new "
+                  "files (the NEW_EXTERNAL_LOCATION values); the originals were not changed");
+    return 2;
+  }
 
   // The documents as the first run left them, each identifier once.
   std::set<std::string> seen;

@@ -32,6 +32,8 @@ struct RenamePlan {
   // Documents saved in place by every control file that changes a document, as well as the
   // holders of what it changes.
   std::vector<int> saved_with_changes;
+  // The changed documents are copies: nothing else is saved, no instance outside them renamed.
+  bool copy = false;
 };
 
 // The plan that a table asks for. Refuses, each with its line, what a run could not carry out

@@ -224,7 +224,10 @@ class PreviewBuilder {
       const auto write = found ? written_by_.find(file) : written_by_.end();
       if (write == written_by_.end()) {
         const auto saved = last_save_.find(found ? BeforeDocument(node.file) : -1);
-        if (saved != last_save_.end()) old_file_of[c] = static_cast<long>(saved->second);
+        // A copy leaves its originals, and the links to them, on purpose.
+        if (saved != last_save_.end() && !AsksForCopy(runs_[save_run_[saved->second]]->objects)) {
+          old_file_of[c] = static_cast<long>(saved->second);
+        }
         continue;
       }
       written[c] = true;
