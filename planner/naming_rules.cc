@@ -365,6 +365,36 @@ bool NamingRules::Change(const Rule& rule, long long n, bool parts, bool files,
   return part_changes || file_changes;
 }
 
+RulesOutcome NamingRules::Check(const RenameTable& table) const {
+  RulesOutcome outcome;
+  for (const TableDocument& document : table.documents) {
+    const bool changed =
+        (!document.new_part_number.empty() && document.new_part_number != document.part_number) ||
+        (!document.new_file.empty() && document.new_file != document.file);
+    if (!changed) continue;
+    bool library = false;
+    const std::string key = Key(document.file, false);
+    for (const std::string& folder : library_folders_) {
+      library = library || key.compare(0, folder.size(), folder) == 0;
+    }
+    for (const std::string& glob : library_parts_) {
+      library = library || GlobMatch(glob, document.part_number);
+    }
+    if (library) {
+      outcome.errors.push_back(document.file +
+                               ": a library document, which gets no new part number or file");
+    }
+    if (scheme_ != nullptr && !document.new_part_number.empty() &&
+        document.new_part_number != document.part_number &&
+        !std::regex_match(document.new_part_number, scheme_->regex)) {
+      outcome.errors.push_back(document.file + ": the new part number \"" +
+                               document.new_part_number + "\" does not match the scheme \"" +
+                               scheme_text_ + "\"");
+    }
+  }
+  return outcome;
+}
+
 RulesOutcome NamingRules::Apply(RenameTable* table) const {
   RulesOutcome outcome;
   std::vector<TableDocument>& documents = table->documents;

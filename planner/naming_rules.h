@@ -34,6 +34,11 @@ class NamingRules {
   // Fills the new columns of `table`; a new value equal to the current one is left empty.
   RulesOutcome Apply(RenameTable* table) const;
 
+  // Holds a table filled in by hand against the library and scheme options: a library
+  // document given a new part number or file, or a new part number off the scheme, is an
+  // error naming the document.
+  RulesOutcome Check(const RenameTable& table) const;
+
  private:
   enum Kind {
     kSelectAll,

@@ -29,7 +29,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const char kUsage[] =
-    " table [-o FILE] ROOT_DOCUMENT [RULE...] | write [-o FILE] [--redo] [--copy] TABLE"
+    " table [-o FILE] ROOT_DOCUMENT [RULE...] | write [-o FILE] [--redo] [--copy]"
+    " [--library DIR] [--library-part GLOB] [--scheme REGEX] TABLE"
     " | invert [-o FILE] CONTROL_FILE";
 
 const char kHelp[] =
@@ -49,6 +50,8 @@ const char kHelp[] =
     "          workbook's cell), and so is a value that a control file cannot carry. Rows may\n"
     "          be left out; the documents to save come from the structure. A plan too large\n"
     "          for one control file becomes several (-o names the first), run in their order.\n"
+    "          --library, --library-part, --scheme: as in table's rules; a library document\n"
+    "          given a new value, or a new part number off the scheme, refuses the table.\n"
     "          --copy: the changed documents are saved as copies under their new files and\n"
     "          nothing else is saved: the originals and whatever refers to them stay.\n"
     "          --redo: a new file that is there already may be replaced when it holds the\n"
@@ -393,11 +396,16 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
     err << "Quorvel-plan: " << line.input << ": " << reason << std::endl;
     return 3;
   }
+  NamingRules rules;
+  std::string error;
+  if (!rules.Parse(line.rest, &error)) {
+    err << "Quorvel-plan: write: " << error << std::endl;
+    return 3;
+  }
   Report report;
   RenameTable table;
   RenamePlan plan;
   std::vector<std::string> files;
-  std::string error;
   bool spreadsheet = false;
   if (!ReadAnyTable(line.input, bytes, &table, &report) ||
       !PlanAgainstStructure(table, nullptr, &plan, &report, &spreadsheet,
@@ -411,6 +419,11 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
     }
     return 2;
   }
+  const RulesOutcome held = rules.Check(table);
+  for (const std::string& problem : held.errors) {
+    err << "Quorvel-plan: " << line.input << ": error: " << problem << "\n";
+  }
+  if (!held.errors.empty()) return 2;
   if (line.copy && !MakeCopy(&plan, line.input, err)) return 2;
   if (!WriteControlFiles(plan, &files, &error)) {
     err << line.input << ": error: " << error << std::endl;
@@ -482,6 +495,11 @@ bool Parse(int argc, char* argv[], CommandLine* line) {
       line->redo = true;
     } else if (argument == "--copy" && line->command == "write") {
       line->copy = true;
+    } else if ((argument == "--library" || argument == "--library-part" ||
+                argument == "--scheme") &&
+               line->command == "write" && i + 1 < argc) {
+      line->rest.push_back(argument);  // held against the table, as rules
+      line->rest.push_back(argv[++i]);
     } else if (argument == "-o" && i + 1 < argc && line->output.empty() && argv[i + 1][0]) {
       line->output = argv[++i];
     } else if (line->input.empty() && !argument.empty() && argument[0] != '-') {

@@ -270,6 +270,22 @@ TEST_F(PlanCommandTest, ACopyOfABranchLeavesTheOriginalsAndWhatRefersToThem) {
   EXPECT_EQ(exit_code_, 2);
 }
 
+TEST_F(PlanCommandTest, WriteRefusesLibraryRowsFilledInByHandAndNumbersOffTheScheme) {
+  fs::copy(kSourceDir / "examples" / "bracket", ".", fs::copy_options::recursive);
+  Run({"Quorvel-plan", "table", "-o", "t.csv", "bracket-asm.CATProduct", "--select-part", "BOLT-*",
+       "--number", "FST-{n:04}"});
+  ASSERT_EQ(exit_code_, 0) << errors_;
+  Run({"Quorvel-plan", "write", "--library", "parts", "--scheme", "FST-[0-9]{3}", "t.csv"});
+  EXPECT_EQ(exit_code_, 2);
+  EXPECT_EQ(errors_,
+            "Quorvel-plan: t.csv: error: parts/bolt-m8x20.CATPart: a library document, which "
+            "gets no new part number or file\n"
+            "Quorvel-plan: t.csv: error: parts/bolt-m8x20.CATPart: the new part number "
+            "\"FST-0001\" does not match the scheme \"FST-[0-9]{3}\"\n");
+  EXPECT_EQ(Run({"Quorvel-plan", "write", "--library-part", "HINGE-*", "t.csv"}).substr(0, 6),
+            "@ROOT\n");
+}
+
 TEST_F(PlanCommandTest, WriteRefusesATableWhoseRunWouldGoWrongAndMakesNoFolder) {
   fs::copy(kSourceDir / "examples" / "bracket", ".", fs::copy_options::recursive);
   Run({"Quorvel-plan", "table", "-o", "rename.csv", "bracket-asm.CATProduct", "--select-part",
