@@ -246,7 +246,8 @@ TEST_F(PlanCommandTest, ACopyOfABranchLeavesTheOriginalsAndWhatRefersToThem) {
   fs::copy(kSourceDir / "examples" / "bracket", ".", fs::copy_options::recursive);
   std::map<std::string, std::string> originals;
   for (const auto& entry : fs::recursive_directory_iterator(".")) {
-    if (entry.is_regular_file()) originals[entry.path().string()] = ReadWholeFile(entry.path());
+    if (entry.is_regular_file())
+      originals[entry.path().string()] = ReadWholeFile(entry.path().string());
   }
   Run({"Quorvel-plan", "table", "-o", "copy.csv", "bracket-asm.CATProduct", "--select-branch",
        "hinge/hinge-sub.CATProduct", "--on", "both", "--number", "HG-{n:03}", "--folder", "v2"});
