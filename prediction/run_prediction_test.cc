@@ -1,6 +1,7 @@
-// Hazards planted in copies of the example: what Quorvel-check --open predicts is held against
-// what the run then does. Every run that fails a save, skips a rename, stops early or
-// destroys a file the plan reads was predicted as an error, and no clean run was.
+// Hazards planted in copies of the example: what Quorvel-check --open and Quorvel-tree --plan
+// predict is held against what the run then does. Every run that fails a save, skips a rename,
+// stops early or destroys a file the plan reads was predicted as an error by both, and no clean
+// run was.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "driver/run.h"
 #include "system/system.h"
 #include "testing/test_support.h"
+#include "tree/tree_command.h"
 
 namespace fs = std::filesystem;
 
@@ -105,6 +107,8 @@ class PredictionTest : public ::testing::Test {
     hazard.plant();
     const CommandOutcome check =
         RunCommand(RunControlFileCheck, "Quorvel-check", {"--open", "rename.ztr"});
+    const CommandOutcome tree = RunCommand(RunTreeCommand, "Quorvel-tree",
+                                           {"--plan", "rename.ztr", "bracket-asm.CATProduct"});
     // The old files of the documents saved under new files, which the run must leave alone.
     std::map<std::string, std::string> kept;
     for (const char* old : {"parts/bolt-m8x20.CATPart", "parts/hinge-pin.CATPart"}) {
@@ -120,6 +124,7 @@ class PredictionTest : public ::testing::Test {
                             log.find("All files saved successfully.") == std::string::npos ||
                             destroyed;
     EXPECT_EQ(check.exit_code == 2, went_wrong) << check.out << "--- the run's log:\n" << log;
+    EXPECT_EQ(tree.exit_code == 2, went_wrong) << tree.out << tree.err;
     if (hazard.fails_always) {
       EXPECT_TRUE(went_wrong) << log;
     }
