@@ -91,3 +91,61 @@ bool GenerateStructure(int documents, const std::string& folder) {
                               "\n{INSTANCE_OBJECTS}" + instances + "\n" + records;
   return Write(folder + "/top.CATProduct", top) && Write(folder + "/rename.ztr", control);
 }
+
+bool GenerateCampaign(int documents, const std::string& folder) {
+  namespace fs = std::filesystem;
+  const int kStandard = 3, kPurchased = 2, kOwn = 2;
+  // Each pair of groups: two groups and their frame, each with kOwn parts of its own.
+  const int pairs = std::max(1, (documents - 1 - kStandard - kPurchased) / (3 * (1 + kOwn)));
+  for (const char* sub : {"asm", "parts", "lib", "buy"}) fs::create_directories(folder + "/" + sub);
+  const auto document = [](const std::string& part_number) {
+    return "STANDIN-DOCUMENT 1\nproduct\npartnumber " + part_number + "\n";
+  };
+  const auto component = [](const std::string& instance, const std::string& file) {
+    return "component " + instance + "\nreference " + file + "\n";
+  };
+  bool written = true;
+  for (int d = 0; d < kStandard; ++d) {
+    const std::string n = std::to_string(d + 4);
+    written = written && Write(folder + "/lib/screw m" + n + ".CATPart", document("STD-M" + n));
+  }
+  for (int m = 0; m < kPurchased; ++m) {
+    const std::string file = folder + "/buy/motor " + std::to_string(m) + ".CATPart";
+    written = written && Write(file, document("BUY-" + std::to_string(m)));
+    std::error_code ignored;
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
+                    ignored);
+  }
+  // Own parts and standard screws under an assembly.
+  const auto parts = [&](const std::string& id, std::string* text) {
+    for (int i = 0; i < kOwn; ++i) {
+      const std::string name = id + "-" + std::to_string(i);
+      *text += component("Part " + name + ".1", "../parts/part " + name + ".CATPart");
+      written =
+          written && Write(folder + "/parts/part " + name + ".CATPart", document("PRT-" + name));
+    }
+    for (int d = 0; d < kStandard; ++d) {
+      const std::string n = std::to_string(d + 4);
+      for (int k = 1; k <= 2; ++k) {
+        *text +=
+            component("Screw M" + n + "." + std::to_string(k), "../lib/screw m" + n + ".CATPart");
+      }
+    }
+  };
+  std::string top = document("CAMP-TOP");
+  for (int g = 0; g < 2 * pairs; ++g) {
+    const std::string n = std::to_string(g), frame = std::to_string(g / 2);
+    top += component("Group " + n + ".1", "asm/group " + n + ".CATProduct");
+    std::string group =
+        document("GRP-" + n) + component("Frame.1", "shared frame " + frame + ".CATProduct") +
+        component("Motor.1", "../buy/motor " + std::to_string(g % kPurchased) + ".CATPart");
+    parts(n, &group);
+    written = written && Write(folder + "/asm/group " + n + ".CATProduct", group);
+    if (g % 2 == 0) {
+      std::string shared = document("FRM-" + frame);
+      parts("F" + frame, &shared);
+      written = written && Write(folder + "/asm/shared frame " + frame + ".CATProduct", shared);
+    }
+  }
+  return written && Write(folder + "/top.CATProduct", top);
+}

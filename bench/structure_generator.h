@@ -25,4 +25,14 @@ int Parts(int documents);
 inline int SavedDocuments(int documents) { return documents; }
 inline int RenamedInstances(int documents) { return documents - 1; }
 
+// A structure as a renaming campaign meets it: a top assembly "CAMP-TOP" (top.CATProduct) over
+// groups "GRP-<g>" (asm/group <g>.CATProduct), each pair of groups sharing a frame "FRM-<k>"
+// (asm/shared frame <k>.CATProduct, used in both), groups and frames holding parts of their own
+// (parts/part <g>-<i>.CATPart, "PRT-<g>-<i>"; a frame's "PRT-F<k>-<i>"), standard parts
+// used many times from lib/ ("STD-M<d>", lib/screw m<d>.CATPart) and purchased parts from
+// buy/ ("BUY-<m>", buy/motor <m>.CATPart) whose files are read-only (no write bits). File
+// names hold blanks. About `documents` documents (at least 15), the same each time; false when
+// a file cannot be written.
+bool GenerateCampaign(int documents, const std::string& folder);
+
 #endif  // BENCH_STRUCTURE_GENERATOR_H

@@ -1,0 +1,210 @@
+// Campaigns as users run them, each on a generated structure with a frame shared by two groups,
+// standard parts from a library folder and read-only purchased parts: the table with rules,
+// write, Quorvel-check --open, the run, Quorvel-check --after, and the structure afterwards is
+// the table with its new columns in place of the old, nothing else changed.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench/structure_generator.h"
+#include "check/control_file_check.h"
+#include "planner/plan_command.h"
+#include "standin_process.h"
+#include "testing/test_support.h"
+#include "tree/tree_command.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> fields;
+  std::istringstream in(text);
+  for (std::string field; std::getline(in, field, separator);) fields.push_back(field);
+  if (!text.empty() && text.back() == separator) fields.push_back("");
+  return fields;
+}
+
+// The plain structure table that a table with filled-in new columns asks for: each document
+// with its new part number and file, each instance with its new name, under its parent's new
+// part number and of its document's new file. (The generated names need no CSV quoting.)
+std::string AskedFor(const std::string& table) {
+  std::vector<std::vector<std::string>> rows;
+  std::map<std::string, std::string> part_numbers, files;
+  for (std::string line : Split(table, '\n')) {
+    if (line.empty()) continue;
+    if (line.back() == '\r') line.pop_back();
+    rows.push_back(Split(line, ','));
+    const std::vector<std::string>& row = rows.back();
+    if (rows.size() > 1 && !row[0].empty()) {
+      part_numbers[row[1]] = row[2].empty() ? row[1] : row[2];
+      files[row[0]] = row[3].empty() ? row[0] : row[3];
+    }
+  }
+  std::string asked;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    std::vector<std::string> row = rows[i];
+    if (i > 0 && !row[0].empty()) {
+      row = {files[row[0]], part_numbers[row[1]], "", "", "", "", "", ""};
+    } else if (i > 0) {
+      row = {"", "",           "", "", part_numbers[row[4]], row[6].empty() ? row[5] : row[6],
+             "", files[row[7]]};
+    }
+    for (size_t c = 0; c < row.size(); ++c) asked += (c ? "," : "") + row[c];
+    asked += "\r\n";
+  }
+  return asked;
+}
+
+class CampaignTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(GenerateCampaign(24, ".")); }
+
+  // Runs Quorvel-plan, or the companion named first, in the scratch folder: its standard
+  // output; sets `exit_code_` and `errors_`.
+  std::string Run(const std::vector<std::string>& args) {
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    const CommandOutcome outcome = RunCommand(args[0] == "Quorvel-check"  ? RunControlFileCheck
+                                              : args[0] == "Quorvel-tree" ? RunTreeCommand
+                                                                          : RunPlanCommand,
+                                              args[0].c_str(), rest);
+    exit_code_ = outcome.exit_code;
+    errors_ = outcome.err;
+    return outcome.out;
+  }
+  std::string Structure(const std::string& root = "top.CATProduct") {
+    return Run({"Quorvel-plan", "table", root});
+  }
+  // The table for `rules` on the top assembly, as job.csv; empty when none was written.
+  std::string Table(std::vector<std::string> rules) {
+    rules.insert(rules.begin(), {"Quorvel-plan", "table", "-o", "job.csv", "top.CATProduct"});
+    Run(rules);
+    return exit_code_ <= 1 ? ReadWholeFile("job.csv") : "";
+  }
+  // write `options` job.csv to job.ztr, which Quorvel-check --open finds clean, and the run.
+  // With a control file other than job.ztr, no write: the check and the run of that one; with
+  // `fail`, the save to that file fails.
+  void WriteCheckAndRun(std::vector<std::string> options, const std::string& control = "job.ztr",
+                        const std::string& fail = "") {
+    if (control == "job.ztr") {
+      options.insert(options.begin(), {"Quorvel-plan", "write", "-o", control});
+      options.push_back("job.csv");
+      Run(options);
+      ASSERT_EQ(exit_code_, 0) << errors_;
+    }
+    const std::string open = Run({"Quorvel-check", "--open", control});
+    EXPECT_EQ(exit_code_, 0) << open;
+    EXPECT_EQ(open.find("error:"), std::string::npos) << open;
+    std::vector<std::string> environment = {"ZTR_TRACE_LEVEL"};
+    if (!fail.empty()) environment.push_back("QUORVEL_STANDIN_FAIL=SaveAs=" + dir_.File(fail));
+    ASSERT_EQ(StandinRunProcess(kQuorvelBinary, {control}, ".", environment, "", ""), 0);
+    EXPECT_EQ(ReadWholeFile(control + ".log").find("ailed") == std::string::npos, fail.empty())
+        << ReadWholeFile(control + ".log");
+  }
+  // Quorvel-check --after finds the run complete, the structure under `root` is what `table`
+  // asked for and Quorvel-tree shows each new part number and no old one it replaced.
+  void ExpectDone(const std::string& table, const std::string& root = "top.CATProduct",
+                  const std::string& control = "job.ztr") {
+    EXPECT_EQ(Run({"Quorvel-check", "--after", control}), "0 errors, 0 warnings\n");
+    EXPECT_EQ(exit_code_, 0) << errors_;
+    EXPECT_EQ(Structure(root), AskedFor(table));
+    const std::string tree = Run({"Quorvel-tree", root});
+    EXPECT_EQ(exit_code_, 0) << errors_;
+    for (std::string line : Split(table, '\n')) {
+      const std::vector<std::string> row = Split(line, ',');
+      if (row.size() < 3 || row[0].empty() || row[0] == "file" || row[2].empty()) continue;
+      EXPECT_NE(tree.find("[" + row[2] + "]"), std::string::npos) << row[2] << "\n" << tree;
+      EXPECT_EQ(tree.find("[" + row[1] + "]"), std::string::npos) << row[1] << "\n" << tree;
+    }
+  }
+
+  const std::vector<std::string> rebrand_ = {
+      "--library", "lib",       "--library", "buy",    "--select-branch", "asm/group 0.CATProduct",
+      "--number",  "RB-{n:03}", "--folder",  "rebrand"};
+  InScratchDir here_;
+  const ScratchDir& dir_ = here_.dir();
+  int exit_code_ = -1;
+  std::string errors_;
+};
+
+// The group's branch renumbered into a folder of its own: the frame it shares with group 1
+// follows (group 1 is saved to refer to the frame's new file), library and purchased parts
+// keep their numbers and files.
+TEST_F(CampaignTest, RebrandABranch) {
+  const std::string table = Table(rebrand_);
+  ASSERT_FALSE(table.empty()) << errors_;
+  EXPECT_NE(table.find("asm/shared frame 0.CATProduct,FRM-0,RB-002,rebrand/asm/RB-002.CATProduct"),
+            std::string::npos)
+      << table;
+  EXPECT_NE(table.find("\nlib/screw m4.CATPart,STD-M4,,,"), std::string::npos) << table;
+  WriteCheckAndRun({"--library", "lib", "--library", "buy"});
+  ExpectDone(table);
+}
+
+// A copy of the branch: every original file byte for byte as it was, the copy's own tree under
+// the new names.
+TEST_F(CampaignTest, CopyABranch) {
+  std::map<std::string, std::string> originals;
+  for (const auto& entry : fs::recursive_directory_iterator(".")) {
+    if (entry.is_regular_file())
+      originals[entry.path().string()] = ReadWholeFile(entry.path().string());
+  }
+  // The same rules with the branch as the root of the table give the names the copy asks for.
+  std::vector<std::string> rules = rebrand_;
+  rules.insert(rules.begin(),
+               {"Quorvel-plan", "table", "-o", "branch.csv", "asm/group 0.CATProduct"});
+  Run(rules);
+  ASSERT_EQ(exit_code_, 0) << errors_;
+  ASSERT_FALSE(Table(rebrand_).empty()) << errors_;
+  WriteCheckAndRun({"--copy"});
+  for (const auto& [file, bytes] : originals) EXPECT_EQ(ReadWholeFile(file), bytes) << file;
+  ExpectDone(ReadWholeFile("branch.csv"), "rebrand/asm/RB-001.CATProduct");
+}
+
+// A scheme refuses a number off it (a letter O for a zero) and takes the right one.
+TEST_F(CampaignTest, RenumberWithAScheme) {
+  EXPECT_EQ(Table({"--library", "lib", "--library", "buy", "--select-part", "PRT-*", "--on", "part",
+                   "--number", "P-O{n:04}", "--scheme", "P-[0-9]{5}"}),
+            "");
+  EXPECT_EQ(exit_code_, 2);
+  EXPECT_NE(errors_.find("\"P-O0001\" does not match the scheme"), std::string::npos) << errors_;
+  const std::string table =
+      Table({"--library", "lib", "--library", "buy", "--select-part", "PRT-*", "--on", "part",
+             "--number", "P-{n:05}", "--scheme", "P-[0-9]{5}"});
+  ASSERT_FALSE(table.empty()) << errors_;
+  WriteCheckAndRun({"--scheme", "P-[0-9]{5}"});
+  ExpectDone(table);
+}
+
+// A run whose save of one new file fails (the frame's parent saved all the same), then its
+// inversion, which leaves out what the run did not do: the structure is as it was.
+TEST_F(CampaignTest, UndoAfterAPartialFailure) {
+  const std::string before = Structure();
+  ASSERT_FALSE(Table(rebrand_).empty()) << errors_;
+  WriteCheckAndRun({}, "job.ztr", "rebrand/parts/RB-003.CATPart");
+  EXPECT_NE(Structure(), before);
+  Run({"Quorvel-plan", "invert", "-o", "undo.ztr", "job.ztr"});
+  ASSERT_EQ(exit_code_, 0) << errors_;
+  WriteCheckAndRun({}, "undo.ztr");
+  ExpectDone(before, "top.CATProduct", "undo.ztr");  // a table without new names
+}
+
+// A rule that would renumber a read-only purchased part in place: table warns and write
+// refuses, since the run could not save it.
+TEST_F(CampaignTest, AReadOnlyPurchasedPartARuleWouldRenumber) {
+  EXPECT_NE(Table({"--library", "lib", "--select-branch", "asm/group 1.CATProduct", "--on", "part",
+                   "--suffix", "-B"}),
+            "");
+  EXPECT_EQ(exit_code_, 1);
+  Run({"Quorvel-plan", "write", "-o", "job.ztr", "job.csv"});
+  EXPECT_EQ(exit_code_, 2);
+  EXPECT_NE(errors_.find(dir_.File("buy/motor 1.CATPart") + "\" is read-only"), std::string::npos)
+      << errors_;
+  EXPECT_FALSE(fs::exists("job.ztr"));
+}
+
+}  // namespace
