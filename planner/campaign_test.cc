@@ -63,6 +63,13 @@ std::string AskedFor(const std::string& table) {
 class CampaignTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(GenerateCampaign(24, ".")); }
+  // The purchased parts writable again, so that Windows removes the scratch folder too.
+  void TearDown() override {
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator("buy", ignored)) {
+      fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
+  }
 
   // Runs Quorvel-plan, or the companion named first, in the scratch folder: its standard
   // output; sets `exit_code_` and `errors_`.
