@@ -253,7 +253,7 @@ class AfterChecker {
     for (size_t i = 0; i < saved_.size(); ++i) {
       const ZTRChangeableDocument* record = saved_[i].changeable;
       if (record == nullptr || record->ExternalLocation == CATUnicodeString() ||
-          SameFile(record->ExternalLocation) == SameFile(record->NewExternalLocation)) {
+          FileKey(Text(record->ExternalLocation)) == FileKey(Text(record->NewExternalLocation))) {
         continue;
       }
       CATDocument* old_document = nullptr;

@@ -217,11 +217,11 @@ class PlanChecker {
   // once: the checks below compare them often.
   void FindFiles() {
     for (int i = 1; i <= plan_.DocumentCount(); ++i) {
-      document_files_.push_back(SameFile(plan_.DocumentAt(i).ExternalLocation));
+      document_files_.push_back(FileKey(Text(plan_.DocumentAt(i).ExternalLocation)));
     }
     for (int i = 1; i <= plan_.ChangeableDocumentCount(); ++i) {
-      changeable_files_.push_back(SameFile(plan_.ChangeableDocumentAt(i).ExternalLocation));
-      new_files_.push_back(SameFile(plan_.ChangeableDocumentAt(i).NewExternalLocation));
+      changeable_files_.push_back(FileKey(Text(plan_.ChangeableDocumentAt(i).ExternalLocation)));
+      new_files_.push_back(FileKey(Text(plan_.ChangeableDocumentAt(i).NewExternalLocation)));
     }
   }
 
@@ -269,8 +269,6 @@ class PlanChecker {
 };
 
 }  // namespace
-
-std::string SameFile(const CATUnicodeString& path) { return StorageKey(StorageName(Text(path))); }
 
 void CheckPlan(const ZTRObjectManager& objects, const ZTRDocumentManager& plan,
                const ReadingMap& map, CheckedPlan* listed, Report* report) {

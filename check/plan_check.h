@@ -16,8 +16,5 @@
 void CheckPlan(const ZTRObjectManager& objects, const ZTRDocumentManager& plan,
                const ReadingMap& map, CheckedPlan* listed, Report* report);
 
-// The form in which the files of two paths compare: the storage key of the path's storage
-// name (system/paths.h); empty for an empty path.
-std::string SameFile(const CATUnicodeString& path);
 
 #endif  // CHECK_PLAN_CHECK_H

@@ -182,7 +182,8 @@ int InvertControlFile(const std::string& control_file, RenamePlan* undo,
                                Text(record.ExternalLocation),
                                Text(record.PartNumber),
                                {}});
-    const bool moved = SameFile(record.NewExternalLocation) != SameFile(record.ExternalLocation);
+    const bool moved =
+        FileKey(Text(record.NewExternalLocation)) != FileKey(Text(record.ExternalLocation));
     if (moved) left_on_disk->push_back(Text(record.NewExternalLocation));
     if (moved || record.NewPartNumber != record.PartNumber) {
       undo->changes.push_back(d);  // children before their parents, as the first run saved them

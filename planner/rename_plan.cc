@@ -5,8 +5,8 @@
 #include <map>
 #include <utility>
 
-#include "check/plan_check.h"
 #include "planner/control_file_writer.h"
+#include "system/paths.h"
 
 namespace {
 
@@ -54,11 +54,10 @@ class PlanBuilder {
   void IndexDocuments() {
     for (size_t d = 0; d < table_.documents.size(); ++d) {
       const TableDocument& row = table_.documents[d];
-      Document document{&row, SameFile(row.file.c_str()), {}};
+      Document document{&row, FileKey(row.file), {}};
       const bool new_number =
           !row.new_part_number.empty() && row.new_part_number != row.part_number;
-      document.new_same_file =
-          row.new_file.empty() ? document.same_file : SameFile(row.new_file.c_str());
+      document.new_same_file = row.new_file.empty() ? document.same_file : FileKey(row.new_file);
       document.changes = new_number || document.new_same_file != document.same_file;
       const auto added = by_file_.emplace(document.same_file, static_cast<int>(d));
       if (!added.second) {
@@ -84,7 +83,7 @@ class PlanBuilder {
       const bool renamed = !row.new_name.empty() && row.new_name != row.name;
       int document = -1;
       if (!row.instance_of.empty()) {
-        const auto found = by_file_.find(SameFile(row.instance_of.c_str()));
+        const auto found = by_file_.find(FileKey(row.instance_of));
         if (found == by_file_.end()) {
           Refuse(row.line, "instance_of", row.instance_of, "is no document's file in the table");
           continue;

@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "check/plan_check.h"
 #include "findings/suggestion.h"
 #include "planner/spreadsheet_changes.h"
+#include "system/paths.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ class Matcher {
     *matched_ = structure;
     matched_->cell_columns = table.cell_columns;
     for (size_t d = 0; d < structure.documents.size(); ++d) {
-      by_file_.emplace(SameFile(structure.documents[d].file.c_str()), static_cast<int>(d));
+      by_file_.emplace(FileKey(structure.documents[d].file), static_cast<int>(d));
       by_number_[structure.documents[d].part_number].push_back(static_cast<int>(d));
     }
     for (size_t i = 0; i < structure.instances.size(); ++i) {
@@ -75,7 +75,7 @@ class Matcher {
 
   int MatchDocument(size_t r) {
     const TableDocument& row = table_.documents[r];
-    const auto found = by_file_.find(SameFile(row.file.c_str()));
+    const auto found = by_file_.find(FileKey(row.file));
     if (found == by_file_.end()) {
       if (!files_) {
         std::vector<std::string> files;
@@ -149,7 +149,7 @@ class Matcher {
              "is listed under this parent already, on " + RowName(table_, matched.line));
       return;
     }
-    if (SameFile(row.instance_of.c_str()) != SameFile(matched.instance_of.c_str())) {
+    if (FileKey(row.instance_of) != FileKey(matched.instance_of)) {
       if (matched.instance_of.empty()) {
         Refuse(row.line, "instance_of", row.instance_of,
                "the instance refers to no document that can be opened");

@@ -28,6 +28,11 @@ std::string DirectoryOf(const std::string& storage_name);
 // separators; `target` itself where no relative path leads to it.
 std::string RelativePath(const std::string& target, const std::string& from_dir);
 
+// The form in which two paths name one file as far as their spelling tells: the storage key of
+// the path's storage name; empty for an empty path. (SameFile in system/files.h also asks the
+// system which files they reach.)
+std::string FileKey(const std::string& path);
+
 // Why `path` can name no file on this system, naming the bytes at fault ("holds a NUL byte",
 // on Windows also "holds the character '?'", "names the device NUL"); empty when it can.
 std::string PathProblem(const std::string& path);
