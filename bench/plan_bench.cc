@@ -8,13 +8,16 @@
 // every new part number, and the structure's table as it was before after the way back.
 // Then the campaign jobs on a generated campaign structure of the same size (frames shared by
 // two groups, library and read-only purchased parts): a copy of all but the library and the
-// purchased parts, its originals' table unchanged after it, then the same renumbered in place,
-// each control file run and checked with --after.
+// purchased parts, its originals' table unchanged after it, then the same renumbered in place
+// on a scheme, its old files listed by --after --old-files and removed, the undo (the table as
+// before) and the same table again with write --redo (the renumbered table again), each
+// control file run and checked with --after.
 // Fails when a check fails or a command of Quorvel-plan takes 2 s or more.
-// On the development machine (2 shared cores), 5,000 documents: table 0.65 s (CSV 0.4 s),
-// write 0.25 s (two control files), the runs 8.7 s, tree 0.1 s; the campaign's copy: table
-// 0.5 s, write 0.45 s (one control file), check and run 2.9 s, --after 0.1 s; its renumbering
-// in place: table 0.45 s, write 0.4 s, check and run 0.95 s, --after 0.1 s.
+// On the development machine (2 shared cores), 5,000 documents: table 0.5-0.65 s (CSV 0.4 s),
+// write 0.25-0.4 s (two control files), the runs 1.3-8.7 s, tree 0.1 s; the campaign's copy:
+// table 0.5 s, write 0.45 s (one control file), check and run 2.9-3.3 s, --after 0.1 s; its
+// renumbering in place: table 0.45 s, write 0.4 s, check and run 0.9-2.4 s, --after 0.1 s;
+// --old-files 0.1 s, the undo 1.8 s, the redo: write 0.6 s, check and run 1.7 s.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -71,14 +74,16 @@ bool Ran(const std::string& folder, const std::string& control, bool back) {
          LastLineOf(folder + "/" + control + ".log") == "All files saved successfully.";
 }
 
-// A campaign's job on the generated campaign structure in `folder`: the table with `rules`,
-// write `options` to STEM.ztr..., each checked and run, then Quorvel-check --after on each.
+// A campaign's job on the generated campaign structure in `folder`: the table with `rules`
+// (without rules, STEM.csv as it is), write `options` to STEM.ztr..., each checked and run, then Quorvel-check --after on each.
 // Prints its timings; false when a step failed.
 bool Job(const std::string& folder, const std::string& stem, const std::string& rules,
          const std::string& options) {
   const std::string cd = "cd " + folder + " && " + QUORVEL_PLAN_BINARY;
   const double table =
-      Seconds(cd + " table -o " + stem + ".csv top.CATProduct" + rules + " 2>/dev/null");
+      rules.empty() ? 0
+                    : Seconds(cd + " table -o " + stem + ".csv top.CATProduct" + rules +
+                              " 2>/dev/null");
   const double write =
       Seconds(cd + " write -o " + stem + ".ztr" + options + " " + stem + ".csv 2>/dev/null");
   int files = 0;
@@ -103,7 +108,8 @@ bool Job(const std::string& folder, const std::string& stem, const std::string& 
 }
 
 // The campaign jobs at `documents` documents: a copy of everything but the library and the
-// purchased parts, whose originals stay as they were, then the same renumbered in place.
+// purchased parts, whose originals stay as they were, then the same renumbered in place on a
+// scheme, its old files removed, undone and done again with --redo.
 bool Campaign(int documents) {
   char pattern[] = "/tmp/quorvel-campaign-XXXXXX";
   if (mkdtemp(pattern) == nullptr || !GenerateCampaign(documents, pattern)) return false;
@@ -118,9 +124,38 @@ bool Campaign(int documents) {
          Count(folder + "/copied.csv", "\ncopy/") == changed &&
          Seconds(cd + " table -o unchanged.csv top.CATProduct") >= 0 &&
          Text(folder + "/unchanged.csv") == Text(folder + "/before.csv");
-  done = done && Job(folder, "rebrand", libraries + " --number RB-{n:05} --folder rebrand", "") &&
+  const std::string rebrand = libraries + " --number RB-{n:05} --folder rebrand";
+  done = done && Job(folder, "rebrand", rebrand + " --scheme RB-[0-9]{5}", "") &&
          Seconds(cd + " table -o after.csv rebrand/RB-00001.CATProduct") >= 0 &&
          Count(folder + "/after.csv", "\nrebrand/") == changed;
+  // Clean-up: the old files --after lists once the run is proven, removed as a user would.
+  std::string controls;
+  int files = 0;
+  for (; std::filesystem::exists(folder + "/" + ControlFile(files, "rebrand")); ++files) {
+    controls += " " + ControlFile(files, "rebrand");
+  }
+  const double old_files =
+      Seconds("cd " + folder + " && " + QUORVEL_CHECK_BINARY + " --after --old-files" + controls +
+              " >old-files 2>/dev/null");
+  done = done && old_files >= 0 && Count(folder + "/old-files", std::string(1, '\0')) == changed &&
+         Seconds("cd " + folder + " && xargs -0 rm <old-files") >= 0;
+  // The undo, last control file first, then the same rules again with write --redo, which
+  // replaces the new files the first run left and nothing else.
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = files; i-- > 0 && done;) {
+    const std::string undo = "undo-" + ControlFile(i, "rebrand");
+    done = Seconds(cd + " invert -o " + undo + " " + ControlFile(i, "rebrand") + " 2>/dev/null") >=
+               0 &&
+           Ran(folder, undo, true);
+  }
+  std::printf("  clean-up: --old-files %.2f s; undo: invert, checks and runs %.2f s\n", old_files,
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  done = done && Seconds(cd + " table -o undone.csv top.CATProduct") >= 0 &&
+         Text(folder + "/undone.csv") == Text(folder + "/before.csv") &&
+         std::filesystem::copy_file(folder + "/rebrand.csv", folder + "/redo.csv") &&
+         Job(folder, "redo", "", " --redo") &&
+         Seconds(cd + " table -o redone.csv rebrand/RB-00001.CATProduct") >= 0 &&
+         Text(folder + "/redone.csv") == Text(folder + "/after.csv");
   std::filesystem::remove_all(folder);
   return done;
 }

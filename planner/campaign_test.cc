@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "check/control_file_check.h"
 #include "planner/plan_command.h"
 #include "standin_process.h"
+#include "system/paths.h"
 #include "testing/test_support.h"
 #include "tree/tree_command.h"
 
@@ -75,10 +77,13 @@ class CampaignTest : public ::testing::Test {
   // output; sets `exit_code_` and `errors_`.
   std::string Run(const std::vector<std::string>& args) {
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    const CommandOutcome outcome = RunCommand(args[0] == "Quorvel-check"  ? RunControlFileCheck
-                                              : args[0] == "Quorvel-tree" ? RunTreeCommand
-                                                                          : RunPlanCommand,
-                                              args[0].c_str(), rest);
+    const auto plan = [this](int argc, char* argv[], std::ostream& out, std::ostream& err) {
+      return RunPlanCommandWithListLimit(list_limit_, argc, argv, out, err);
+    };
+    const CommandOutcome outcome =
+        args[0] == "Quorvel-check"  ? RunCommand(RunControlFileCheck, args[0].c_str(), rest)
+        : args[0] == "Quorvel-tree" ? RunCommand(RunTreeCommand, args[0].c_str(), rest)
+                                    : RunCommand(plan, args[0].c_str(), rest);
     exit_code_ = outcome.exit_code;
     errors_ = outcome.err;
     return outcome.out;
@@ -136,6 +141,7 @@ class CampaignTest : public ::testing::Test {
   const ScratchDir& dir_ = here_.dir();
   int exit_code_ = -1;
   std::string errors_;
+  size_t list_limit_ = kListLimit;  // of the control files Quorvel-plan writes
 };
 
 // The group's branch renumbered into a folder of its own: the frame it shares with group 1
@@ -212,6 +218,82 @@ TEST_F(CampaignTest, AReadOnlyPurchasedPartARuleWouldRenumber) {
   EXPECT_NE(errors_.find(dir_.File("buy/motor 1.CATPart") + "\" is read-only"), std::string::npos)
       << errors_;
   EXPECT_FALSE(fs::exists("job.ztr"));
+}
+
+// A plan that takes several control files (ROOT lists of 40 bytes here, 65,535 in use): the
+// commands write prints check the files as one plan and run them in order; Quorvel-tree
+// previews them as one, each new part number where it will be.
+TEST_F(CampaignTest, APlanInSeveralFiles) {
+  const std::string table = Table(rebrand_);
+  ASSERT_FALSE(table.empty()) << errors_;
+  list_limit_ = 40;
+  Run({"Quorvel-plan", "write", "-o", "job.ztr", "job.csv"});
+  ASSERT_EQ(exit_code_, 0) << errors_;
+  std::vector<std::vector<std::string>> commands;  // each line of errors_ that is a command
+  for (const std::string& line : Split(errors_, '\n')) {
+    std::vector<std::string> words = Split(line, '"');
+    if (words.size() < 2 || (words[0] != "Quorvel " && words[0] != "Quorvel-check --open ")) {
+      continue;
+    }
+    commands.push_back({words[0] == "Quorvel " ? "Quorvel" : "Quorvel-check"});
+    for (size_t i = 1; i < words.size(); i += 2) commands.back().push_back(words[i]);
+  }
+  ASSERT_GE(commands.size(), 3u) << errors_;
+  const std::vector<std::string> controls(commands[0].begin() + 1, commands[0].end());
+  std::vector<std::string> preview = {"Quorvel-tree"};
+  for (const std::string& control : controls) preview.insert(preview.end(), {"--plan", control});
+  preview.push_back("top.CATProduct");
+  const std::string shown = Run(preview);
+  EXPECT_EQ(exit_code_, 0) << shown << errors_;
+  for (const std::string& line : Split(table, '\n')) {
+    const std::vector<std::string> row = Split(line, ',');
+    if (row.size() < 3 || row[0].empty() || row[0] == "file" || row[2].empty()) continue;
+    EXPECT_NE(shown.find(row[1] + " -> " + row[2]), std::string::npos) << row[2] << "\n" << shown;
+  }
+  commands[0].insert(commands[0].begin() + 1, "--open");
+  EXPECT_EQ(Run(commands[0]), "0 errors, 0 warnings\n");
+  for (size_t i = 1; i < commands.size(); ++i) {
+    ASSERT_EQ(commands[i].size(), 2u);
+    EXPECT_EQ(StandinRunProcess(kQuorvelBinary, {commands[i][1]}, ".", {"ZTR_TRACE_LEVEL"}, "", ""),
+              0);
+  }
+  std::vector<std::string> after = {"Quorvel-check", "--after"};
+  after.insert(after.end(), controls.begin(), controls.end());
+  EXPECT_EQ(Run(after), "0 errors, 0 warnings\n") << errors_;
+  ExpectDone(table, "top.CATProduct", controls.back());
+}
+
+// After a run proven by --after, the old files that no document refers to any more are those
+// of the documents saved under new files, the library's none; without them the structure is as
+// asked. Its undo brings them back, and the same table, written again with --redo, runs over
+// the new files the first run left.
+TEST_F(CampaignTest, CleanUpAndRedo) {
+  const std::string table = Table(rebrand_);
+  ASSERT_FALSE(table.empty()) << errors_;
+  WriteCheckAndRun({});
+  const std::string old_files = Run({"Quorvel-check", "--after", "--old-files", "job.ztr"});
+  ASSERT_EQ(exit_code_, 0) << errors_;
+  std::set<std::string> listed, moved;
+  std::vector<std::string> files = Split(old_files, '\0');
+  files.pop_back();  // after the last NUL
+  for (const std::string& file : files) listed.insert(FileKey(file));
+  for (const std::string& line : Split(table, '\n')) {
+    const std::vector<std::string> row = Split(line, ',');
+    if (row.size() > 3 && !row[0].empty() && row[0] != "file" && !row[3].empty()) {
+      moved.insert(FileKey(StorageName(row[0])));
+    }
+  }
+  EXPECT_EQ(listed, moved) << old_files;
+  for (const std::string& file : files) EXPECT_TRUE(fs::remove(file)) << file;
+  ExpectDone(table);
+
+  Run({"Quorvel-plan", "invert", "-o", "undo.ztr", "job.ztr"});
+  ASSERT_EQ(exit_code_, 0) << errors_;
+  WriteCheckAndRun({}, "undo.ztr");
+  Run({"Quorvel-plan", "write", "-o", "job.ztr", "job.csv"});
+  EXPECT_EQ(exit_code_, 2) << errors_;  // the first run's new files are there
+  WriteCheckAndRun({"--redo"});
+  ExpectDone(table);
 }
 
 }  // namespace

@@ -67,6 +67,7 @@ struct CommandLine {
   std::vector<std::string> rest;
   bool redo = false;  // write --redo
   bool copy = false;  // write --copy
+  size_t list_limit = kListLimit;
 };
 
 // More than any rename table or control file of a product structure holds: an input that goes
@@ -361,7 +362,7 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   // The runs of what write would make of it, as write runs them: a read-only document or
   // folder, or any other save that would fail, shows now.
   std::vector<std::string> files, names;
-  if (!WriteControlFiles(plan, &files, &error)) {
+  if (!WriteControlFiles(plan, &files, &error, line.list_limit)) {
     err << "Quorvel-plan: table: " << error << std::endl;
     return 1;
   }
@@ -425,7 +426,7 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   }
   if (!held.errors.empty()) return 2;
   if (line.copy && !MakeCopy(&plan, line.input, err)) return 2;
-  if (!WriteControlFiles(plan, &files, &error)) {
+  if (!WriteControlFiles(plan, &files, &error, line.list_limit)) {
     err << line.input << ": error: " << error << std::endl;
     return 2;
   }
@@ -460,7 +461,7 @@ int Invert(const CommandLine& line, std::ostream& out, std::ostream& err) {
   if (result != 0 || report.ExitCode() != 0) report.Print(line.input, err);
   if (result != 0) return result;
   std::string error;
-  if (!WriteControlFiles(undo, &files, &error)) {
+  if (!WriteControlFiles(undo, &files, &error, line.list_limit)) {
     err << line.input << ": error: " << error << std::endl;
     return 2;
   }
@@ -514,6 +515,11 @@ bool Parse(int argc, char* argv[], CommandLine* line) {
 }  // namespace
 
 int RunPlanCommand(int argc, char* argv[], std::ostream& out, std::ostream& err) {
+  return RunPlanCommandWithListLimit(kListLimit, argc, argv, out, err);
+}
+
+int RunPlanCommandWithListLimit(size_t list_limit, int argc, char* argv[], std::ostream& out,
+                                std::ostream& err) {
   const std::string invocation = argc > 0 ? argv[0] : "Quorvel-plan";
   const std::string first = argc > 1 ? argv[1] : "";
   if (first == "--help") {
@@ -525,6 +531,7 @@ int RunPlanCommand(int argc, char* argv[], std::ostream& out, std::ostream& err)
     return 0;
   }
   CommandLine line;
+  line.list_limit = list_limit;
   if (!Parse(argc, argv, &line)) {
     err << "Usage: " << invocation << kUsage << std::endl;
     return 3;
