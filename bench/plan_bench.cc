@@ -75,15 +75,15 @@ bool Ran(const std::string& folder, const std::string& control, bool back) {
 }
 
 // A campaign's job on the generated campaign structure in `folder`: the table with `rules`
-// (without rules, STEM.csv as it is), write `options` to STEM.ztr..., each checked and run, then Quorvel-check --after on each.
-// Prints its timings; false when a step failed.
+// (without rules, STEM.csv as it is), write `options` to STEM.ztr..., each checked and run, then
+// Quorvel-check --after on each. Prints its timings; false when a step failed.
 bool Job(const std::string& folder, const std::string& stem, const std::string& rules,
          const std::string& options) {
   const std::string cd = "cd " + folder + " && " + QUORVEL_PLAN_BINARY;
   const double table =
-      rules.empty() ? 0
-                    : Seconds(cd + " table -o " + stem + ".csv top.CATProduct" + rules +
-                              " 2>/dev/null");
+      rules.empty()
+          ? 0
+          : Seconds(cd + " table -o " + stem + ".csv top.CATProduct" + rules + " 2>/dev/null");
   const double write =
       Seconds(cd + " write -o " + stem + ".ztr" + options + " " + stem + ".csv 2>/dev/null");
   int files = 0;
@@ -134,9 +134,8 @@ bool Campaign(int documents) {
   for (; std::filesystem::exists(folder + "/" + ControlFile(files, "rebrand")); ++files) {
     controls += " " + ControlFile(files, "rebrand");
   }
-  const double old_files =
-      Seconds("cd " + folder + " && " + QUORVEL_CHECK_BINARY + " --after --old-files" + controls +
-              " >old-files 2>/dev/null");
+  const double old_files = Seconds("cd " + folder + " && " + QUORVEL_CHECK_BINARY +
+                                   " --after --old-files" + controls + " >old-files 2>/dev/null");
   done = done && old_files >= 0 && Count(folder + "/old-files", std::string(1, '\0')) == changed &&
          Seconds("cd " + folder + " && xargs -0 rm <old-files") >= 0;
   // The undo, last control file first, then the same rules again with write --redo, which

@@ -220,11 +220,14 @@ TEST_F(CampaignTest, AReadOnlyPurchasedPartARuleWouldRenumber) {
   EXPECT_FALSE(fs::exists("job.ztr"));
 }
 
-// A plan that takes several control files (ROOT lists of 40 bytes here, 65,535 in use): the
-// commands write prints check the files as one plan and run them in order; Quorvel-tree
-// previews them as one, each new part number where it will be.
+// A plan that takes several control files (ROOT lists of 40 bytes here, 65,535 in use), later
+// ones renaming instances in documents that earlier ones save under new files: the commands
+// write prints check the files as one plan and run them in order; Quorvel-tree previews them
+// as one, each new part number where it will be.
 TEST_F(CampaignTest, APlanInSeveralFiles) {
-  const std::string table = Table(rebrand_);
+  std::vector<std::string> rules = rebrand_;
+  rules.push_back("--instances-follow=*");
+  const std::string table = Table(rules);
   ASSERT_FALSE(table.empty()) << errors_;
   list_limit_ = 40;
   Run({"Quorvel-plan", "write", "-o", "job.ztr", "job.csv"});
