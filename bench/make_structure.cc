@@ -8,8 +8,8 @@
 
 int main(int argc, char* argv[]) {
   const int documents = argc == 3 ? std::atoi(argv[1]) : 0;
-  if (documents < 2) {
-    std::fprintf(stderr, "Usage: %s N FOLDER  (N documents, at least 2)\n", argv[0]);
+  if (documents < 3) {
+    std::fprintf(stderr, "Usage: %s N FOLDER  (N documents, at least 3)\n", argv[0]);
     return 2;
   }
   if (LongestRootList(documents) > 65535) {

@@ -49,7 +49,7 @@ int LargestStructure() {
 }
 
 bool GenerateStructure(int documents, const std::string& folder) {
-  if (documents < 2 || LongestRootList(documents) > 65535) return false;
+  if (documents < 3 || LongestRootList(documents) > 65535) return false;
   std::filesystem::create_directories(folder + "/assemblies");
   std::filesystem::create_directories(folder + "/parts");
   const int assemblies = Assemblies(documents);

@@ -13,9 +13,9 @@ size_t LongestRootList(int documents);
 // The most documents whose ROOT lists fit in one value (65,535 bytes).
 int LargestStructure();
 
-// Writes `documents` documents (at least 2, at most LargestStructure()) and the control file
-// rename.ztr into the existing folder `folder`. False when a file cannot be written or the
-// lists would not fit.
+// Writes `documents` documents (at least 3, so that there is a part; at most LargestStructure())
+// and the control file rename.ztr into the existing folder `folder`. False when a file cannot be
+// written or the lists would not fit.
 bool GenerateStructure(int documents, const std::string& folder);
 
 // The parts among `documents` documents: each gets a new part number and a new file.
