@@ -6,12 +6,14 @@
 // last to first. Checks what they wrote: a row for every document and instance, control files
 // that the tool's own reader and plan builder read back as the whole plan, a tree that shows
 // every new part number, and the structure's table as it was before after the way back.
-// Then the campaign jobs on a generated campaign structure of the same size (frames shared by
-// two groups, library and read-only purchased parts): a copy of all but the library and the
-// purchased parts, its originals' table unchanged after it, then the same renumbered in place
-// on a scheme, its old files listed by --after --old-files and removed, the undo (the table as
-// before) and the same table again with write --redo (the renumbered table again), each
-// control file run and checked with --after.
+// Then the campaign jobs on a generated campaign structure of the same size (frames shared by two
+// groups, library and read-only purchased parts): a copy of all but the library and the purchased
+// parts, its originals' table unchanged after it; a branch renumbered with one save made to fail
+// and undone (the table as before); a rule on the read-only purchased parts that write refuses;
+// then all but the library and purchased parts renumbered in place on a scheme, its old files
+// listed by --after --old-files and removed, the undo (the table as before) and the same table
+// again with write --redo (the renumbered table again), each control file run and checked with
+// --after.
 // Fails when a check fails or a command of Quorvel-plan takes 2 s or more.
 // On the development machine (2 shared cores), 5,000 documents: table 0.5-0.65 s (CSV 0.4 s),
 // write 0.25-0.4 s (two control files), the runs 1.3-8.7 s, tree 0.1 s; the campaign's copy:
@@ -124,6 +126,31 @@ bool Campaign(int documents) {
          Count(folder + "/copied.csv", "\ncopy/") == changed &&
          Seconds(cd + " table -o unchanged.csv top.CATProduct") >= 0 &&
          Text(folder + "/unchanged.csv") == Text(folder + "/before.csv");
+  // A branch renumbered with one save made to fail, then undone: the undo leaves out what the
+  // run did not do, and the structure's table is as before.
+  const std::string branch = " --select-branch 'asm/group 0.CATProduct' --number BR-{n:05}";
+  const std::string fail =
+      "QUORVEL_STANDIN_FAIL=SaveAs=" + folder + "/branch/parts/BR-00003.CATPart";
+  done = done &&
+         Seconds(cd + " table -o branch.csv top.CATProduct" + libraries + branch +
+                 " --folder branch 2>/dev/null") >= 0 &&
+         Seconds(cd + " write -o branch.ztr branch.csv 2>/dev/null") >= 0 &&
+         Seconds("cd " + folder + " && " + fail + " " + QUORVEL_BINARY +
+                 " branch.ztr >/dev/null") >= 0 &&
+         Count(folder + "/branch.ztr.log", "Failed to save") == 1;
+  const double undo_failed = Seconds(cd + " invert -o undo-branch.ztr branch.ztr 2>/dev/null");
+  done = done && undo_failed >= 0 && Ran(folder, "undo-branch.ztr", true) &&
+         Seconds(cd + " table -o undone.csv top.CATProduct") >= 0 &&
+         Text(folder + "/undone.csv") == Text(folder + "/before.csv");
+  // A rule that would renumber the read-only purchased parts: table warns, write refuses.
+  const double refused =
+      Seconds(cd +
+              " table -o ro.csv top.CATProduct --library lib --select-branch 'asm/group "
+              "0.CATProduct' --on part --suffix -B 2>/dev/null || " +
+              QUORVEL_PLAN_BINARY + " write -o ro.ztr ro.csv 2>/dev/null");
+  done = done && refused < 0 && !std::filesystem::exists(folder + "/ro.ztr");
+  std::printf("  a branch after a failed save: invert %.2f s, the undo's table as before: %s\n",
+              undo_failed, done ? "yes" : "no");
   const std::string rebrand = libraries + " --number RB-{n:05} --folder rebrand";
   done = done && Job(folder, "rebrand", rebrand + " --scheme RB-[0-9]{5}", "") &&
          Seconds(cd + " table -o after.csv rebrand/RB-00001.CATProduct") >= 0 &&
