@@ -6,7 +6,7 @@
 
 #include "ZTRConfigTopicManager.h"
 #include "system/paths.h"
-#include "tree/display_text.h"
+#include "findings/display_text.h"
 #include "tree/dot_graph.h"
 #include "tree/preview.h"
 #include "tree/tree_printer.h"
@@ -95,7 +95,7 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err)
       expand_limit = std::strtol(digits.c_str(), &end, 10);
       if (digits.empty() || *end != '\0' || expand_limit <= 0) return Usage(invocation, err);
     } else {
-      err << invocation << ": unknown option " << argument << std::endl;
+      err << invocation << ": unknown option " << Quoted(argument) << std::endl;
       return Usage(invocation, err);
     }
   }
@@ -115,7 +115,7 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err)
   } else {
     ProductStructure structure;
     if (!ReadProductStructure(root, &structure, &why)) {
-      err << invocation << ": " << DisplayText(root) << ": " << why << std::endl;
+      err << invocation << ": cannot read " << QuotedFile(root) << ": " << why << std::endl;
       return 3;
     }
     preview.structure = UnchangedStructure(structure);
@@ -143,7 +143,7 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err)
   for (const PreviewFinding& finding : preview.findings) {
     findings << DisplayText(plan[finding.file]) << ':';
     if (finding.line > 0) findings << finding.line << ':';
-    findings << (finding.error ? " error: " : " warning: ") << DisplayText(finding.message) << '\n';
+    findings << (finding.error ? " error: " : " warning: ") << finding.message << '\n';
   }
   findings.flush();
   return exit_code;

@@ -1,4 +1,4 @@
-#include "tree/display_text.h"
+#include "findings/display_text.h"
 
 #include <gtest/gtest.h>
 
