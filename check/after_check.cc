@@ -117,8 +117,8 @@ class AfterChecker {
     std::error_code error;
     if (saved.changeable != nullptr && !std::filesystem::exists(Text(saved.file), error)) {
       report_->Error(KeyLine(object, "NEW_EXTERNAL_LOCATION"),
-                     "document " + Name(object) + " was not saved as " + QuotedFile(Text(saved.file)) +
-                         ": there is no such file");
+                     "document " + Name(object) + " was not saved as " +
+                         QuotedFile(Text(saved.file)) + ": there is no such file");
       return;
     }
     report_->Error(
@@ -133,7 +133,8 @@ class AfterChecker {
       const Saved& saved = saved_[i];
       if (!document.has_product) {
         report_->Error(Line(*saved.object), "document " + Name(*saved.object) + ": " +
-                                                QuotedFile(Text(saved.file)) + " has no root product");
+                                                QuotedFile(Text(saved.file)) +
+                                                " has no root product");
       } else if (saved.changeable != nullptr &&
                  document.part_number != saved.changeable->NewPartNumber) {
         report_->Error(KeyLine(*saved.object, "NEW_PARTNUMBER"),

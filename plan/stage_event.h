@@ -23,11 +23,11 @@ class EventText {
   };
 
   EventText() = default;
-  EventText(const char* text) : pieces_{{Kind::kText, text}} {}          // NOLINT: implicit
-  EventText(const std::string& text) : pieces_{{Kind::kText, text}} {}   // NOLINT: implicit
+  EventText(const char* text) : pieces_{{Kind::kText, text}} {}         // NOLINT: implicit
+  EventText(const std::string& text) : pieces_{{Kind::kText, text}} {}  // NOLINT: implicit
   EventText(Kind kind, const CATUnicodeString& text)
-      : pieces_{{kind, std::string(text.ConvertToChar(),
-                                   static_cast<size_t>(text.GetLengthInChar()))}} {}
+      : pieces_{{kind,
+                 std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()))}} {}
 
   const std::vector<Piece>& pieces() const { return pieces_; }
 

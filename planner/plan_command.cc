@@ -143,7 +143,8 @@ int Emit(const CommandLine& line, const std::vector<std::string>& files, std::os
          std::ostream& err) {
   if (line.output.empty()) {
     if (files.size() > 1) {
-      err << "Quorvel-plan: " << DisplayText(line.input) << ": error: the plan needs " << files.size()
+      err << "Quorvel-plan: " << DisplayText(line.input) << ": error: the plan needs "
+          << files.size()
           << " control files, as a ROOT list holds 65,535 bytes at most; name the first with -o"
           << std::endl;
       return 2;
@@ -391,8 +392,7 @@ bool MakeFolders(const RenamePlan& plan, std::ostream& err) {
       return false;
     }
     err << "Quorvel-plan: created the folder " << QuotedFile(folder.generic_string())
-        << " for new files"
-        << std::endl;
+        << " for new files" << std::endl;
   }
   return true;
 }

@@ -12,7 +12,6 @@ namespace {
 
 const size_t kIdentifierLength = 60;
 
-
 class PlanBuilder {
  public:
   PlanBuilder(const RenameTable& table, RenamePlan* plan, Report* report,
@@ -39,8 +38,11 @@ class PlanBuilder {
 
   void Refuse(int line, const std::string& column, const std::string& value,
               const std::string& why) {
-    report_->ErrorAt(line, CellPlace(table_, line, column),
-                     column + " " + CellValue(column, value) + ": " + why);
+    // A file in full; another long value cut, as it would fill the screen.
+    const bool cut = value.size() > 60 && !IsFileColumn(column);
+    report_->ErrorAt(
+        line, CellPlace(table_, line, column),
+        column + " " + CellValue(column, cut ? value.substr(0, 40) + "..." : value) + ": " + why);
   }
   std::string AtLine(int line) const { return RowName(table_, line); }
 

@@ -202,7 +202,10 @@ std::string RowName(const RenameTable& table, int line) {
   return (table.cell_columns.empty() ? "the row at line " : "row ") + std::to_string(line);
 }
 
+bool IsFileColumn(const std::string& column) {
+  return column == "file" || column == "new_file" || column == "instance_of";
+}
+
 std::string CellValue(const std::string& column, const std::string& value) {
-  const bool file = column == "file" || column == "new_file" || column == "instance_of";
-  return file && !value.empty() ? QuotedFile(value) : Quoted(value);
+  return IsFileColumn(column) && !value.empty() ? QuotedFile(value) : Quoted(value);
 }

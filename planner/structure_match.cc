@@ -83,8 +83,9 @@ class Matcher {
         for (const TableDocument& document : matched_->documents) files.push_back(document.file);
         files_ = std::make_unique<Suggestion>(files);
       }
-      Refuse(row.line, "file", row.file,
-             "is no document of the structure under " + QuotedFile(root_) + Meant(*files_, row.file));
+      Refuse(
+          row.line, "file", row.file,
+          "is no document of the structure under " + QuotedFile(root_) + Meant(*files_, row.file));
       return -1;
     }
     TableDocument& document = matched_->documents[static_cast<size_t>(found->second)];
@@ -184,7 +185,8 @@ class Matcher {
       }
     }
     Refuse(row.line, "instance", row.name,
-           "the document " + QuotedFile(matched_->documents[static_cast<size_t>(parents.front())].file) +
+           "the document " +
+               QuotedFile(matched_->documents[static_cast<size_t>(parents.front())].file) +
                (parents.size() > 1 ? " (or another with its part number)" : "") +
                " has no instance of this name" + Meant(Suggestion(names), row.name));
   }

@@ -79,15 +79,17 @@ class Predictor {
         continue;
       }
       Finding(event.list, event.index, KeyOf(event), true,
-              event.stopped ? "the run stops here: " + DisplayEvent(event.why) + "; nothing is saved"
-                            : "the run fails here: " + DisplayEvent(event.why));
+              event.stopped
+                  ? "the run stops here: " + DisplayEvent(event.why) + "; nothing is saved"
+                  : "the run fails here: " + DisplayEvent(event.why));
     }
     // The saves, paired with the answers the platform gave them, one per save made.
     for (const Saved& saved : SavingOrder()) {
       if (saving_stop != nullptr && saving_stop->list == saved.list &&
           saving_stop->index == saved.index) {
         Finding(saved.list, saved.index, "EXTERNAL_LOCATION", true,
-                "the run stops saving here: " + DisplayEvent(saving_stop->why) + "; nothing after it is saved");
+                "the run stops saving here: " + DisplayEvent(saving_stop->why) +
+                    "; nothing after it is saved");
         break;
       }
       if (answer >= answers.size()) break;
@@ -129,8 +131,9 @@ class Predictor {
     CATIProduct_var root = FindRootProduct(document);
     if (root == NULL_var) {
       reported_.insert({list, index});
-      Finding(list, index, "EXTERNAL_LOCATION", true,
-              "the run stops here: " + QuotedFile(location) + " has no root product; nothing is saved");
+      Finding(
+          list, index, "EXTERNAL_LOCATION", true,
+          "the run stops here: " + QuotedFile(location) + " has no root product; nothing is saved");
       return;
     }
     const CATUnicodeString carried = root->GetPartNumber();
@@ -192,8 +195,8 @@ class Predictor {
       } else {
         Finding(saved.list, saved.index, key, true,
                 "the run saves " + QuotedFile(location) + " over " + QuotedFile(answer.target) +
-                    ", the file of the document of part number " + Quoted(Text(reader->PartNumber)) +
-                    " that the plan reads");
+                    ", the file of the document of part number " +
+                    Quoted(Text(reader->PartNumber)) + " that the plan reads");
       }
     } else if (answer.replaced) {
       // A file that holds the same part, as an undo or a redo finds it, is what the plan

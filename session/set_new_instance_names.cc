@@ -81,8 +81,8 @@ int SetNewInstanceName(const ZTRDocumentManager& plan, int index, std::ostream* 
             "Failed to find document name for partnumber: ", parent_part_number.ConvertToChar());
     ConsoleLine("********* Failed to find document name for partnumber: ",
                 parent_part_number.ConvertToChar());
-    tell(true, "no document of the plan has the parent part number " +
-                   EventValue(parent_part_number));
+    tell(true,
+         "no document of the plan has the parent part number " + EventValue(parent_part_number));
     return 6;
   }
   CATDocument* document = nullptr;
@@ -115,12 +115,11 @@ int SetNewInstanceName(const ZTRDocumentManager& plan, int index, std::ostream* 
   if (!renamed) {
     LogLine(log, "Failed to change the instance name: ", instance_name.ConvertToChar());
     ConsoleLine("********* Failed to change the instance name: ", instance_name.ConvertToChar());
-    tell(false, found ? "the component " + EventValue(instance_name) + " of " +
-                            EventFile(name) + " cannot be named " +
-                            EventValue(new_instance_name) +
+    tell(false, found ? "the component " + EventValue(instance_name) + " of " + EventFile(name) +
+                            " cannot be named " + EventValue(new_instance_name) +
                             ": the name is empty or another component of it has that name"
-                      : EventFile(name) + " has no component " +
-                            EventValue(instance_name) + " when the run renames it");
+                      : EventFile(name) + " has no component " + EventValue(instance_name) +
+                            " when the run renames it");
   }
   return 0;
 }

@@ -82,8 +82,8 @@ void WriteDotGraph(const ShownStructure& structure, bool plan, bool changed_only
       } else if (plan && instance.name != instance.old_name) {
         style = ", color=blue, fontcolor=blue";
       }
-      edges +=
-          "  n" + std::to_string(n) + " -> " + target + " [label=" + DotString(name) + style + "];\n";
+      edges += "  n" + std::to_string(n) + " -> " + target + " [label=" + DotString(name) + style +
+               "];\n";
     }
   }
   out << edges << "}\n";

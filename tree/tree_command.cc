@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "ZTRConfigTopicManager.h"
-#include "system/paths.h"
 #include "findings/display_text.h"
+#include "system/paths.h"
 #include "tree/dot_graph.h"
 #include "tree/preview.h"
 #include "tree/tree_printer.h"
