@@ -78,31 +78,8 @@ TEST_F(AfterTest, ACompleteRunIsProvenAndChangesAfterItAreFound) {
   EXPECT_EQ(exit_code_, 2);
 }
 
-TEST_F(AfterTest, ARunThatFailedToSaveIsNamedAtTheControlFilesLines) {
-  ASSERT_TRUE(RunTool("SaveAs=parts/bolt-m8x25.CATPart,SaveAs=hinge/hinge-sub.CATProduct"));
-  EXPECT_EQ(After(),
-            "rename.ztr:6: error: document \"ASM\": its component \"M8x25.1\" (and 3 more) still "
-            "refers to \"<dir>/parts/bolt-m8x20.CATPart\", the old file of \"BOLT\" (line 14)\n"
-            "rename.ztr:10: error: document \"HINGE\": its component \"Pin.1\" still refers to "
-            "\"<dir>/parts/hinge-pin.CATPart\", the old file of \"PIN\" (line 20)\n"
-            "rename.ztr:18: error: document \"BOLT\" was not saved as "
-            "\"<dir>/parts/bolt-m8x25.CATPart\": there is no such file\n"
-            "rename.ztr:48: error: instance \"PIN1\": \"Pin.1\" under "
-            "\"<dir>/hinge/hinge-sub.CATProduct\" was not renamed to \"HingePin.1\"\n"
-            "4 errors, 0 warnings\n");
-}
-
-TEST_F(AfterTest, AParentThatTheControlFileOmitsKeepsItsOldReference) {
-  Edit("rename.ztr", "{PARENT_OBJECTS}{ASM}{HINGE}", "{PARENT_OBJECTS}{ASM}");
-  Edit("rename.ztr", "{BOLT4}{PIN1}", "{BOLT4}");
-  ASSERT_TRUE(RunTool());
-  EXPECT_EQ(
-      After(),
-      "rename.ztr:20: error: document \"PIN\": \"<dir>/hinge/hinge-sub.CATProduct\", which no "
-      "record saves, still refers to its old file \"<dir>/parts/hinge-pin.CATPart\" with its "
-      "component \"Pin.1\"; PARENT_OBJECTS does not list it\n"
-      "1 error, 0 warnings\n");
-}
+// A run that failed to save, and one whose control file leaves a parent out, are the examples
+// of doc/check.md, which DocExamples holds to the same report.
 
 }  // namespace
 

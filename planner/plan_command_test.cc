@@ -22,6 +22,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const std::string kHeader =
+    "file,part_number,new_part_number,new_file,parent_part_number,instance,new_instance,"
+    "instance_of\n";
+
 class PlanCommandTest : public ::testing::Test {
  protected:
   // Runs Quorvel-plan (or, with "Quorvel-check" or "Quorvel-tree" first, that command) in the
@@ -36,7 +40,7 @@ class PlanCommandTest : public ::testing::Test {
                  : args[0] == "Quorvel-tree" ? RunTreeCommand(argc, argv.data(), out, err)
                                              : RunPlanCommand(argc, argv.data(), out, err);
     errors_ = dir_.Scrub(err.str());
-    return out.str();
+    return dir_.Scrub(out.str());
   }
   // The structure under `root` as a table without rules.
   std::string Structure(const std::string& root) { return Run({"Quorvel-plan", "table", root}); }
@@ -94,6 +98,20 @@ TEST_F(PlanCommandTest, CommandLineConventions) {
   EXPECT_FALSE(fs::exists("t.ztr"));
 }
 
+// The three companions name a file that the control file or table names relative to the
+// working folder by its full path, escaped alike.
+TEST_F(PlanCommandTest, MessagesOfEveryCompanionNameFilesInFullEscapedAlike) {
+  const std::string shown = "\"<dir>/x\\033.doc\"";
+  WriteFile("top.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber TOP\n");
+  WriteFile("c.ztr",
+            "@ROOT\n{PARENT_OBJECTS}{X}\n@X\n{PARTNUMBER}X\n{EXTERNAL_LOCATION}x\x1b.doc\n");
+  WriteFile("t.csv", kHeader + "top.doc,TOP,,,,,,\nx\x1b.doc,X,,,,,,\n");
+  EXPECT_NE(Run({"Quorvel-check", "--open", "c.ztr"}).find(shown), std::string::npos);
+  EXPECT_NE(Run({"Quorvel-tree", "--plan", "c.ztr", "top.doc"}).find(shown), std::string::npos);
+  Run({"Quorvel-plan", "write", "t.csv"});
+  EXPECT_NE(errors_.find(shown), std::string::npos) << errors_;
+}
+
 TEST_F(PlanCommandTest, TableSaysWhatRulesLeftToLibrariesAndRefusesNumbersOffTheScheme) {
   fs::create_directory("lib");
   WriteFile("top.doc",
@@ -125,14 +143,11 @@ TEST_F(PlanCommandTest, WriteTakesWhatToSaveFromTheStructure) {
                          "\"000120\": leading zeros\n"),
             std::string::npos)
       << errors_;
-  const std::string header =
-      "file,part_number,new_part_number,new_file,parent_part_number,instance,new_instance,"
-      "instance_of\n";
   // The instance's row, which names the parent, is left out: the structure names it.
-  WriteFile("one.csv", header + "top.doc,000120,,,,,,\na.doc,00123,A-2,,,,,\n");
+  WriteFile("one.csv", kHeader + "top.doc,000120,,,,,,\na.doc,00123,A-2,,,,,\n");
   EXPECT_EQ(Run({"Quorvel-plan", "write", "one.csv"}).substr(0, 54),
             "@ROOT\n{PARENT_OBJECTS}{000120}\n{CHILD_OBJECTS}{00123}\n");
-  WriteFile("one.csv", header + "top.doc,000120,,,,,,\na.doc,123,A-2,,,,,\n");
+  WriteFile("one.csv", kHeader + "top.doc,000120,,,,,,\na.doc,123,A-2,,,,,\n");
   EXPECT_EQ(Run({"Quorvel-plan", "write", "one.csv"}), "");
   EXPECT_EQ(exit_code_, 2);
   EXPECT_NE(errors_.find("one.csv:3: error: part_number \"123\": the document's part number is "
@@ -140,7 +155,7 @@ TEST_F(PlanCommandTest, WriteTakesWhatToSaveFromTheStructure) {
             std::string::npos)
       << errors_;
   EXPECT_NE(errors_.find("note: a spreadsheet has changed this table"), std::string::npos);
-  WriteFile("one.csv", header + "a.doc,00123,A-2,,,,,\ntop.doc,000120,,,,,,\n");
+  WriteFile("one.csv", kHeader + "a.doc,00123,A-2,,,,,\ntop.doc,000120,,,,,,\n");
   Run({"Quorvel-plan", "write", "one.csv"});
   EXPECT_NE(errors_.find("one.csv:3: error: file \"<dir>/top.doc\": is no document of the "
                          "structure under \"<dir>/a.doc\""),
