@@ -9,6 +9,7 @@
 
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
+#include "findings/display_text.h"
 #include "structure/product_structure.h"
 #include "system/files.h"
 #include "system/paths.h"
@@ -25,9 +26,7 @@ class AfterChecker {
  public:
   AfterChecker(const ZTRDocumentManager& plan, const CheckedPlan& listed, const ReadingMap& map,
                Report* report)
-      : plan_(plan), listed_(listed), map_(map), report_(report) {
-    here_ = StorageName(".");
-  }
+      : plan_(plan), listed_(listed), map_(map), report_(report) {}
 
   void Run() {
     CATSession* session = nullptr;
@@ -84,16 +83,9 @@ class AfterChecker {
   }
   static std::string At(int line) { return " (line " + std::to_string(line) + ")"; }
 
-  // A document's file as the control file would name it: relative to the working folder when
-  // it lies below it.
-  std::string Shown(const CATUnicodeString& storage_name) const {
-    const std::string path = Text(storage_name);
-    const std::string relative = RelativePath(path, here_);
-    if (relative != path && relative.compare(0, 2, "..") != 0) return Quoted(relative);
-    return Quoted(path);
-  }
+  // The file of the document at `position` of the walk, in full.
   std::string Shown(int position) const {
-    return Shown(structure_.documents[static_cast<size_t>(position)].storage_name);
+    return QuotedFile(Text(structure_.documents[static_cast<size_t>(position)].storage_name));
   }
 
   // Opens the file each listed record is saved to, and walks everything reached from them.
@@ -125,13 +117,13 @@ class AfterChecker {
     std::error_code error;
     if (saved.changeable != nullptr && !std::filesystem::exists(Text(saved.file), error)) {
       report_->Error(KeyLine(object, "NEW_EXTERNAL_LOCATION"),
-                     "document " + Name(object) + " was not saved as " + Quoted(Text(saved.file)) +
-                         ": there is no such file");
+                     "document " + Name(object) + " was not saved as " +
+                         QuotedFile(Text(saved.file)) + ": there is no such file");
       return;
     }
     report_->Error(
         saved.changeable != nullptr ? KeyLine(object, "NEW_EXTERNAL_LOCATION") : Line(object),
-        "document " + Name(object) + ": " + Quoted(Text(saved.file)) + " cannot be opened");
+        "document " + Name(object) + ": " + QuotedFile(Text(saved.file)) + " cannot be opened");
   }
 
   void CheckListedDocuments() {
@@ -141,11 +133,12 @@ class AfterChecker {
       const Saved& saved = saved_[i];
       if (!document.has_product) {
         report_->Error(Line(*saved.object), "document " + Name(*saved.object) + ": " +
-                                                Quoted(Text(saved.file)) + " has no root product");
+                                                QuotedFile(Text(saved.file)) +
+                                                " has no root product");
       } else if (saved.changeable != nullptr &&
                  document.part_number != saved.changeable->NewPartNumber) {
         report_->Error(KeyLine(*saved.object, "NEW_PARTNUMBER"),
-                       "document " + Name(*saved.object) + ": " + Quoted(Text(saved.file)) +
+                       "document " + Name(*saved.object) + ": " + QuotedFile(Text(saved.file)) +
                            " carries the part number " + Quoted(Text(document.part_number)) +
                            ", not its new " + Quoted(Text(saved.changeable->NewPartNumber)));
       }
@@ -319,7 +312,7 @@ class AfterChecker {
   void ReportStale(size_t document, int listed_as, size_t renamed,
                    const StructureInstance& instance, int more) {
     const ListedObject& renamed_object = *saved_[renamed].object;
-    const std::string old_file = Quoted(Text(saved_[renamed].changeable->ExternalLocation));
+    const std::string old_file = QuotedFile(Text(saved_[renamed].changeable->ExternalLocation));
     const std::string component = " component " + Quoted(Text(instance.name)) + More(more);
     if (listed_as >= 0) {
       const ListedObject& object = *saved_[static_cast<size_t>(listed_as)].object;
@@ -338,7 +331,6 @@ class AfterChecker {
   const CheckedPlan& listed_;
   const ReadingMap& map_;
   Report* report_;
-  std::string here_;  // the working folder's storage name
   std::vector<Saved> saved_;
   ProductStructure structure_;
   std::vector<int> positions_;                       // of each saved_ record's document

@@ -14,6 +14,7 @@
 #include "check/after_check.h"
 #include "check/open_check.h"
 #include "check/plan_check.h"
+#include "findings/display_text.h"
 #include "findings/listed_objects.h"
 #include "findings/reading_map.h"
 #include "findings/report.h"
@@ -28,7 +29,8 @@ const char kHelp[] =
     "with the tool's own reader and plan builder. Each finding is one line, FILE:LINE: error:\n"
     "MESSAGE or FILE:LINE: warning: MESSAGE, sorted by line; then the count. Several control\n"
     "files are one plan, run in the order given: with --open, what the earlier ones write is\n"
-    "there for the later ones.\n"
+    "there for the later ones. Messages name files by their full path; values and paths are\n"
+    "in double quotes, with control bytes and bytes that are not UTF-8 escaped.\n"
     "\n"
     "Options:\n"
     "  --open     also run the tool's stages on the documents in a session that writes\n"
@@ -85,7 +87,7 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
     } else if (!options_end && (argument == "--old-files" || argument == "--old-files=lines")) {
       old_files_end = argument == "--old-files" ? "" : "\n";
     } else if (!options_end && argument.size() > 1 && argument[0] == '-') {
-      if (wrong.empty()) wrong = "unknown option \"" + argument + "\"";
+      if (wrong.empty()) wrong = "unknown option " + Quoted(argument);
     } else if (!argument.empty()) {
       files.push_back(argv[i]);
     } else if (wrong.empty()) {
@@ -114,7 +116,8 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
     ReadingMap map;
     ZTRObjectManager objects;
     if (!objects.ReadFile(file, &map)) {
-      err << invocation << ": " << file << ": " << WhyUnreadable(file) << std::endl;
+      err << invocation << ": cannot read " << QuotedFile(file) << ": " << WhyUnreadable(file)
+          << std::endl;
       return 3;
     }
     Report report;

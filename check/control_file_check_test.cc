@@ -28,7 +28,7 @@ class CheckTest : public ::testing::Test {
     std::ostringstream out;
     errors_.str("");
     exit_code_ = RunControlFileCheck(static_cast<int>(argv.size()), argv.data(), out, errors_);
-    return out.str();
+    return dir_.Scrub(out.str());
   }
 
   InScratchDir here_;
@@ -46,15 +46,7 @@ TEST_F(CheckTest, TheShippedExampleHasNoFindingAndItsTypicalMistakesHave) {
   EXPECT_EQ(exit_code_, 0);
   EXPECT_FALSE(std::filesystem::exists("parts/bolt-m8x25.CATPart"));  // nothing written
 
-  // The same with typical mistakes: a misspelt key, a missing object, a blank line at the top.
-  std::string control = ReadWholeFile("rename.ztr");
-  control.replace(control.find("{NEW_PARTNUMBER}BOLT"), 16, "{NEW_PARTNUMBR}");
-  control.replace(control.find("{PIN1}"), 6, "{PIN_1}");
-  EXPECT_EQ(Check(control),
-            "c.ztr:4: error: INSTANCE_OBJECTS lists \"PIN_1\", which names no object; did you "
-            "mean \"PIN1\"?\n"
-            "c.ztr:17: warning: key \"NEW_PARTNUMBR\" is never read; did you mean "
-            "\"NEW_PARTNUMBER\"?\n1 error, 1 warning\n");
+  // A blank line at the top; a misspelt key and a missing object are doc/check.md's example.
   EXPECT_EQ(Check("\n" + ReadWholeFile("rename.ztr")).substr(0, 60),
             "c.ztr:1: error: reading stops here: the file must begin with");
 }
@@ -168,11 +160,11 @@ TEST_F(CheckTest, OpeningTheDocuments) {
                   "@S\n{PARTNUMBER}S\n{EXTERNAL_LOCATION}sheet.doc\n"     // 6-8
                   "@M\n{PARTNUMBER}M\n{EXTERNAL_LOCATION}missing.doc\n",  // 9-11
                   true),
-            "c.ztr:4: warning: document \"A\": the root product of \"asm.doc\" carries the part "
-            "number \"ASM-OLD\", which loading overwrites with \"ASM\"\n"
-            "c.ztr:8: error: document \"S\": the run stops here: \"sheet.doc\" has no root "
+            "c.ztr:4: warning: document \"A\": the root product of \"<dir>/asm.doc\" carries the "
+            "part number \"ASM-OLD\", which loading overwrites with \"ASM\"\n"
+            "c.ztr:8: error: document \"S\": the run stops here: \"<dir>/sheet.doc\" has no root "
             "product; nothing is saved\n"
-            "c.ztr:11: error: document \"M\": the run stops here: \"missing.doc\" cannot be "
+            "c.ztr:11: error: document \"M\": the run stops here: \"<dir>/missing.doc\" cannot be "
             "opened: there is no such file; nothing is saved\n"
             "2 errors, 1 warning\n");
   EXPECT_EQ(exit_code_, 2);
@@ -187,15 +179,15 @@ TEST_F(CheckTest, OpeningTheDocuments) {
                   "@R2\n{PARENT_PARTNUMBER}ASM-OLD\n{INSTANCENAME}M.1\n{NEW_INSTANCENAME}X.1\n"
                   "@R3\n{PARENT_PARTNUMBER}ASM-OLD\n{INSTANCENAME}Bolt.1\n{NEW_INSTANCENAME}Y.1\n",
                   true),
-            "c.ztr:11: warning: document \"K\": a file \"" + dir_.File("taken.doc") +
-                "\" exists already and is replaced\n"
-                "c.ztr:14: error: instance \"N\": the run fails here: \"asm.doc\" has no "
-                "component \"Bolt.2\" when the run renames it\n"
-                "c.ztr:23: warning: instance \"Bolt.1\" under \"ASM-OLD\" is renamed already by "
-                "the record at line 15\n"
-                "c.ztr:25: error: instance \"R3\": the run fails here: \"asm.doc\" has no "
-                "component \"Bolt.1\" when the run renames it\n"
-                "2 errors, 2 warnings\n");
+            "c.ztr:11: warning: document \"K\": a file \"<dir>/taken.doc\" exists already and is "
+            "replaced\n"
+            "c.ztr:14: error: instance \"N\": the run fails here: \"<dir>/asm.doc\" has no "
+            "component \"Bolt.2\" when the run renames it\n"
+            "c.ztr:23: warning: instance \"Bolt.1\" under \"ASM-OLD\" is renamed already by "
+            "the record at line 15\n"
+            "c.ztr:25: error: instance \"R3\": the run fails here: \"<dir>/asm.doc\" has no "
+            "component \"Bolt.1\" when the run renames it\n"
+            "2 errors, 2 warnings\n");
   EXPECT_EQ(ReadWholeFile("taken.doc"), "anything");
 }
 
@@ -218,12 +210,11 @@ TEST_F(CheckTest, OpeningFindsSavesOverOpenDocumentsThroughLinksAndLeftoverSaves
                   "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}parts/bolt.doc\n"
                   "{NEW_EXTERNAL_LOCATION}alias/base.doc\n",  // 7-10
                   true),
-            "c.ztr:9: warning: \"" + dir_.File("parts/.quorvel-save-Ab12Cd") +
-                "\" is left from a save that was cut short; it may be deleted\n"
-                "c.ztr:10: error: document \"K\": the run cannot save \"parts/bolt.doc\" as "
-                "\"alias/base.doc\": \"" +
-                dir_.File("alias/base.doc") + "\" is the file of another open document, \"" +
-                dir_.File("parts/base.doc") + "\"\n1 error, 1 warning\n");
+            "c.ztr:9: warning: \"<dir>/parts/.quorvel-save-Ab12Cd\" is left from a save that was "
+            "cut short; it may be deleted\n"
+            "c.ztr:10: error: document \"K\": the run cannot save \"<dir>/parts/bolt.doc\" as "
+            "\"<dir>/alias/base.doc\": \"<dir>/alias/base.doc\" is the file of another open "
+            "document, \"<dir>/parts/base.doc\"\n1 error, 1 warning\n");
 }
 
 TEST_F(CheckTest, SeveralControlFilesAreOnePlanRunInTheirOrder) {
@@ -245,8 +236,8 @@ TEST_F(CheckTest, SeveralControlFilesAreOnePlanRunInTheirOrder) {
   EXPECT_EQ(exit_code_, 0);
   EXPECT_FALSE(std::filesystem::exists("b2.doc"));
   EXPECT_EQ(Run({"Quorvel-check", "--open", "2.ztr"}),
-            "2.ztr:9: error: document \"K\": the run stops here: \"b2.doc\" cannot be opened: "
-            "there is no such file; nothing is saved\n1 error, 0 warnings\n");
+            "2.ztr:9: error: document \"K\": the run stops here: \"<dir>/b2.doc\" cannot be "
+            "opened: there is no such file; nothing is saved\n1 error, 0 warnings\n");
 }
 
 TEST_F(CheckTest, AnInputThatGoesOnIsReadOnlyInPart) {
@@ -276,16 +267,22 @@ TEST_F(CheckTest, CommandLineHelpVersionAndUnreadableFiles) {
        "Quorvel-check: --open and --after exclude each other\n" + usage},
       {{"a.ztr", "--help"}, 0, usage + "\nFinds what a run of Quorvel", ""},
       {{"--version"}, 0, std::string("Quorvel-check ") + QUORVEL_VERSION + "\n", ""},
-      {{"missing.ztr"}, 3, "", "Quorvel-check: missing.ztr: No such file or directory\n"},
-      {{"--", "--open"}, 3, "", "Quorvel-check: --open: No such file or directory\n"},
-      {{"folder"}, 3, "", "Quorvel-check: folder: Is a directory\n"},
+      {{"missing.ztr"},
+       3,
+       "",
+       "Quorvel-check: cannot read \"<dir>/missing.ztr\": No such file or directory\n"},
+      {{"--", "--open"},
+       3,
+       "",
+       "Quorvel-check: cannot read \"<dir>/--open\": No such file or directory\n"},
+      {{"folder"}, 3, "", "Quorvel-check: cannot read \"<dir>/folder\": Is a directory\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = c.args;
     args.insert(args.begin(), "Quorvel-check");
     EXPECT_EQ(Run(args).substr(0, c.out.size()), c.out) << args[1];
     EXPECT_EQ(exit_code_, c.exit_code) << args[1];
-    EXPECT_EQ(errors_.str(), c.err);
+    EXPECT_EQ(dir_.Scrub(errors_.str()), c.err);
   }
 }
 

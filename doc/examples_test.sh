@@ -3,17 +3,20 @@
 # ```console block is run in a fresh copy of examples/bracket, in one shell with BIN_DIR first
 # on the path: its lines that start with "$ " are commands (a line ending in a backslash goes
 # on to the next), and the block must read exactly as the commands and what they print,
-# standard output and error together (carriage returns, which a page does not show, left out).
+# standard output and error together (carriage returns, which a page does not show, left out;
+# the copy's folder written /home/you/bracket, as the pages show it).
 # Prints the difference for each block that does not.
 #
 # Usage: examples_test.sh SOURCE_DIR BIN_DIR
 set -uo pipefail
 source_dir=$1
 bin_dir=$(cd "$2" && pwd)
-scratch=$(mktemp -d)
+scratch=$(cd "$(mktemp -d)" && pwd -P)  # as the commands see their working folder
 trap 'rm -rf "$scratch"' EXIT
 export LC_ALL=C
 unset ZTR_TRACE_LEVEL QUORVEL_STANDIN_FAIL
+# Messages name files by their full path: the copy's folder is shown as this one.
+shown_folder=/home/you/bracket
 failures=0
 blocks=0
 
@@ -32,7 +35,7 @@ transcript() {
       eval "$command" </dev/null 2>&1
       status=$?
     done
-  ) | tr -d '\r'
+  ) | tr -d '\r' | sed "s|$scratch/bracket|$shown_folder|g"
 }
 
 check_block() {

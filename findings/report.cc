@@ -1,7 +1,6 @@
 #include "findings/report.h"
 
 #include <algorithm>
-#include <cstdio>
 
 void Report::Print(const std::string& file, std::ostream& out) const {
   PrintFindings(file, out);
@@ -13,7 +12,7 @@ void Report::PrintFindings(const std::string& file, std::ostream& out) const {
   std::stable_sort(sorted.begin(), sorted.end(),
                    [](const Finding& a, const Finding& b) { return a.line < b.line; });
   for (const Finding& finding : sorted) {
-    out << file << ":";
+    out << DisplayText(file) << ":";
     if (finding.place.empty()) {
       out << finding.line;
     } else {
@@ -39,25 +38,4 @@ int Report::ExitCode() const {
     if (finding.error) return 2;
   }
   return 1;
-}
-
-std::string Quoted(const std::string& text) {
-  std::string quoted = "\"";
-  for (unsigned char c : text) {
-    if (c == '\n') {
-      quoted += "\\n";
-    } else if (c == '\r') {
-      quoted += "\\r";
-    } else if (c == '\\' || c == '"') {
-      quoted += '\\';
-      quoted += static_cast<char>(c);
-    } else if (c < 0x20 || c == 0x7f) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-      quoted += escaped;
-    } else {
-      quoted += static_cast<char>(c);
-    }
-  }
-  return quoted + "\"";
 }

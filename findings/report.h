@@ -1,12 +1,15 @@
 // The findings of a check, printed the way compilers print theirs, so that editors can jump to
 // them: "FILE:LINE: error: MESSAGE" or "FILE:LINE: warning: MESSAGE", sorted by line, then a
-// count "N errors, M warnings" (in the singular for one).
+// count "N errors, M warnings" (in the singular for one). Messages name values and files as
+// findings/display_text.h quotes them; the file of the prefix is escaped the same way.
 #ifndef FINDINGS_REPORT_H
 #define FINDINGS_REPORT_H
 
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "findings/display_text.h"
 
 class Report {
  public:
@@ -45,8 +48,5 @@ class Report {
 
 // "N errors, M warnings", in the singular for one.
 void PrintCount(size_t errors, size_t warnings, std::ostream& out);
-
-// `text` in double quotes, with line breaks and other control bytes written as escapes.
-std::string Quoted(const std::string& text);
 
 #endif  // FINDINGS_REPORT_H

@@ -5,23 +5,56 @@
 #define PLAN_STAGE_EVENT_H
 
 #include <string>
+#include <vector>
 
 #include "CATUnicodeString.h"
 
 enum class StageList { kDocuments, kChangeableDocuments, kDocumentInstances };
+
+// A reason in the tool's words: fixed text and the values and files it names, kept apart so that
+// a companion shows each value and file in its own way (quoted, escaped, the file in full).
+// Made with + from text and the pieces below: "the component " + EventValue(name) + " ...".
+class EventText {
+ public:
+  enum class Kind { kText, kValue, kFile };
+  struct Piece {
+    Kind kind;
+    std::string text;  // a file as the plan spells it
+  };
+
+  EventText() = default;
+  EventText(const char* text) : pieces_{{Kind::kText, text}} {}         // NOLINT: implicit
+  EventText(const std::string& text) : pieces_{{Kind::kText, text}} {}  // NOLINT: implicit
+  EventText(Kind kind, const CATUnicodeString& text)
+      : pieces_{{kind,
+                 std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()))}} {}
+
+  const std::vector<Piece>& pieces() const { return pieces_; }
+
+  friend EventText operator+(EventText a, const EventText& b) {
+    a.pieces_.insert(a.pieces_.end(), b.pieces_.begin(), b.pieces_.end());
+    return a;
+  }
+
+ private:
+  std::vector<Piece> pieces_;
+};
+
+// A part number, instance name or other value named in a reason, every byte as it is.
+inline EventText EventValue(const CATUnicodeString& text) {
+  return EventText(EventText::Kind::kValue, text);
+}
+// A document's file named in a reason, as the plan spells it.
+inline EventText EventFile(const CATUnicodeString& path) {
+  return EventText(EventText::Kind::kFile, path);
+}
 
 struct StageEvent {
   const char* stage;  // "loading", "new instance names", "new part numbers" or "saving"
   StageList list;     // the list of the record
   int index;          // its position in that list, from 1
   bool stopped;       // the stage ended at this record; otherwise the record alone failed
-  std::string why;    // in the tool's words, with the files and names concerned
+  EventText why;      // with the files and names concerned
 };
-
-// `text` in double quotes, every byte as it is, for the reasons of stage events.
-inline std::string QuotedForEvent(const CATUnicodeString& text) {
-  return "\"" + std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar())) +
-         "\"";
-}
 
 #endif  // PLAN_STAGE_EVENT_H

@@ -50,7 +50,7 @@ class ZTRDocumentManager {
   // they tell nothing). Their log lines and results stay the same either way.
   void TellStageEvents(std::vector<StageEvent>* events) { Events = events; }
   void Tell(const char* stage, StageList list, int index, bool stopped,
-            const std::string& why) const {
+            const EventText& why) const {
     if (Events != nullptr) Events->push_back({stage, list, index, stopped, why});
   }
 

@@ -64,7 +64,7 @@ class Writer {
   enum Role { kNone, kPending, kParent, kChild };
 
   static bool Refuse(const std::string& id, std::string* error) {
-    *error = "\"" + id + "\" with the documents it needs is more than one control file holds";
+    *error = Quoted(id) + " with the documents it needs is more than one control file holds";
     return false;
   }
   size_t Item(int d) const { return plan_.documents[static_cast<size_t>(d)].id.size() + 2; }

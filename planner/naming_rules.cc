@@ -12,6 +12,7 @@
 #pragma GCC diagnostic pop
 #endif
 
+#include "findings/display_text.h"
 #include "system/paths.h"
 
 struct RegexPattern {
@@ -202,7 +203,7 @@ bool NamingRules::Parse(const std::vector<std::string>& args, std::string* error
       *pattern = std::make_shared<RegexPattern>(RegexPattern{std::regex(text)});
       return true;
     } catch (const std::regex_error& wrong) {
-      *error = option + " \"" + text + "\": " + wrong.what();
+      *error = option + " " + Quoted(text) + ": " + wrong.what();
       return false;
     }
   };
@@ -228,7 +229,7 @@ bool NamingRules::Parse(const std::vector<std::string>& args, std::string* error
       const std::string& number = args[++i];
       if (number.empty() || number.size() > 15 ||
           number.find_first_not_of("0123456789") != std::string::npos) {
-        *error = "--start needs a number, not \"" + number + "\"";
+        *error = "--start needs a number, not " + Quoted(number);
         return false;
       }
       start = std::stoll(number);
@@ -253,7 +254,7 @@ bool NamingRules::Parse(const std::vector<std::string>& args, std::string* error
     }
     const auto known = kOptions.find(option);
     if (known == kOptions.end()) {
-      *error = "unknown option \"" + option + "\"";
+      *error = "unknown option " + Quoted(option);
       return false;
     }
     const int count = known->second.second;
@@ -265,7 +266,7 @@ bool NamingRules::Parse(const std::vector<std::string>& args, std::string* error
               count > 1 ? args[i + 2] : "", nullptr, start};
     i += count;
     if (rule.kind == kOn && rule.text != "part" && rule.text != "file" && rule.text != "both") {
-      *error = "--on takes part, file or both, not \"" + rule.text + "\"";
+      *error = "--on takes part, file or both, not " + Quoted(rule.text);
       return false;
     }
     if (rule.kind == kReplace && rule.text.empty()) {
@@ -381,15 +382,15 @@ RulesOutcome NamingRules::Check(const RenameTable& table) const {
       library = library || GlobMatch(glob, document.part_number);
     }
     if (library) {
-      outcome.errors.push_back(document.file +
-                               ": a library document, which gets no new part number or file");
+      outcome.errors.push_back(QuotedFile(document.file) +
+                               " is a library document, which gets no new part number or file");
     }
     if (scheme_ != nullptr && !document.new_part_number.empty() &&
         document.new_part_number != document.part_number &&
         !std::regex_match(document.new_part_number, scheme_->regex)) {
-      outcome.errors.push_back(document.file + ": the new part number \"" +
-                               document.new_part_number + "\" does not match the scheme \"" +
-                               scheme_text_ + "\"");
+      outcome.errors.push_back(QuotedFile(document.file) + ": the new part number " +
+                               Quoted(document.new_part_number) + " does not match the scheme " +
+                               Quoted(scheme_text_));
     }
   }
   return outcome;
@@ -444,8 +445,8 @@ RulesOutcome NamingRules::Apply(RenameTable* table) const {
           }
         }
         if (to_visit.empty()) {
-          outcome.errors.push_back("--select-branch \"" + rule.text +
-                                   "\": no document has this part number or file");
+          outcome.errors.push_back("--select-branch " + Quoted(rule.text) +
+                                   ": no document has this part number or file");
         }
         while (!to_visit.empty()) {
           const size_t holder = to_visit.back();
@@ -506,9 +507,9 @@ RulesOutcome NamingRules::Apply(RenameTable* table) const {
     by_file.emplace(document.file, &document);
     if (scheme_ != nullptr && !document.new_part_number.empty() &&
         !std::regex_match(document.new_part_number, scheme_->regex)) {
-      outcome.errors.push_back(document.file + ": the new part number \"" +
-                               document.new_part_number + "\" does not match the scheme \"" +
-                               scheme_text_ + "\"");
+      outcome.errors.push_back(QuotedFile(document.file) + ": the new part number " +
+                               Quoted(document.new_part_number) + " does not match the scheme " +
+                               Quoted(scheme_text_));
     }
   }
   if (!instances_follow_) return outcome;

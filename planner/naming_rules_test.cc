@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "system/paths.h"
+
 namespace {
 
 // What `args` give in `table`: "file>part_number,file" for each document that changes, then
@@ -91,8 +93,9 @@ TEST(NamingRulesTest, RulesFillTheNewColumnsOfTheSelectedDocuments) {
       {{"--select-part", "NUT*", "--number", "{stem}-{n}", "--folder", "{part}"},
        "parts/nut.CATPart>nut-1,NUT-1/nut-1.CATPart "},
       {{"--select-part", "NUT*", "--number", "NUT-0{n:02}", "--scheme", "NUT-[0-9]{2}"},
-       "parts/nut.CATPart>NUT-001,parts/NUT-001.CATPart error: parts/nut.CATPart: the new part "
-       "number \"NUT-001\" does not match the scheme \"NUT-[0-9]{2}\" "},
+       "parts/nut.CATPart>NUT-001,parts/NUT-001.CATPart error: \"" +
+           StorageName("parts/nut.CATPart") +
+           "\": the new part number \"NUT-001\" does not match the scheme \"NUT-[0-9]{2}\" "},
       {{"--scheme", "[A-Z]+-[0-9]{3}", "--on", "part", "--number", "X-{n:03}"},
        "top.CATProduct>X-001, parts/bolt-a.CATPart>X-002, parts/nut.CATPart>X-003, "
        "sub/bolt-b.CATPart>X-004, "},

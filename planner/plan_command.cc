@@ -11,6 +11,7 @@
 #include "CATDocumentServices.h"
 #include "CATIProduct.h"
 #include "CATSessionServices.h"
+#include "findings/display_text.h"
 #include "planner/control_file_writer.h"
 #include "planner/naming_rules.h"
 #include "planner/plan_inversion.h"
@@ -23,6 +24,7 @@
 #include "planner/workbook_writer.h"
 #include "product/root_product.h"
 #include "system/files.h"
+#include "system/paths.h"
 
 namespace {
 
@@ -113,7 +115,7 @@ bool WriteFiles(const std::string& first, const std::vector<std::string>& texts,
                 std::ostream& err) {
   std::vector<std::string> written;
   auto abandon = [&](const std::string& name, const std::string& reason) {
-    err << "Quorvel-plan: " << name << ": " << reason << std::endl;
+    err << "Quorvel-plan: cannot write " << QuotedFile(name) << ": " << reason << std::endl;
     std::error_code ignored;
     for (const std::string& temporary : written) fs::remove(temporary, ignored);
     return false;
@@ -142,7 +144,8 @@ int Emit(const CommandLine& line, const std::vector<std::string>& files, std::os
          std::ostream& err) {
   if (line.output.empty()) {
     if (files.size() > 1) {
-      err << "Quorvel-plan: " << line.input << ": error: the plan needs " << files.size()
+      err << "Quorvel-plan: " << DisplayText(line.input) << ": error: the plan needs "
+          << files.size()
           << " control files, as a ROOT list holds 65,535 bytes at most; name the first with -o"
           << std::endl;
       return 2;
@@ -157,10 +160,12 @@ int Emit(const CommandLine& line, const std::vector<std::string>& files, std::os
         << " control files, as a ROOT list holds 65,535 bytes at most; check them as one plan "
            "and run them one after the other, in this order:\n";
     std::string all;
-    for (size_t i = 0; i < files.size(); ++i) all += " \"" + OutputName(line.output, i + 1) + "\"";
+    for (size_t i = 0; i < files.size(); ++i) {
+      all += " \"" + StorageName(OutputName(line.output, i + 1)) + "\"";
+    }
     err << "Quorvel-check --open" << all << "\n";
     for (size_t i = 0; i < files.size(); ++i) {
-      err << "Quorvel \"" << OutputName(line.output, i + 1) << "\"\n";
+      err << "Quorvel \"" << StorageName(OutputName(line.output, i + 1)) << "\"\n";
     }
     err << std::flush;
   }
@@ -237,7 +242,7 @@ bool MakeCopy(RenamePlan* plan, const std::string& input, std::ostream& err) {
     const PlanDocument& document = plan->documents[static_cast<size_t>(d)];
     copied[static_cast<size_t>(d)] = true;
     if (SameFile(document.new_file, document.file)) {
-      err << input << ": error: a copy of " << Quoted(document.file)
+      err << DisplayText(input) << ": error: a copy of " << QuotedFile(document.file)
           << " needs a new file of its own" << std::endl;
       whole = false;
     }
@@ -285,7 +290,7 @@ bool PlanAgainstStructure(const RenameTable& table, const RenameTable* structure
     std::string error;
     if (!ReadStructureTable(first.file, &opened, &notes, &error)) {
       report->ErrorAt(first.line, CellPlace(table, first.line, "file"),
-                      "file " + Quoted(first.file) + ": " + error +
+                      "file " + QuotedFile(first.file) + ": " + error +
                           "; the first document's row names the root document, whose "
                           "structure the table is held against");
       return false;
@@ -306,7 +311,7 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   RenameTable table;
   std::vector<std::string> notes;
   if (!ReadStructureTable(line.input, &table, &notes, &error)) {
-    err << "Quorvel-plan: " << line.input << ": " << error << std::endl;
+    err << "Quorvel-plan: cannot read " << QuotedFile(line.input) << ": " << error << std::endl;
     return 3;
   }
   for (const std::string& note : notes) err << "Quorvel-plan: note: " << note << "\n";
@@ -331,7 +336,7 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
     std::error_code ignored;
     if (!WriteWorkbook(table, temporary, &error)) {
       fs::remove(temporary, ignored);
-      err << "Quorvel-plan: " << line.output << ": " << error << std::endl;
+      err << "Quorvel-plan: cannot write " << QuotedFile(line.output) << ": " << error << std::endl;
       return 3;
     }
     writable = ReadWorkbookTable(temporary, &read_back, &report) &&
@@ -340,7 +345,8 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
     fs::rename(temporary, line.output, renamed);
     if (renamed) {
       fs::remove(temporary, ignored);
-      err << "Quorvel-plan: " << line.output << ": " << renamed.message() << std::endl;
+      err << "Quorvel-plan: cannot write " << QuotedFile(line.output) << ": " << renamed.message()
+          << std::endl;
       return 3;
     }
   } else {
@@ -382,11 +388,12 @@ bool MakeFolders(const RenamePlan& plan, std::ostream& err) {
     std::error_code error;
     if (folder.empty() || fs::is_directory(folder, error)) continue;
     if (!fs::create_directories(folder, error) && error) {
-      err << "Quorvel-plan: " << folder.generic_string() << ": " << error.message() << std::endl;
+      err << "Quorvel-plan: cannot create the folder " << QuotedFile(folder.generic_string())
+          << ": " << error.message() << std::endl;
       return false;
     }
-    err << "Quorvel-plan: created the folder " << folder.generic_string() << " for new files"
-        << std::endl;
+    err << "Quorvel-plan: created the folder " << QuotedFile(folder.generic_string())
+        << " for new files" << std::endl;
   }
   return true;
 }
@@ -394,7 +401,7 @@ bool MakeFolders(const RenamePlan& plan, std::ostream& err) {
 int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   std::string bytes, reason;
   if (!ReadBytes(line.input, &bytes, &reason)) {
-    err << "Quorvel-plan: " << line.input << ": " << reason << std::endl;
+    err << "Quorvel-plan: cannot read " << QuotedFile(line.input) << ": " << reason << std::endl;
     return 3;
   }
   NamingRules rules;
@@ -422,12 +429,12 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   }
   const RulesOutcome held = rules.Check(table);
   for (const std::string& problem : held.errors) {
-    err << "Quorvel-plan: " << line.input << ": error: " << problem << "\n";
+    err << "Quorvel-plan: " << DisplayText(line.input) << ": error: " << problem << "\n";
   }
   if (!held.errors.empty()) return 2;
   if (line.copy && !MakeCopy(&plan, line.input, err)) return 2;
   if (!WriteControlFiles(plan, &files, &error, line.list_limit)) {
-    err << line.input << ": error: " << error << std::endl;
+    err << DisplayText(line.input) << ": error: " << error << std::endl;
     return 2;
   }
   // The runs themselves, before anything is written: what they would meet is what they do.
@@ -436,13 +443,13 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
     names.push_back(line.output.empty() ? "(standard output)" : OutputName(line.output, i + 1));
   }
   if (PredictControlFiles(plan, files, names, err) > 0) {
-    err << "Quorvel-plan: " << line.input << ": error: a run of the control file"
+    err << "Quorvel-plan: " << DisplayText(line.input) << ": error: a run of the control file"
         << (files.size() > 1 ? "s" : "") << " would go wrong as said above; nothing is written"
         << std::endl;
     return 2;
   }
   if (plan.changes.empty() && plan.instances.empty()) {
-    err << "Quorvel-plan: " << line.input << " asks for no change" << std::endl;
+    err << "Quorvel-plan: " << QuotedFile(line.input) << " asks for no change" << std::endl;
   }
   if (!MakeFolders(plan, err)) return 3;
   return Emit(line, files, out, err);
@@ -451,7 +458,7 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
 int Invert(const CommandLine& line, std::ostream& out, std::ostream& err) {
   std::string bytes, reason;
   if (!ReadBytes(line.input, &bytes, &reason)) {
-    err << "Quorvel-plan: " << line.input << ": " << reason << std::endl;
+    err << "Quorvel-plan: cannot read " << QuotedFile(line.input) << ": " << reason << std::endl;
     return 3;
   }
   Report report;
@@ -462,7 +469,7 @@ int Invert(const CommandLine& line, std::ostream& out, std::ostream& err) {
   if (result != 0) return result;
   std::string error;
   if (!WriteControlFiles(undo, &files, &error, line.list_limit)) {
-    err << line.input << ": error: " << error << std::endl;
+    err << DisplayText(line.input) << ": error: " << error << std::endl;
     return 2;
   }
   const int emitted = Emit(line, files, out, err);
@@ -470,11 +477,11 @@ int Invert(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const size_t shown = left.size() > 12 ? 10 : left.size();
     err << "Quorvel-plan: note: the way back saves the documents under their old files again; "
            "the files that the run of "
-        << line.input << " wrote under new paths stay on disk:\n";
-    for (size_t i = 0; i < shown; ++i) err << "  " << left[i] << "\n";
+        << QuotedFile(line.input) << " wrote under new paths stay on disk:\n";
+    for (size_t i = 0; i < shown; ++i) err << "  " << QuotedFile(left[i]) << "\n";
     if (shown < left.size()) {
       err << "  and " << left.size() - shown << " more, the NEW_EXTERNAL_LOCATION values of "
-          << line.input << "\n";
+          << QuotedFile(line.input) << "\n";
     }
     err << std::flush;
   }

@@ -22,6 +22,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const std::string kHeader =
+    "file,part_number,new_part_number,new_file,parent_part_number,instance,new_instance,"
+    "instance_of\n";
+
 class PlanCommandTest : public ::testing::Test {
  protected:
   // Runs Quorvel-plan (or, with "Quorvel-check" or "Quorvel-tree" first, that command) in the
@@ -35,8 +39,8 @@ class PlanCommandTest : public ::testing::Test {
     exit_code_ = args[0] == "Quorvel-check"  ? RunControlFileCheck(argc, argv.data(), out, err)
                  : args[0] == "Quorvel-tree" ? RunTreeCommand(argc, argv.data(), out, err)
                                              : RunPlanCommand(argc, argv.data(), out, err);
-    errors_ = err.str();
-    return out.str();
+    errors_ = dir_.Scrub(err.str());
+    return dir_.Scrub(out.str());
   }
   // The structure under `root` as a table without rules.
   std::string Structure(const std::string& root) { return Run({"Quorvel-plan", "table", root}); }
@@ -69,9 +73,10 @@ TEST_F(PlanCommandTest, CommandLineConventions) {
     EXPECT_EQ(errors_.substr(0, 26), "Usage: Quorvel-plan table ");
   }
   Run({"Quorvel-plan", "write", "missing.csv"});
-  EXPECT_EQ(errors_, "Quorvel-plan: missing.csv: No such file or directory\n");
+  EXPECT_EQ(errors_,
+            "Quorvel-plan: cannot read \"<dir>/missing.csv\": No such file or directory\n");
   Run({"Quorvel-plan", "table", "."});
-  EXPECT_EQ(errors_, "Quorvel-plan: .: is a folder\n");
+  EXPECT_EQ(errors_, "Quorvel-plan: cannot read \"<dir>\": it is a folder\n");
   Run({"Quorvel-plan", "table", "top.doc", "--number", "X"});
   EXPECT_EQ(exit_code_, 3);
 
@@ -84,12 +89,27 @@ TEST_F(PlanCommandTest, CommandLineConventions) {
                  "--replace", "A", "TOP"}),
             "");
   EXPECT_EQ(exit_code_, 1);
-  EXPECT_NE(errors_.find("top.doc: component Gone.1 refers to no document"), std::string::npos);
+  EXPECT_NE(errors_.find("\"<dir>/top.doc\": component \"Gone.1\" refers to no document"),
+            std::string::npos);
   EXPECT_NE(errors_.find("t.csv:5: error: new_part_number \"TOP\": is the part number"),
             std::string::npos);
   Run({"Quorvel-plan", "write", "-o", "t.ztr", "t.csv"});
   EXPECT_EQ(exit_code_, 2);
   EXPECT_FALSE(fs::exists("t.ztr"));
+}
+
+// The three companions name a file that the control file or table names relative to the
+// working folder by its full path, escaped alike.
+TEST_F(PlanCommandTest, MessagesOfEveryCompanionNameFilesInFullEscapedAlike) {
+  const std::string shown = "\"<dir>/x\\033.doc\"";
+  WriteFile("top.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber TOP\n");
+  WriteFile("c.ztr",
+            "@ROOT\n{PARENT_OBJECTS}{X}\n@X\n{PARTNUMBER}X\n{EXTERNAL_LOCATION}x\x1b.doc\n");
+  WriteFile("t.csv", kHeader + "top.doc,TOP,,,,,,\nx\x1b.doc,X,,,,,,\n");
+  EXPECT_NE(Run({"Quorvel-check", "--open", "c.ztr"}).find(shown), std::string::npos);
+  EXPECT_NE(Run({"Quorvel-tree", "--plan", "c.ztr", "top.doc"}).find(shown), std::string::npos);
+  Run({"Quorvel-plan", "write", "t.csv"});
+  EXPECT_NE(errors_.find(shown), std::string::npos) << errors_;
 }
 
 TEST_F(PlanCommandTest, TableSaysWhatRulesLeftToLibrariesAndRefusesNumbersOffTheScheme) {
@@ -109,8 +129,8 @@ TEST_F(PlanCommandTest, TableSaysWhatRulesLeftToLibrariesAndRefusesNumbersOffThe
             "");
   EXPECT_EQ(exit_code_, 2);
   EXPECT_EQ(errors_,
-            "Quorvel-plan: table: error: top.doc: the new part number \"T-O1\" does not match "
-            "the scheme \"T-[0-9]+\"\nQuorvel-plan: table: no table written\n");
+            "Quorvel-plan: table: error: \"<dir>/top.doc\": the new part number \"T-O1\" does not "
+            "match the scheme \"T-[0-9]+\"\nQuorvel-plan: table: no table written\n");
 }
 
 TEST_F(PlanCommandTest, WriteTakesWhatToSaveFromTheStructure) {
@@ -123,14 +143,11 @@ TEST_F(PlanCommandTest, WriteTakesWhatToSaveFromTheStructure) {
                          "\"000120\": leading zeros\n"),
             std::string::npos)
       << errors_;
-  const std::string header =
-      "file,part_number,new_part_number,new_file,parent_part_number,instance,new_instance,"
-      "instance_of\n";
   // The instance's row, which names the parent, is left out: the structure names it.
-  WriteFile("one.csv", header + "top.doc,000120,,,,,,\na.doc,00123,A-2,,,,,\n");
+  WriteFile("one.csv", kHeader + "top.doc,000120,,,,,,\na.doc,00123,A-2,,,,,\n");
   EXPECT_EQ(Run({"Quorvel-plan", "write", "one.csv"}).substr(0, 54),
             "@ROOT\n{PARENT_OBJECTS}{000120}\n{CHILD_OBJECTS}{00123}\n");
-  WriteFile("one.csv", header + "top.doc,000120,,,,,,\na.doc,123,A-2,,,,,\n");
+  WriteFile("one.csv", kHeader + "top.doc,000120,,,,,,\na.doc,123,A-2,,,,,\n");
   EXPECT_EQ(Run({"Quorvel-plan", "write", "one.csv"}), "");
   EXPECT_EQ(exit_code_, 2);
   EXPECT_NE(errors_.find("one.csv:3: error: part_number \"123\": the document's part number is "
@@ -138,10 +155,10 @@ TEST_F(PlanCommandTest, WriteTakesWhatToSaveFromTheStructure) {
             std::string::npos)
       << errors_;
   EXPECT_NE(errors_.find("note: a spreadsheet has changed this table"), std::string::npos);
-  WriteFile("one.csv", header + "a.doc,00123,A-2,,,,,\ntop.doc,000120,,,,,,\n");
+  WriteFile("one.csv", kHeader + "a.doc,00123,A-2,,,,,\ntop.doc,000120,,,,,,\n");
   Run({"Quorvel-plan", "write", "one.csv"});
-  EXPECT_NE(errors_.find("one.csv:3: error: file \"top.doc\": is no document of the structure "
-                         "under \"a.doc\""),
+  EXPECT_NE(errors_.find("one.csv:3: error: file \"<dir>/top.doc\": is no document of the "
+                         "structure under \"<dir>/a.doc\""),
             std::string::npos)
       << errors_;
 }
@@ -227,7 +244,8 @@ TEST_F(PlanCommandTest, RoundTripOnTheExample) {
 
   Run({"Quorvel-plan", "invert", "-o", "undo.ztr", "rename.ztr"});
   ASSERT_EQ(exit_code_, 0) << errors_;
-  EXPECT_NE(errors_.find("stay on disk:\n  fasteners/FST-0100.CATPart\n"), std::string::npos);
+  EXPECT_NE(errors_.find("stay on disk:\n  \"<dir>/fasteners/FST-0100.CATPart\"\n"),
+            std::string::npos);
   CheckAndRun("undo.ztr");
   EXPECT_EQ(Structure("bracket-asm.CATProduct"), before);
   EXPECT_TRUE(fs::exists("fasteners/FST-0100.CATPart"));
@@ -279,9 +297,9 @@ TEST_F(PlanCommandTest, WriteRefusesLibraryRowsFilledInByHandAndNumbersOffTheSch
   Run({"Quorvel-plan", "write", "--library", "parts", "--scheme", "FST-[0-9]{3}", "t.csv"});
   EXPECT_EQ(exit_code_, 2);
   EXPECT_EQ(errors_,
-            "Quorvel-plan: t.csv: error: parts/bolt-m8x20.CATPart: a library document, which "
-            "gets no new part number or file\n"
-            "Quorvel-plan: t.csv: error: parts/bolt-m8x20.CATPart: the new part number "
+            "Quorvel-plan: t.csv: error: \"<dir>/parts/bolt-m8x20.CATPart\" is a library document, "
+            "which gets no new part number or file\n"
+            "Quorvel-plan: t.csv: error: \"<dir>/parts/bolt-m8x20.CATPart\": the new part number "
             "\"FST-0001\" does not match the scheme \"FST-[0-9]{3}\"\n");
   EXPECT_EQ(Run({"Quorvel-plan", "write", "--library-part", "HINGE-*", "t.csv"}).substr(0, 6),
             "@ROOT\n");
@@ -304,8 +322,7 @@ TEST_F(PlanCommandTest, WriteRefusesATableWhoseRunWouldGoWrongAndMakesNoFolder) 
   EXPECT_EQ(Run({"Quorvel-plan", "write", "-o", "bolts.ztr", "rename.csv"}), "");
   EXPECT_EQ(exit_code_, 2);
   EXPECT_NE(errors_.find("bolts.ztr:"), std::string::npos) << errors_;
-  EXPECT_NE(errors_.find(dir_.File("bracket-asm.CATProduct") + "\" is read-only"),
-            std::string::npos)
+  EXPECT_NE(errors_.find("\"<dir>/bracket-asm.CATProduct\" is read-only"), std::string::npos)
       << errors_;
   EXPECT_FALSE(fs::exists("bolts.ztr"));
   EXPECT_FALSE(fs::exists("fasteners"));
@@ -356,7 +373,8 @@ TEST_F(PlanCommandTest, AnInputThatGoesOnIsRefusedNotReadUntilMemoryRunsOut) {
     EXPECT_EQ(Run({"Quorvel-plan", command, "/dev/zero"}), "");
     EXPECT_EQ(exit_code_, 3);
     EXPECT_EQ(errors_,
-              "Quorvel-plan: /dev/zero: goes on past 256 MiB, more than any rename table or "
+              "Quorvel-plan: cannot read \"/dev/zero\": goes on past 256 MiB, more than any rename "
+              "table or "
               "control file holds; not read\n");
   }
 }

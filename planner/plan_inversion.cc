@@ -11,6 +11,7 @@
 #include "CATSessionServices.h"
 #include "check/plan_check.h"
 #include "controlfile/ztr_object_manager.h"
+#include "findings/display_text.h"
 #include "findings/listed_objects.h"
 #include "findings/reading_map.h"
 #include "plan/ztr_document_manager.h"
@@ -74,19 +75,18 @@ void LeaveOutWhatDidNotHappen(const std::map<int, int>& lines, RenamePlan* undo,
     std::set<std::string> names;
     std::string why;
     if (!disk.Read(document.file, &part_number, &names)) {
-      why =
-          "\"" + StorageName(document.file) + "\" holds no document: the run did not save it there";
+      why = QuotedFile(document.file) + " holds no document: the run did not save it there";
       not_written.insert(document.file);
     } else if (part_number != document.part_number) {
-      why = "\"" + StorageName(document.file) + "\" carries the part number \"" + part_number +
-            "\", not \"" + document.part_number + "\": the run did not change it";
+      why = QuotedFile(document.file) + " carries the part number " + Quoted(part_number) +
+            ", not " + Quoted(document.part_number) + ": the run did not change it";
     }
     if (why.empty()) {
       kept_changes.insert(d);
       continue;
     }
     report->Warning(lines.at(d),
-                    "document \"" + document.id + "\" is left out of the way back: " + why);
+                    "document " + Quoted(document.id) + " is left out of the way back: " + why);
     // As the first run left it: where and what it was.
     document.file = document.new_file;
     document.part_number = document.new_part_number;
@@ -120,9 +120,10 @@ void LeaveOutWhatDidNotHappen(const std::map<int, int>& lines, RenamePlan* undo,
       continue;
     }
     report->Warning(lines.at(-1 - static_cast<int>(&instance - undo->instances.data())),
-                    "instance \"" + instance.id + "\" is left out of the way back: \"" +
-                        StorageName(undo->documents[static_cast<size_t>(instance.parent)].file) +
-                        "\" has no component \"" + instance.name + "\": the run did not rename it");
+                    "instance " + Quoted(instance.id) + " is left out of the way back: " +
+                        QuotedFile(undo->documents[static_cast<size_t>(instance.parent)].file) +
+                        " has no component " + Quoted(instance.name) +
+                        ": the run did not rename it");
   }
   undo->instances = instances;
 }

@@ -7,6 +7,7 @@
 
 #include "ZTRConfigTopicManager.h"
 #include "controlfile/ztr_object_manager.h"
+#include "findings/display_text.h"
 #include "findings/listed_objects.h"
 #include "findings/reading_map.h"
 #include "plan/ztr_document_manager.h"
@@ -58,7 +59,8 @@ size_t PredictControlFiles(const RenamePlan& plan, const std::vector<std::string
     ReadingMap map;
     ZTRObjectManager objects;
     if (!objects.ReadFile(file.path().c_str(), &map)) {
-      err << names[i] << ": error: cannot be read back from " << file.path() << std::endl;
+      err << DisplayText(names[i]) << ": error: cannot be read back from "
+          << QuotedFile(file.path()) << std::endl;
       ++errors;
       continue;
     }
@@ -66,13 +68,13 @@ size_t PredictControlFiles(const RenamePlan& plan, const std::vector<std::string
     ZTRDocumentManager run(objects, &no_log);
     RunPrediction prediction;
     if (!PredictRun(&run, kSessionName, &prediction, &why)) {
-      err << names[i] << ": error: " << why << std::endl;
+      err << DisplayText(names[i]) << ": error: " << why << std::endl;
       ++errors;
       continue;
     }
     for (const PlacedFinding& finding : PlaceFindings(prediction, ListPlanObjects(objects), map)) {
       if (!finding.error) continue;
-      err << names[i] << ":" << finding.line << ": error: " << finding.message << "\n";
+      err << DisplayText(names[i]) << ":" << finding.line << ": error: " << finding.message << "\n";
       ++errors;
     }
   }

@@ -12,8 +12,6 @@ namespace {
 
 const size_t kIdentifierLength = 60;
 
-std::string Q(const std::string& text) { return Quoted(text); }
-
 class PlanBuilder {
  public:
   PlanBuilder(const RenameTable& table, RenamePlan* plan, Report* report,
@@ -40,8 +38,11 @@ class PlanBuilder {
 
   void Refuse(int line, const std::string& column, const std::string& value,
               const std::string& why) {
-    const std::string shown = value.size() > 60 ? value.substr(0, 40) + "..." : value;
-    report_->ErrorAt(line, CellPlace(table_, line, column), column + " " + Q(shown) + ": " + why);
+    // A file in full; another long value cut, as it would fill the screen.
+    const bool cut = value.size() > 60 && !IsFileColumn(column);
+    report_->ErrorAt(
+        line, CellPlace(table_, line, column),
+        column + " " + CellValue(column, cut ? value.substr(0, 40) + "..." : value) + ": " + why);
   }
   std::string AtLine(int line) const { return RowName(table_, line); }
 
@@ -216,10 +217,10 @@ class PlanBuilder {
           Refuse(row.line, column, value, "cannot be written into a control file: " + why);
         } else {
           report_->ErrorAt(cause[d], "",
-                           "the document " + Q(row.file) +
+                           "the document " + QuotedFile(row.file) +
                                ", which the table leaves out, is saved with this row's change, "
                                "but its " +
-                               column + " " + Q(value) +
+                               column + " " + CellValue(column, value) +
                                " cannot be written into a control file: " + why);
         }
       }
@@ -279,7 +280,7 @@ class PlanBuilder {
   std::string Carrier(int d) const {
     const TableDocument& row = table_.documents[static_cast<size_t>(d)];
     return row.line > 0 ? "the document on " + AtLine(row.line)
-                        : "the document " + Q(row.file) + ", which the table leaves out";
+                        : "the document " + QuotedFile(row.file) + ", which the table leaves out";
   }
 
   const RenameTable& table_;

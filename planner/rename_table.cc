@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "findings/display_text.h"
 #include "findings/report.h"
 #include "planner/csv_table.h"
 #include "planner/workbook_reader.h"
@@ -199,4 +200,12 @@ std::string CellPlace(const RenameTable& table, int line, const std::string& col
 
 std::string RowName(const RenameTable& table, int line) {
   return (table.cell_columns.empty() ? "the row at line " : "row ") + std::to_string(line);
+}
+
+bool IsFileColumn(const std::string& column) {
+  return column == "file" || column == "new_file" || column == "instance_of";
+}
+
+std::string CellValue(const std::string& column, const std::string& value) {
+  return IsFileColumn(column) && !value.empty() ? QuotedFile(value) : Quoted(value);
 }

@@ -55,6 +55,13 @@ bool ReadWorkbookTable(const std::string& path, RenameTable* table, Report* repo
 // read from a workbook, otherwise empty (the line).
 std::string CellPlace(const RenameTable& table, int line, const std::string& column);
 
+// Whether `column` holds files: file, new_file and instance_of.
+bool IsFileColumn(const std::string& column);
+
+// The value of a cell of `column` as a message names it: a file in full, as the run resolves
+// it, any other value quoted.
+std::string CellValue(const std::string& column, const std::string& value);
+
 // The row at `line` in words: "the row at line 7", or "row 7" in a workbook.
 std::string RowName(const RenameTable& table, int line);
 

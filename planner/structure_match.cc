@@ -47,13 +47,14 @@ class Matcher {
  private:
   void Refuse(int line, const std::string& column, const std::string& value,
               const std::string& why) {
-    report_->ErrorAt(line, CellPlace(table_, line, column), column + " " + Q(value) + ": " + why);
+    report_->ErrorAt(line, CellPlace(table_, line, column),
+                     column + " " + CellValue(column, value) + ": " + why);
   }
 
   // A value of a column that users do not fill in, other than the structure's `held`.
   void Differs(int line, const std::string& column, const std::string& value,
                const std::string& what, const std::string& held) {
-    std::string why = what + " " + Q(held);
+    std::string why = what + " " + CellValue(column, held);
     const std::string change = SpreadsheetChange(held, value);
     if (!change.empty()) {
       why += " (" + change +
@@ -82,8 +83,9 @@ class Matcher {
         for (const TableDocument& document : matched_->documents) files.push_back(document.file);
         files_ = std::make_unique<Suggestion>(files);
       }
-      Refuse(row.line, "file", row.file,
-             "is no document of the structure under " + Q(root_) + Meant(*files_, row.file));
+      Refuse(
+          row.line, "file", row.file,
+          "is no document of the structure under " + QuotedFile(root_) + Meant(*files_, row.file));
       return -1;
     }
     TableDocument& document = matched_->documents[static_cast<size_t>(found->second)];
@@ -183,7 +185,8 @@ class Matcher {
       }
     }
     Refuse(row.line, "instance", row.name,
-           "the document " + Q(matched_->documents[static_cast<size_t>(parents.front())].file) +
+           "the document " +
+               QuotedFile(matched_->documents[static_cast<size_t>(parents.front())].file) +
                (parents.size() > 1 ? " (or another with its part number)" : "") +
                " has no instance of this name" + Meant(Suggestion(names), row.name));
   }

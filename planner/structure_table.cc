@@ -6,6 +6,7 @@
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
 #include "ZTRConfigTopicManager.h"
+#include "findings/display_text.h"
 #include "structure/product_structure.h"
 #include "system/paths.h"
 
@@ -18,8 +19,8 @@ std::string WhyNotOpened(const std::string& path) {
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(path, error);
   if (error) return error.message();
-  if (std::filesystem::is_directory(status)) return "is a folder";
-  return "is not a document that can be opened";
+  if (std::filesystem::is_directory(status)) return "it is a folder";
+  return "it is not a document that can be opened";
 }
 
 }  // namespace
@@ -54,11 +55,11 @@ bool ReadStructureTable(const std::string& root_document, RenameTable* table,
     const std::string part_number = document.part_number.ConvertToChar();
     table->documents.push_back({0, files[d], part_number, "", ""});
     if (!document.has_product)
-      notes->push_back(files[d] + ": no product; nothing in it can be renamed");
+      notes->push_back(QuotedFile(files[d]) + " has no product; nothing in it can be renamed");
     for (const StructureInstance& instance : document.instances) {
       const std::string name = instance.name.ConvertToChar();
       if (instance.document < 0) {
-        notes->push_back(files[d] + ": component " + name +
+        notes->push_back(QuotedFile(files[d]) + ": component " + Quoted(name) +
                          " refers to no document that can be opened");
       }
       table->instances.push_back(

@@ -59,7 +59,7 @@ TEST(WorkbookTest, ValuesComeBackAsTheyAre) {
   table.documents[1].part_number = "\xff";
   EXPECT_FALSE(WriteWorkbook(table, path, &error));
   EXPECT_EQ(error,
-            "row 4, part_number \"\xff\": is not UTF-8 text, which a workbook cannot hold; write "
+            "row 4, part_number \"\\377\": is not UTF-8 text, which a workbook cannot hold; write "
             "the table as CSV");
 }
 

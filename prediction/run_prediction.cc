@@ -5,6 +5,7 @@
 
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
+#include "findings/display_text.h"
 #include "product/root_product.h"
 #include "session/run_stages.h"
 #include "system/files.h"
@@ -15,7 +16,6 @@ namespace {
 std::string Text(const CATUnicodeString& text) {
   return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
 }
-std::string Quote(const std::string& text) { return "\"" + text + "\""; }
 
 // A record of the plan in the order the saving stage takes them: changeable documents first.
 struct Saved {
@@ -79,15 +79,17 @@ class Predictor {
         continue;
       }
       Finding(event.list, event.index, KeyOf(event), true,
-              event.stopped ? "the run stops here: " + event.why + "; nothing is saved"
-                            : "the run fails here: " + event.why);
+              event.stopped
+                  ? "the run stops here: " + DisplayEvent(event.why) + "; nothing is saved"
+                  : "the run fails here: " + DisplayEvent(event.why));
     }
     // The saves, paired with the answers the platform gave them, one per save made.
     for (const Saved& saved : SavingOrder()) {
       if (saving_stop != nullptr && saving_stop->list == saved.list &&
           saving_stop->index == saved.index) {
         Finding(saved.list, saved.index, "EXTERNAL_LOCATION", true,
-                "the run stops saving here: " + saving_stop->why + "; nothing after it is saved");
+                "the run stops saving here: " + DisplayEvent(saving_stop->why) +
+                    "; nothing after it is saved");
         break;
       }
       if (answer >= answers.size()) break;
@@ -122,23 +124,24 @@ class Predictor {
         document == nullptr) {
       reported_.insert({list, index});
       Finding(list, index, "EXTERNAL_LOCATION", true,
-              "the run stops here: " + Quote(location) +
+              "the run stops here: " + QuotedFile(location) +
                   " cannot be opened: " + WhyNotOpened(location) + "; nothing is saved");
       return;
     }
     CATIProduct_var root = FindRootProduct(document);
     if (root == NULL_var) {
       reported_.insert({list, index});
-      Finding(list, index, "EXTERNAL_LOCATION", true,
-              "the run stops here: " + Quote(location) + " has no root product; nothing is saved");
+      Finding(
+          list, index, "EXTERNAL_LOCATION", true,
+          "the run stops here: " + QuotedFile(location) + " has no root product; nothing is saved");
       return;
     }
     const CATUnicodeString carried = root->GetPartNumber();
     if (carried != record.PartNumber) {
       Finding(list, index, "PARTNUMBER", false,
-              "the root product of " + Quote(location) + " carries the part number " +
-                  Quote(Text(carried)) + ", which loading overwrites with " +
-                  Quote(Text(record.PartNumber)));
+              "the root product of " + QuotedFile(location) + " carries the part number " +
+                  Quoted(Text(carried)) + ", which loading overwrites with " +
+                  Quoted(Text(record.PartNumber)));
     }
   }
 
@@ -174,8 +177,8 @@ class Predictor {
     const std::string target = Text(saved.target);
     if (!answer.refusal.empty()) {
       Finding(saved.list, saved.index, key, true,
-              "the run cannot save " + Quote(location) + " as " + Quote(target) + ": " +
-                  answer.refusal);
+              "the run cannot save " + QuotedFile(location) + " as " + QuotedFile(target) + ": " +
+                  DisplayText(answer.refusal));
       return;
     }
     prediction_.saves.push_back({saved.list, saved.index, StorageName(location), answer.target});
@@ -185,15 +188,15 @@ class Predictor {
       if (reader == saved.record || SameFile(Text(reader->ExternalLocation), location)) {
         if (saved.target != saved.record->ExternalLocation) {
           Finding(saved.list, saved.index, key, true,
-                  Quote(target) + " is the document's own file " + Quote(location) +
+                  Quoted(target) + " is the document's own file " + QuotedFile(location) +
                       ", spelt otherwise: the run replaces the original instead of writing a " +
                       "new file");
         }
       } else {
         Finding(saved.list, saved.index, key, true,
-                "the run saves " + Quote(location) + " over " + Quote(answer.target) +
-                    ", the file of the document of part number " + Quote(Text(reader->PartNumber)) +
-                    " that the plan reads");
+                "the run saves " + QuotedFile(location) + " over " + QuotedFile(answer.target) +
+                    ", the file of the document of part number " +
+                    Quoted(Text(reader->PartNumber)) + " that the plan reads");
       }
     } else if (answer.replaced) {
       // A file that holds the same part, as an undo or a redo finds it, is what the plan
@@ -205,16 +208,16 @@ class Predictor {
               : saved.record->PartNumber;
       if (held == held_.end() || held->second != Text(new_part_number)) {
         Finding(saved.list, saved.index, key, false,
-                "a file " + Quote(answer.target) + " exists already and is replaced" +
+                "a file " + QuotedFile(answer.target) + " exists already and is replaced" +
                     (held == held_.end() ? std::string()
-                                         : "; it holds the part " + Quote(held->second)));
+                                         : "; it holds the part " + Quoted(held->second)));
       }
     }
     const auto writer = written_.emplace(StorageKey(answer.target), saved.record);
     if (!writer.second && writer.first->second != saved.record &&
         !SameFile(Text(writer.first->second->ExternalLocation), location)) {
       Finding(saved.list, saved.index, key, true,
-              "the run saves " + Quote(location) + " to " + Quote(answer.target) +
+              "the run saves " + QuotedFile(location) + " to " + QuotedFile(answer.target) +
                   ", which it has written with another document before");
     }
   }

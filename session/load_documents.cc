@@ -18,14 +18,14 @@ int LoadDocument(const ZTRDocumentManager& plan, StageList list, int index, std:
   if (FAILED(CATDocumentServices::OpenDocument(name, document, false))) {
     LogLine(log, "Failed to load document: ", name.ConvertToChar());
     ConsoleLine("********* Failed to load document: ", name.ConvertToChar());
-    plan.Tell("loading", list, index, true, QuotedForEvent(name) + " cannot be opened");
+    plan.Tell("loading", list, index, true, EventFile(name) + " cannot be opened");
     return open_failure;
   }
   LogLine(log, "Document loaded: ", name.ConvertToChar());
   const CATUnicodeString part_number = record.PartNumber;
   CATIProduct_var product = FindRootProduct(document);
   if (product == NULL_var) {
-    plan.Tell("loading", list, index, true, QuotedForEvent(name) + " has no root product");
+    plan.Tell("loading", list, index, true, EventFile(name) + " has no root product");
     return no_root;
   }
   product->SetPartNumber(part_number);

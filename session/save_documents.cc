@@ -16,7 +16,7 @@ int SaveDocument(const ZTRDocumentManager& plan, StageList list, int index,
       document == nullptr) {
     ConsoleLine("********* Failed to get document: ", location.ConvertToChar());
     plan.Tell("saving", list, index, true,
-              "no document is open as " + QuotedForEvent(location) +
+              "no document is open as " + EventFile(location) +
                   " any more: it was saved under another file before");
     return missing;
   }
@@ -25,7 +25,7 @@ int SaveDocument(const ZTRDocumentManager& plan, StageList list, int index,
     LogLine(log, "Failed to save document: ", location.ConvertToChar());
     ConsoleLine("Failed to save document: ", location.ConvertToChar());
     plan.Tell("saving", list, index, false,
-              QuotedForEvent(location) + " cannot be saved as " + QuotedForEvent(target));
+              EventFile(location) + " cannot be saved as " + EventFile(target));
   } else {
     LogLine(log, "Document ", location.ConvertToChar(), " saved as ", target.ConvertToChar());
     ConsoleLine("Document ", location.ConvertToChar(), " saved as ", target.ConvertToChar());

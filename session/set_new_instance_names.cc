@@ -68,7 +68,7 @@ int RenameChild(const CATIProduct_var& root, CATIProduct* child,
 
 int SetNewInstanceName(const ZTRDocumentManager& plan, int index, std::ostream* log) {
   const ZTRDocumentInstance& record = plan.DocumentInstanceAt(index);
-  const auto tell = [&](bool stopped, const std::string& why) {
+  const auto tell = [&](bool stopped, const EventText& why) {
     plan.Tell("new instance names", StageList::kDocumentInstances, index, stopped, why);
   };
   const CATUnicodeString parent_part_number = record.ParentPartNumber;
@@ -81,32 +81,32 @@ int SetNewInstanceName(const ZTRDocumentManager& plan, int index, std::ostream* 
             "Failed to find document name for partnumber: ", parent_part_number.ConvertToChar());
     ConsoleLine("********* Failed to find document name for partnumber: ",
                 parent_part_number.ConvertToChar());
-    tell(true, "no document of the plan has the parent part number " +
-                   QuotedForEvent(parent_part_number));
+    tell(true,
+         "no document of the plan has the parent part number " + EventValue(parent_part_number));
     return 6;
   }
   CATDocument* document = nullptr;
   if (FAILED(CATDocumentServices::GetDocumentInSession(name, document)) || document == nullptr) {
     LogLine(log, "Failed to find document in session: ", name.ConvertToChar());
     ConsoleLine("********* Failed to get document: ", name.ConvertToChar());
-    tell(true, "the parent document " + QuotedForEvent(name) + " is not open in the session");
+    tell(true, "the parent document " + EventFile(name) + " is not open in the session");
     return 1;
   }
   LogLine(log, "Find document in session: ", name.ConvertToChar());
   CATIProduct_var root = FindRootProduct(document);
   if (root == NULL_var) {
-    tell(true, "the parent document " + QuotedForEvent(name) + " has no root product");
+    tell(true, "the parent document " + EventFile(name) + " has no root product");
     return 2;
   }
   CATIProduct* child = nullptr;
   if (const int result = FindChild(root, instance_name, &child)) {
-    tell(true, "a component of " + QuotedForEvent(name) + " cannot be read");
+    tell(true, "a component of " + EventFile(name) + " cannot be read");
     return result;
   }
   const bool found = child != nullptr;
   if (found) {
     if (const int result = RenameChild(root, child, new_instance_name, log, &renamed)) {
-      tell(true, "the component " + QuotedForEvent(instance_name) + " of " + QuotedForEvent(name) +
+      tell(true, "the component " + EventValue(instance_name) + " of " + EventFile(name) +
                      " cannot be reached as an instance");
       return result;
     }
@@ -115,12 +115,11 @@ int SetNewInstanceName(const ZTRDocumentManager& plan, int index, std::ostream* 
   if (!renamed) {
     LogLine(log, "Failed to change the instance name: ", instance_name.ConvertToChar());
     ConsoleLine("********* Failed to change the instance name: ", instance_name.ConvertToChar());
-    tell(false, found ? "the component " + QuotedForEvent(instance_name) + " of " +
-                            QuotedForEvent(name) + " cannot be named " +
-                            QuotedForEvent(new_instance_name) +
+    tell(false, found ? "the component " + EventValue(instance_name) + " of " + EventFile(name) +
+                            " cannot be named " + EventValue(new_instance_name) +
                             ": the name is empty or another component of it has that name"
-                      : QuotedForEvent(name) + " has no component " +
-                            QuotedForEvent(instance_name) + " when the run renames it");
+                      : EventFile(name) + " has no component " + EventValue(instance_name) +
+                            " when the run renames it");
   }
   return 0;
 }

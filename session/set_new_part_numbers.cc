@@ -9,7 +9,7 @@ namespace {
 
 int SetNewPartNumber(const ZTRDocumentManager& plan, int index, std::ostream* log) {
   const ZTRChangeableDocument& record = plan.ChangeableDocumentAt(index);
-  const auto stop = [&](const std::string& why) {
+  const auto stop = [&](const EventText& why) {
     plan.Tell("new part numbers", StageList::kChangeableDocuments, index, true, why);
   };
   const CATUnicodeString part_number = record.PartNumber;
@@ -20,25 +20,25 @@ int SetNewPartNumber(const ZTRDocumentManager& plan, int index, std::ostream* lo
     LogLine(log, "Failed to find document name for partnumber: ", part_number.ConvertToChar());
     ConsoleLine("********* Failed to find document name for partnumber: ",
                 part_number.ConvertToChar());
-    stop("the document of part number " + QuotedForEvent(part_number) + " has no file path");
+    stop("the document of part number " + EventValue(part_number) + " has no file path");
     return 4;
   }
   if (FAILED(CATDocumentServices::GetDocumentInSession(name, document)) || document == nullptr) {
     LogLine(log, "Failed to get document: ", name.ConvertToChar());
     ConsoleLine("********* Failed to get document: ", name.ConvertToChar());
-    stop(QuotedForEvent(name) + " is not open in the session under that name");
+    stop(EventFile(name) + " is not open in the session under that name");
     return 1;
   }
   LogLine(log, "Find document in session: ", name.ConvertToChar());
   CATIProduct_var product = FindRootProduct(document);
   if (product == NULL_var) {
-    stop(QuotedForEvent(name) + " has no root product");
+    stop(EventFile(name) + " has no root product");
     return 2;
   }
   const CATUnicodeString carried = product->GetPartNumber();
   if (carried != part_number) {
-    stop("the root product of " + QuotedForEvent(name) + " carries the part number " +
-         QuotedForEvent(carried) + " by then, not " + QuotedForEvent(part_number));
+    stop("the root product of " + EventFile(name) + " carries the part number " +
+         EventValue(carried) + " by then, not " + EventValue(part_number));
     return 3;
   }
   product->SetPartNumber(new_part_number);

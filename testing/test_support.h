@@ -14,6 +14,17 @@
 
 #include "ZTRConfigTopicManager.h"
 #include "standin_process.h"
+#include "system/paths.h"
+
+// `text` with the storage name of `folder` written "<dir>": messages name files in full, and
+// expectations read the same in every folder the tests run in.
+inline std::string ScrubFolder(std::string text, const std::string& folder) {
+  const std::string name = StorageName(folder);
+  for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at)) {
+    text.replace(at, name.size(), "<dir>");
+  }
+  return text;
+}
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class ScratchDir {
@@ -35,6 +46,8 @@ class ScratchDir {
   }
   const std::string& path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + "/" + name; }
+  // `text` with this folder written "<dir>", as ScrubFolder does.
+  std::string Scrub(const std::string& text) const { return ScrubFolder(text, path_); }
 
  private:
   std::string path_;

@@ -2,13 +2,13 @@
 
 #include <vector>
 
-#include "tree/display_text.h"
+#include "findings/display_text.h"
 
 namespace {
 
 // `text` inside a quoted Graphviz string. Its only line feeds are the label's own line breaks:
 // the texts from documents are displayed with escapes.
-std::string Quoted(const std::string& text) {
+std::string DotString(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
     if (c == '\n') {
@@ -59,7 +59,7 @@ void WriteDotGraph(const ShownStructure& structure, bool plan, bool changed_only
     } else {
       label += "\n(no product)";
     }
-    out << "  n" << n << " [label=" << Quoted(label)
+    out << "  n" << n << " [label=" << DotString(label)
         << (plan && NodeChanges(node) ? ", color=blue, fontcolor=blue" : "") << "];\n";
     for (const ShownInstance& instance : node.instances) {
       if (!visible(instance)) continue;
@@ -82,8 +82,8 @@ void WriteDotGraph(const ShownStructure& structure, bool plan, bool changed_only
       } else if (plan && instance.name != instance.old_name) {
         style = ", color=blue, fontcolor=blue";
       }
-      edges +=
-          "  n" + std::to_string(n) + " -> " + target + " [label=" + Quoted(name) + style + "];\n";
+      edges += "  n" + std::to_string(n) + " -> " + target + " [label=" + DotString(name) + style +
+               "];\n";
     }
   }
   out << edges << "}\n";

@@ -8,6 +8,7 @@
 
 #include "ZTRConfigTopicManager.h"
 #include "controlfile/ztr_object_manager.h"
+#include "findings/display_text.h"
 #include "findings/listed_objects.h"
 #include "findings/reading_map.h"
 #include "findings/report.h"
@@ -38,19 +39,19 @@ struct PlanRun {
 
 class PreviewBuilder {
  public:
-  explicit PreviewBuilder(Preview* preview) : preview_(*preview), cwd_(StorageName(".")) {}
+  explicit PreviewBuilder(Preview* preview) : preview_(*preview) {}
 
   // Reads the control file `file` as the next of the plan; false, with the reason, when it
   // cannot be read.
   bool Read(const std::string& file, std::string* why) {
     const std::string reason = UnreadableReason(file);
     if (!reason.empty()) {
-      *why = file + ": " + reason;
+      *why = "cannot read " + QuotedFile(file) + ": " + reason;
       return false;
     }
     auto run = std::make_unique<PlanRun>();
     if (!run->objects.ReadFile(file.c_str(), &run->map)) {
-      *why = file + ": cannot be read";
+      *why = "cannot read " + QuotedFile(file);
       return false;
     }
     run->listed = ListPlanObjects(run->objects);
@@ -62,7 +63,7 @@ class PreviewBuilder {
   bool Build(const std::string& root, std::string* why) {
     ProductStructure before, after;
     if (!ReadProductStructure(root, &before, why)) {
-      *why = root + ": " + *why;
+      *why = "cannot read " + QuotedFile(root) + ": " + *why;
       return false;
     }
     for (size_t d = 0; d < before.documents.size(); ++d) {
@@ -98,7 +99,7 @@ class PreviewBuilder {
     const std::string after_root =
         root_saved == last_save_.end() ? root : saves_[root_saved->second].target;
     if (!ReadProductStructure(after_root, &after, why)) {
-      *why = after_root + ": after the run: " + *why;
+      *why = "cannot read " + QuotedFile(after_root) + " after the run: " + *why;
       return false;
     }
     BuildStructure(before, after);
@@ -113,9 +114,7 @@ class PreviewBuilder {
   void Warn(size_t run, int line, const std::string& message) {
     preview_.findings.push_back({run, line, false, message});
   }
-  std::string File(const std::string& storage_name) const {
-    return RelativePath(storage_name, cwd_);
-  }
+  static std::string File(const std::string& storage_name) { return QuotedFile(storage_name); }
   // The line of a record's `key`, or of the record itself, in the control file of `run`.
   int Line(size_t run, StageList list, int index, const char* key = nullptr) const {
     const PlanRun& in = *runs_[run];
@@ -265,7 +264,6 @@ class PreviewBuilder {
 
   std::vector<std::unique_ptr<PlanRun>> runs_;
   Preview& preview_;
-  const std::string cwd_;
   std::map<FileId, int> before_by_file_;  // the files of the walk before the run
   std::vector<PredictedSave> saves_;      // of every run, in order
   std::vector<size_t> save_run_;          // per save

@@ -13,7 +13,7 @@ struct PreviewFinding {
   size_t file;  // which of the control files
   int line;     // in that control file; 0 when no line is concerned
   bool error;   // the run goes wrong here: a record fails, a stage stops or a needed file is lost
-  std::string message;  // as the commands word it, not yet escaped for a terminal
+  std::string message;  // as the commands word it, its values quoted and escaped
 };
 
 struct Preview {
@@ -27,8 +27,8 @@ struct Preview {
 // would have written: that walk is the structure after the run, and the one before gives each
 // value its old side. Findings: what the run meets (as Quorvel-check --open words it), documents
 // left referring to the old file of a renamed document, files written from documents outside
-// this structure, and records that touch nothing in it. False, with "FILE: reason" in `why`,
-// when the control file or the root document cannot be read.
+// this structure, and records that touch nothing in it. False, with the reason in `why` (the
+// file in full), when a control file or the root document cannot be read.
 // Several control files are one plan, run one after the other: each sees the files that the
 // ones before would write.
 bool ComputePreview(const std::string& root, const std::vector<std::string>& control_files,

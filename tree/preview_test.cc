@@ -93,12 +93,13 @@ void Try(const char* example, const Case& c) {
   const auto old_cwd = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
   const Outcome before = Tree({kRoot});
-  const Outcome preview = Tree({"--plan", "c.ztr", kRoot});
-  const Outcome check = RunCommand(RunControlFileCheck, "Quorvel-check", {"--open", "c.ztr"});
+  Outcome preview = Tree({"--plan", "c.ztr", kRoot});
+  Outcome check = RunCommand(RunControlFileCheck, "Quorvel-check", {"--open", "c.ztr"});
   EXPECT_EQ(Tree({kRoot}).out, before.out) << "the preview wrote something";
   StandinRunProcess(kQuorvelBinary, {"c.ztr"}, ".", {"ZTR_TRACE_LEVEL=1"}, "run.out", "");
   const Outcome after = Tree({kRoot});
   std::filesystem::current_path(old_cwd);
+  preview.out = dir.Scrub(preview.out), check.out = dir.Scrub(check.out);
 
   EXPECT_EQ(preview.exit_code, c.exit_code) << preview.out;
   EXPECT_EQ(preview.err, "");
@@ -136,38 +137,44 @@ TEST(PreviewTest, ShowsWhatTheRunThenDoes) {
        {{"{ASM}{HINGE}", "{ASM}"}, {"{PIN1}", ""}},
        nullptr,
        1,
-       {"c.ztr:24: warning: hinge/hinge-sub.CATProduct still refers to parts/hinge-pin.CATPart "
-        "after the run, which saves that document as parts/hinge-pin-b.CATPart but does not "
-        "save hinge/hinge-sub.CATProduct"},
+       {"c.ztr:24: warning: \"<dir>/hinge/hinge-sub.CATProduct\" still refers to "
+        "\"<dir>/parts/hinge-pin.CATPart\" "
+        "after the run, which saves that document as \"<dir>/parts/hinge-pin-b.CATPart\" but does "
+        "not "
+        "save \"<dir>/hinge/hinge-sub.CATProduct\""},
        nullptr},
       {"the folder of a new file is missing",
        {{"parts/hinge-pin-b", "gone/hinge-pin-b"}},
        nullptr,
        2,
-       {"c.ztr:24: error: document \"PIN\": the run cannot save \"parts/hinge-pin.CATPart\" as "
-        "\"gone/hinge-pin-b.CATPart\": there is no folder"},
+       {"c.ztr:24: error: document \"PIN\": the run cannot save \"<dir>/parts/hinge-pin.CATPart\" "
+        "as "
+        "\"<dir>/gone/hinge-pin-b.CATPart\": there is no folder"},
        "Failed to save document: parts/hinge-pin.CATPart\n"},
       {"a parent saved in place is read-only",
        {},
        "hinge/hinge-sub.CATProduct",
        2,
        {"c.ztr:12: error: document \"HINGE\": the run cannot save "
-        "\"hinge/hinge-sub.CATProduct\" as \"hinge/hinge-sub.CATProduct\": ",
-        "c.ztr:24: warning: hinge/hinge-sub.CATProduct still refers to parts/hinge-pin.CATPart "
-        "after the run, which saves that document as parts/hinge-pin-b.CATPart but does not"},
+        "\"<dir>/hinge/hinge-sub.CATProduct\" as \"<dir>/hinge/hinge-sub.CATProduct\": ",
+        "c.ztr:24: warning: \"<dir>/hinge/hinge-sub.CATProduct\" still refers to "
+        "\"<dir>/parts/hinge-pin.CATPart\" "
+        "after the run, which saves that document as \"<dir>/parts/hinge-pin-b.CATPart\" but does "
+        "not"},
        "Failed to save document: hinge/hinge-sub.CATProduct\n"},
       {"the new file of one document is the old file of another renamed one",
        {{"{BOLT}{PIN}", "{PIN}{BOLT}"}, {"parts/bolt-m8x25", "parts/hinge-pin"}},
        nullptr,
        2,
-       {"c.ztr:18: error: document \"BOLT\": the run saves \"parts/bolt-m8x20.CATPart\" over "},
+       {"c.ztr:18: error: document \"BOLT\": the run saves \"<dir>/parts/bolt-m8x20.CATPart\" "
+        "over "},
        "Document parts/bolt-m8x20.CATPart saved as parts/hinge-pin.CATPart\n"},
       {"an instance name not under its parent",
        {{"{INSTANCENAME}Pin.1", "{INSTANCENAME}Pin.9"}},
        nullptr,
        2,
        {"c.ztr:48: error: instance \"PIN1\": the run fails here: "
-        "\"hinge/hinge-sub.CATProduct\" has no component \"Pin.9\" when the run renames it"},
+        "\"<dir>/hinge/hinge-sub.CATProduct\" has no component \"Pin.9\" when the run renames it"},
        "Failed to change the instance name: Pin.9\n"},
       {"saving stops after a document was saved under its new file",
        {{"{ASM}{HINGE}", "{ASM}{BOLTP}{HINGE}"},
@@ -176,10 +183,12 @@ TEST(PreviewTest, ShowsWhatTheRunThenDoes) {
          "\n@BOLT1"}},
        nullptr,
        2,
-       {"c.ztr:24: warning: hinge/hinge-sub.CATProduct still refers to parts/hinge-pin.CATPart "
-        "after the run, which saves that document as parts/hinge-pin-b.CATPart but does not",
+       {"c.ztr:24: warning: \"<dir>/hinge/hinge-sub.CATProduct\" still refers to "
+        "\"<dir>/parts/hinge-pin.CATPart\" "
+        "after the run, which saves that document as \"<dir>/parts/hinge-pin-b.CATPart\" but does "
+        "not",
         "c.ztr:28: error: document \"BOLTP\": the run stops saving here: no document is open as "
-        "\"parts/bolt-m8x20.CATPart\" any more"},
+        "\"<dir>/parts/bolt-m8x20.CATPart\" any more"},
        "********* Failed to get document: parts/bolt-m8x20.CATPart\n"},
       {"records for another structure, and a part-number check that fails",
        {{"{ASM}{HINGE}", "{ASM}{HINGE}{OTHER}"},
@@ -188,13 +197,15 @@ TEST(PreviewTest, ShowsWhatTheRunThenDoes) {
         {"@ASM", other + "@OTHER1\n{PARENT_PARTNUMBER}OTHER\n{INSTANCENAME}X.1\n\n@ASM"}},
        nullptr,
        2,
-       {"c.ztr:6: warning: PARENT_OBJECTS lists \"OTHER\", whose file other.CATProduct is not "
+       {"c.ztr:6: warning: PARENT_OBJECTS lists \"OTHER\", whose file \"<dir>/other.CATProduct\" "
+        "is not "
         "part of this structure",
         "c.ztr:10: warning: INSTANCE_OBJECTS lists \"OTHER1\", whose parent \"OTHER\" is not part",
-        "c.ztr:12: error: instance \"OTHER1\": the run fails here: \"other.CATProduct\" has no "
+        "c.ztr:12: error: instance \"OTHER1\": the run fails here: \"<dir>/other.CATProduct\" has "
+        "no "
         "component \"X.1\"",
         "c.ztr:23: error: document \"BOLT\": the run stops here: the root product of "
-        "\"parts/bolt-m8x20.CATPart\" carries the part number \"BOLT-M8x25\" by then"},
+        "\"<dir>/parts/bolt-m8x20.CATPart\" carries the part number \"BOLT-M8x25\" by then"},
        "Failed to change the instance name: X.1\n"},
   };
   for (const Case& c : cases) Try("bracket", c);

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "ZTRConfigTopicManager.h"
+#include "findings/display_text.h"
 #include "system/paths.h"
-#include "tree/display_text.h"
 #include "tree/dot_graph.h"
 #include "tree/preview.h"
 #include "tree/tree_printer.h"
@@ -43,7 +43,8 @@ const char kHelp[] =
     "\n"
     "Bytes a terminal would act on are shown escaped, as ls -b does: \\\\ for a backslash,\n"
     "\\t \\n \\r and the like, other control bytes, bytes that are not UTF-8 and invisible\n"
-    "format characters as \\ and three octal digits (ESC is \\033).\n"
+    "format characters as \\ and three octal digits (ESC is \\033). Messages name files by\n"
+    "their full path and quote values and paths in double quotes (\\\" inside).\n"
     "\n"
     "Exit code: 0 nothing to report, 1 warnings, 2 errors: the run would fail a record, stop\n"
     "early or replace a file the plan needs; 3 a wrong command line or a file that cannot be\n"
@@ -95,7 +96,7 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err)
       expand_limit = std::strtol(digits.c_str(), &end, 10);
       if (digits.empty() || *end != '\0' || expand_limit <= 0) return Usage(invocation, err);
     } else {
-      err << invocation << ": unknown option " << argument << std::endl;
+      err << invocation << ": unknown option " << Quoted(argument) << std::endl;
       return Usage(invocation, err);
     }
   }
@@ -115,7 +116,7 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err)
   } else {
     ProductStructure structure;
     if (!ReadProductStructure(root, &structure, &why)) {
-      err << invocation << ": " << DisplayText(root) << ": " << why << std::endl;
+      err << invocation << ": cannot read " << QuotedFile(root) << ": " << why << std::endl;
       return 3;
     }
     preview.structure = UnchangedStructure(structure);
@@ -143,7 +144,7 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err)
   for (const PreviewFinding& finding : preview.findings) {
     findings << DisplayText(plan[finding.file]) << ':';
     if (finding.line > 0) findings << finding.line << ':';
-    findings << (finding.error ? " error: " : " warning: ") << DisplayText(finding.message) << '\n';
+    findings << (finding.error ? " error: " : " warning: ") << finding.message << '\n';
   }
   findings.flush();
   return exit_code;

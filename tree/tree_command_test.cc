@@ -37,13 +37,13 @@ TEST(TreeCommandTest, CommandLineAndInputThatCannotBeRead) {
       {{"--changed", top}, 3, kUsage},
       {{"--expand=0", top}, 3, kUsage},
       {{"--plan"}, 3, kUsage},
-      {{dir.File("gone.doc")}, 3, "gone.doc: No such file or directory\n"},
-      {{dir.path()}, 3, ": Is a directory\n"},
-      {{dir.File("bad.doc")}, 3, "bad.doc: not a document the platform can open\n"},
-      {{"--plan", dir.File("gone.ztr"), top}, 3, "gone.ztr: No such file or directory\n"},
+      {{dir.File("gone.doc")}, 3, "gone.doc\": No such file or directory\n"},
+      {{dir.path()}, 3, "\": Is a directory\n"},
+      {{dir.File("bad.doc")}, 3, "bad.doc\": not a document the platform can open\n"},
+      {{"--plan", dir.File("gone.ztr"), top}, 3, "gone.ztr\": No such file or directory\n"},
       {{"--plan", dir.File("locked.ztr"), top},
        root_reads_anything ? 0 : 3,
-       root_reads_anything ? "" : "locked.ztr: Permission denied\n"},
+       root_reads_anything ? "" : "locked.ztr\": Permission denied\n"},
   };
   for (const auto& c : cases) {
     const Outcome outcome = Tree(c.args);

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "tree/display_text.h"
+#include "findings/display_text.h"
 
 namespace {
 

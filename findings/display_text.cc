@@ -1,4 +1,4 @@
-#include "tree/display_text.h"
+#include "findings/display_text.h"
 
 #include "system/paths.h"
 
@@ -42,16 +42,16 @@ bool Invisible(unsigned c) {
          (c >= 0x2060 && c <= 0x2069) || c == 0xfeff;
 }
 
-}  // namespace
-
-std::string DisplayText(const std::string& text) {
+// DisplayText, appended to `out`; with `quote`, a double quote is escaped too.
+void AppendEscaped(const std::string& text, bool quote, std::string* result) {
   static const char kLetters[] = "abtnvfr";  // the escapes of bytes 7 to 13
-  std::string out;
-  out.reserve(text.size());
+  std::string& out = *result;
+  out.reserve(out.size() + text.size());
   for (size_t i = 0; i < text.size();) {
     const unsigned char byte = static_cast<unsigned char>(text[i]);
-    if (byte == '\\') {
-      out += "\\\\";
+    if (byte == '\\' || (quote && byte == '"')) {
+      out.push_back('\\');
+      out.push_back(static_cast<char>(byte));
     } else if (byte >= 7 && byte <= 13) {
       out.push_back('\\');
       out.push_back(kLetters[byte - 7]);
@@ -74,6 +74,31 @@ std::string DisplayText(const std::string& text) {
       continue;
     }
     ++i;
+  }
+}
+
+}  // namespace
+
+std::string DisplayText(const std::string& text) {
+  std::string out;
+  AppendEscaped(text, false, &out);
+  return out;
+}
+
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  AppendEscaped(text, true, &out);
+  return out + '"';
+}
+
+std::string QuotedFile(const std::string& path) { return Quoted(StorageName(path)); }
+
+std::string DisplayEvent(const EventText& text) {
+  std::string out;
+  for (const EventText::Piece& piece : text.pieces()) {
+    out += piece.kind == EventText::Kind::kText    ? piece.text
+           : piece.kind == EventText::Kind::kValue ? Quoted(piece.text)
+                                                   : QuotedFile(piece.text);
   }
   return out;
 }
