@@ -38,11 +38,13 @@ class PlanBuilder {
 
   void Refuse(int line, const std::string& column, const std::string& value,
               const std::string& why) {
-    // A file in full; another long value cut, as it would fill the screen.
-    const bool cut = value.size() > 60 && !IsFileColumn(column);
-    report_->ErrorAt(
-        line, CellPlace(table_, line, column),
-        column + " " + CellValue(column, cut ? value.substr(0, 40) + "..." : value) + ": " + why);
+    // A file in full; a value past any part number or instance name cut, as it would fill the
+    // screen, with its length.
+    const bool cut = value.size() > 200 && !IsFileColumn(column);
+    report_->ErrorAt(line, CellPlace(table_, line, column),
+                     column + " " + CellValue(column, cut ? value.substr(0, 80) : value) +
+                         (cut ? " (cut, of " + std::to_string(value.size()) + " bytes)" : "") +
+                         ": " + why);
   }
   std::string AtLine(int line) const { return RowName(table_, line); }
 

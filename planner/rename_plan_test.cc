@@ -121,8 +121,9 @@ TEST_F(RenamePlanTest, RefusesWhatARunCouldNotCarryOutWithTheLine) {
        "5: error: new_part_number \"A@EOL\\n2\": cannot be written into a control file: it would "
        "be read back as \"A\\nEOL@2\""},
       {3, "a.doc,A," + std::string(70000, 'x') + ",,,,,",
-       "5: error: new_part_number \"" + std::string(40, 'x') +
-           "...\": cannot be written into a control file: reading keeps 65,535 bytes of it"},
+       "5: error: new_part_number \"" + std::string(80, 'x') +
+           "\" (cut, of 70000 bytes): cannot be written into a control file: reading keeps "
+           "65,535 bytes of it"},
       {3, "a.doc,A,,,TOP,,,",
        "5: error: column \"parent_part_number\" is not read on a document's row"},
       {3, "a.doc,A,,,,A.1,,", "5: error: a row has a file or an instance, not both"},
