@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "system/system.h"
+
 namespace {
 
 // What a read ahead asks for at a time.
@@ -13,7 +15,7 @@ constexpr size_t kChunk = size_t{1} << 16;
 ControlFileInput::ControlFileInput(FILE* file, ControlFileObserver* observer, bool read_ahead)
     : file_(file),
       observer_(observer),
-      start_(read_ahead ? std::ftell(file) : -1),  // -1 as well when the file cannot seek
+      start_(read_ahead ? StreamPosition(file) : -1),  // -1 as well when the file cannot seek
       buffer_(new char[start_ >= 0 ? kChunk : 1]),
       next_(buffer_.get()),
       end_(next_),
@@ -22,7 +24,7 @@ ControlFileInput::ControlFileInput(FILE* file, ControlFileObserver* observer, bo
 
 ControlFileInput::~ControlFileInput() {
   if (start_ >= 0) {
-    std::fseek(file_, start_ + static_cast<long>(taken_), SEEK_SET);
+    SetStreamPosition(file_, start_ + static_cast<int64_t>(taken_));
   } else if (next_ < end_) {
     std::ungetc(static_cast<unsigned char>(*next_), file_);
   }

@@ -7,6 +7,7 @@
 #define CONTROLFILE_CONTROL_SCANNER_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -63,7 +64,7 @@ class ControlFileInput {
   FILE* file_;
   ControlFileObserver* observer_;
   size_t taken_ = 0;
-  long start_;  // the file's position at construction when it is read ahead, or -1
+  int64_t start_;  // the file's position at construction when it is read ahead, or -1
   // The view: bytes read from the file and not taken yet.
   std::unique_ptr<char[]> buffer_;
   const char* next_;

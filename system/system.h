@@ -3,6 +3,9 @@
 #ifndef SYSTEM_SYSTEM_H
 #define SYSTEM_SYSTEM_H
 
+#include <cstdint>
+#include <cstdio>
+
 // True on Windows: "\" and "/" separate folders, drive letters and UNC paths are absolute,
 // and file names compare without regard to case.
 bool OnWindows();
@@ -10,5 +13,13 @@ bool OnWindows();
 // Standard output takes the bytes written as they are: on Windows, where it is in text mode
 // and would write each line feed as CR LF, it is set to binary mode; elsewhere nothing changes.
 void BinaryStandardOutput();
+
+// The byte position of an open stream, in 64 bits on every system (files past 2 GiB included,
+// where the standard library's long is 32 bits); -1 where the stream cannot seek (a pipe, a
+// terminal).
+int64_t StreamPosition(FILE* stream);
+
+// Puts an open stream at byte `position`; false where it cannot.
+bool SetStreamPosition(FILE* stream, int64_t position);
 
 #endif  // SYSTEM_SYSTEM_H

@@ -1,5 +1,14 @@
+#include <stdio.h>
+#include <sys/types.h>
+
 #include "system/system.h"
 
 bool OnWindows() { return false; }
 
 void BinaryStandardOutput() {}
+
+int64_t StreamPosition(FILE* stream) { return static_cast<int64_t>(ftello(stream)); }
+
+bool SetStreamPosition(FILE* stream, int64_t position) {
+  return fseeko(stream, static_cast<off_t>(position), SEEK_SET) == 0;
+}

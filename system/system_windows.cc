@@ -13,3 +13,9 @@ void BinaryStandardOutput() {
   std::fflush(stdout);
   _setmode(_fileno(stdout), _O_BINARY);
 }
+
+int64_t StreamPosition(FILE* stream) { return _ftelli64(stream); }
+
+bool SetStreamPosition(FILE* stream, int64_t position) {
+  return _fseeki64(stream, position, SEEK_SET) == 0;
+}
