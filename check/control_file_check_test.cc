@@ -217,29 +217,6 @@ TEST_F(CheckTest, OpeningFindsSavesOverOpenDocumentsThroughLinksAndLeftoverSaves
             "document, \"<dir>/parts/base.doc\"\n1 error, 1 warning\n");
 }
 
-TEST_F(CheckTest, SeveralControlFilesAreOnePlanRunInTheirOrder) {
-  WriteFile("asm.doc",
-            "STANDIN-DOCUMENT 1\nproduct\npartnumber ASM\ncomponent B.1\nreference b.doc\n");
-  WriteFile("b.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber B\n");
-  WriteFile("1.ztr",
-            "@ROOT\n{PARENT_OBJECTS}{A}\n{CHILD_OBJECTS}{K}\n"
-            "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n"
-            "@K\n{PARTNUMBER}B\n{EXTERNAL_LOCATION}b.doc\n{NEW_PARTNUMBER}B2\n"
-            "{NEW_EXTERNAL_LOCATION}b2.doc\n");
-  // The second renames what the first wrote: the file b2.doc exists only after the first.
-  WriteFile("2.ztr",
-            "@ROOT\n{PARENT_OBJECTS}{A}\n{CHILD_OBJECTS}{K}\n"
-            "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n"
-            "@K\n{PARTNUMBER}B2\n{EXTERNAL_LOCATION}b2.doc\n{NEW_PARTNUMBER}B3\n"
-            "{NEW_EXTERNAL_LOCATION}b3.doc\n");
-  EXPECT_EQ(Run({"Quorvel-check", "--open", "1.ztr", "2.ztr"}), "0 errors, 0 warnings\n");
-  EXPECT_EQ(exit_code_, 0);
-  EXPECT_FALSE(std::filesystem::exists("b2.doc"));
-  EXPECT_EQ(Run({"Quorvel-check", "--open", "2.ztr"}),
-            "2.ztr:9: error: document \"K\": the run stops here: \"<dir>/b2.doc\" cannot be "
-            "opened: there is no such file; nothing is saved\n1 error, 0 warnings\n");
-}
-
 TEST_F(CheckTest, AnInputThatGoesOnIsReadOnlyInPart) {
   if (!std::filesystem::exists("/dev/zero") || OnWindows()) GTEST_SKIP() << "no /dev/zero here";
   EXPECT_EQ(Run({"Quorvel-check", "/dev/zero"}),

@@ -61,24 +61,6 @@ TEST(TreeCommandTest, CommandLineAndInputThatCannotBeRead) {
   EXPECT_EQ(Tree({"--version"}).out, "Quorvel-tree " QUORVEL_VERSION "\n");
 }
 
-TEST(TreeCommandTest, ChainOfDocuments) {
-  // Raise to 40,000 once the platform opens a document's references without recursion; the
-  // printer's own depth is tested far deeper in memory.
-  const int depth = 1000;
-  ScratchDir dir;
-  for (int i = 0; i < depth; ++i) {
-    const std::string n = std::to_string(i);
-    WriteFile(
-        dir.File(n + ".doc"),
-        "STANDIN-DOCUMENT 1\nproduct\npartnumber P" + n + "\n" +
-            (i + 1 < depth ? "component I\nreference " + std::to_string(i + 1) + ".doc\n" : ""));
-  }
-  const Outcome outcome = Tree({dir.File("0.doc")});
-  EXPECT_EQ(outcome.exit_code, 0);
-  EXPECT_EQ(std::count(outcome.out.begin(), outcome.out.end(), '\n'), depth);
-  EXPECT_NE(outcome.out.find("(level " + std::to_string(depth - 1) + ") I  "), std::string::npos);
-}
-
 TEST(TreeCommandTest, GraphRendersWithDot) {
   ScratchDir dir;
   std::filesystem::copy(QUORVEL_SOURCE_DIR "/examples/bracket", dir.path(),
@@ -103,26 +85,3 @@ TEST(TreeCommandTest, GraphRendersWithDot) {
 }
 
 }  // namespace
-
-TEST(TreeCommandTest, SeveralControlFilesAreOnePlanRunInTheirOrder) {
-  const InScratchDir here;
-  WriteFile("asm.doc",
-            "STANDIN-DOCUMENT 1\nproduct\npartnumber ASM\ncomponent B.1\nreference b.doc\n");
-  WriteFile("b.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber B\n");
-  const std::string header =
-      "@ROOT\n{PARENT_OBJECTS}{A}\n{CHILD_OBJECTS}{K}\n"
-      "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n";
-  WriteFile("1.ztr", header +
-                         "@K\n{PARTNUMBER}B\n{EXTERNAL_LOCATION}b.doc\n"
-                         "{NEW_PARTNUMBER}B2\n{NEW_EXTERNAL_LOCATION}b2.doc\n");
-  // The second renames what the first writes.
-  WriteFile("2.ztr", header +
-                         "@K\n{PARTNUMBER}B2\n{EXTERNAL_LOCATION}b2.doc\n"
-                         "{NEW_PARTNUMBER}B3\n{NEW_EXTERNAL_LOCATION}b3.doc\n");
-  const CommandOutcome both = Tree({"--plan", "1.ztr", "--plan", "2.ztr", "asm.doc"});
-  EXPECT_EQ(both.exit_code, 0) << both.out;
-  EXPECT_NE(both.out.find("B.1  b.doc -> b3.doc  [B -> B3]"), std::string::npos) << both.out;
-  const CommandOutcome second = Tree({"--plan", "2.ztr", "asm.doc"});
-  EXPECT_EQ(second.exit_code, 2) << second.out;
-  EXPECT_FALSE(std::filesystem::exists("b2.doc"));
-}
