@@ -6,11 +6,7 @@
 
 #include <filesystem>
 
-#include "bench/structure_generator.h"
 #include "check/control_file_check.h"
-#include "planner/control_file_writer.h"
-#include "planner/naming_rules.h"
-#include "planner/structure_table.h"
 #include "standin_process.h"
 #include "system/system.h"
 #include "testing/test_support.h"
@@ -242,44 +238,6 @@ TEST_F(PlanCommandTest, WriteRefusesATableWhoseRunWouldGoWrongAndMakesNoFolder) 
   EXPECT_FALSE(fs::exists("bolts.ztr"));
   EXPECT_FALSE(fs::exists("fasteners"));
   fs::permissions("bracket-asm.CATProduct", fs::perms::owner_all);
-}
-
-// The smallest structure whose plan takes three control files at a ROOT list of 20 bytes: the
-// third names the sub-assembly by the part number and file that the second gave it, and the
-// way back runs the inverted files last to first. (bench/plan_bench runs this at scale.)
-TEST_F(PlanCommandTest, RoundTripInSeveralControlFiles) {
-  ASSERT_TRUE(GenerateStructure(4, "."));
-  const std::string before = Structure("top.CATProduct");
-  NamingRules rules;
-  std::string error;
-  ASSERT_TRUE(rules.Parse({"--select-file", "parts/*", "--on", "part", "--suffix", "-B", "--on",
-                           "file", "--prefix", "new-", "--instances-follow=Part.*", "--select-file",
-                           "assemblies/*", "--on", "both", "--number", "ASM-{n:03}"},
-                          &error));
-  RenameTable table, read_back;
-  std::vector<std::string> notes, files;
-  ASSERT_TRUE(ReadStructureTable("top.CATProduct", &table, &notes, &error));
-  rules.Apply(&table);
-  Report report;
-  RenamePlan plan;
-  ASSERT_TRUE(ReadTable(TableToCsv(table), &read_back, &report));
-  ASSERT_TRUE(PlanFromTable(read_back, &plan, &report));
-  ASSERT_TRUE(WriteControlFiles(plan, &files, &error, 20));
-  ASSERT_EQ(files.size(), 3u);
-  for (size_t i = 0; i < files.size(); ++i) {
-    const std::string name = "plan-" + std::to_string(i) + ".ztr";
-    WriteFile(name, files[i]);
-    CheckAndRun(name);
-  }
-  EXPECT_NE(Structure("top.CATProduct").find("assemblies/ASM-001.CATProduct,ASM-001,"),
-            std::string::npos);
-  for (size_t i = files.size(); i-- > 0;) {
-    const std::string name = "plan-" + std::to_string(i) + ".ztr";
-    Run({"Quorvel-plan", "invert", "-o", "undo-" + name, name});
-    ASSERT_EQ(exit_code_, 0) << errors_;
-    CheckAndRun("undo-" + name);
-  }
-  EXPECT_EQ(Structure("top.CATProduct"), before);
 }
 
 TEST_F(PlanCommandTest, AnInputThatGoesOnIsRefusedNotReadUntilMemoryRunsOut) {
