@@ -18,29 +18,24 @@ namespace {
 class AfterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::filesystem::copy(kSourceDir / "examples" / "bracket", dir_.path(),
+    std::filesystem::copy(kSourceDir / "examples" / "bracket", ".",
                           std::filesystem::copy_options::recursive);
-    old_cwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_.path());
   }
-  void TearDown() override { std::filesystem::current_path(old_cwd_); }
 
-  // Runs the tool on rename.ztr with the platform faults given; true when it exits with 0.
-  bool RunTool(const char* faults = nullptr) {
-    const EnvVar trace("ZTR_TRACE_LEVEL", nullptr);  // the tool then writes nothing
-    const EnvVar fail("QUORVEL_STANDIN_FAIL", faults);
-    return StandinRunProcess(kQuorvelBinary, {"rename.ztr"}, ".", {}, "", "") == 0;
+  // Runs the tool on rename.ztr, its console off; true when it exits with 0.
+  bool RunTool() {
+    return StandinRunProcess(kQuorvelBinary, {"rename.ztr"}, ".", {"ZTR_TRACE_LEVEL"}, "", "") == 0;
   }
   // The report of Quorvel-check --after rename.ztr; sets `exit_code_`.
   std::string After() {
-    std::string args[] = {"Quorvel-check", "--after", "rename.ztr"};
-    char* argv[] = {&args[0][0], &args[1][0], &args[2][0]};
-    std::ostringstream out, errors;
-    std::streambuf* old_cerr = std::cerr.rdbuf(errors.rdbuf());
-    exit_code_ = RunControlFileCheck(3, argv, out, errors);
+    std::ostringstream released;
+    std::streambuf* old_cerr = std::cerr.rdbuf(released.rdbuf());
+    const CommandOutcome outcome =
+        RunCommand(RunControlFileCheck, "Quorvel-check", {"--after", "rename.ztr"});
     std::cerr.rdbuf(old_cerr);
-    EXPECT_EQ(errors.str(), "");  // every reference released, nothing else said
-    return dir_.Scrub(out.str());
+    exit_code_ = outcome.exit_code;
+    EXPECT_EQ(released.str() + outcome.err, "");  // every reference released, nothing else said
+    return dir_.Scrub(outcome.out);
   }
   void Edit(const std::string& file, const std::string& from, const std::string& to) {
     std::string text = ReadWholeFile(file);
@@ -48,8 +43,8 @@ class AfterTest : public ::testing::Test {
     WriteFile(file, text);
   }
 
-  ScratchDir dir_;
-  std::filesystem::path old_cwd_;
+  InScratchDir here_;
+  const ScratchDir& dir_ = here_.dir();
   int exit_code_ = -1;
 };
 

@@ -89,8 +89,6 @@ TEST_F(RenamePlanTest, RefusesWhatARunCouldNotCarryOutWithTheLine) {
        "6: error: new_file \"<dir>/x.doc\": is given on the row at line 5 as well"},
       {3, "a.doc,A,,there.doc,,,,",
        "5: error: new_file \"<dir>/there.doc\": a file is there already"},
-      {3, "a.doc,A,B,,,,,",
-       "5: error: new_part_number \"B\": is the part number of the document on the row at line 6"},
       {3, "a.doc,A,X,,,,,\nb.doc,B,X,,,,,",
        "6: error: new_part_number \"X\": is given on the row at line 5 as well"},
       {1, ",,,,TOP,A.1,B.1,a.doc",

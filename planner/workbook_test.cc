@@ -24,19 +24,9 @@ TEST(WorkbookTest, ValuesComeBackAsTheyAre) {
   ScratchDir dir;
   const std::string path = dir.path() + "/t.xlsx";
   RenameTable table;
-  const std::vector<std::string> values = {"00123",
-                                           " lead",
-                                           "trail ",
-                                           "two\r\nlines",
-                                           "two\nlines",
-                                           "_x0041_",
-                                           "tab\there",
-                                           "<&>\"'",
-                                           "=1+1",
-                                           "M\xc3\xbcller",
-                                           "cr\r",
-                                           "\x01"
-                                           "bell"};
+  const std::vector<std::string> values = {
+      "00123",     " lead",  "trail ", "two\r\nlines",  "two\nlines", "_x0041_",
+      "tab\there", "<&>\"'", "=1+1",   "M\xc3\xbcller", "cr\r",       "\001bell"};
   for (size_t i = 0; i < values.size(); ++i) {
     table.documents.push_back({0, "d" + std::to_string(i), values[i], values[i], ""});
     table.instances.push_back({0, values[i], "I", values[i], "", static_cast<int>(i)});
