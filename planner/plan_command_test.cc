@@ -34,18 +34,6 @@ class PlanCommandTest : public ::testing::Test {
     errors_ = dir_.Scrub(outcome.err);
     return dir_.Scrub(outcome.out);
   }
-  // The structure under `root` as a table without rules.
-  std::string Structure(const std::string& root) { return Run({"Quorvel-plan", "table", root}); }
-  // Checks `control` (with --open too: no finding), then runs Quorvel on it.
-  void CheckAndRun(const std::string& control) {
-    EXPECT_EQ(Run({"Quorvel-check", control}), "0 errors, 0 warnings\n");
-    const std::string open = Run({"Quorvel-check", "--open", control});
-    EXPECT_EQ(open.find("error:"), std::string::npos) << open;
-    // The way back replaces files that hold the same parts: nothing to warn about either.
-    EXPECT_EQ(exit_code_, 0) << open;
-    ASSERT_EQ(StandinRunProcess(kQuorvelBinary, {control}, ".", {}, "", ""), 0);
-    EXPECT_EQ(ReadWholeFile(control + ".log").find("ailed"), std::string::npos) << control;
-  }
 
   InScratchDir here_;
   const ScratchDir& dir_ = here_.dir();
@@ -128,10 +116,11 @@ TEST_F(PlanCommandTest, WriteTakesWhatToSaveFromTheStructure) {
   EXPECT_NE(errors_.find("note: a spreadsheet has changed this table"), std::string::npos);
 }
 
-// The workbook and the CSV table in a real spreadsheet, LibreOffice Calc: what is typed into
-// the workbook's cells is what the control file asks for, and a CSV table that Calc opened and
-// saved is refused at the lines it changed.
-TEST_F(PlanCommandTest, WorkbookKeepsWhatIsTypedInCalcAndWriteRefusesTheCsvTableCalcSaved) {
+// The workbook in a real spreadsheet, LibreOffice Calc: what is typed into the workbook's cells
+// is what the control file asks for, whatever a spreadsheet would make of it in a cell not
+// formatted as text. (What Calc makes of a CSV table, and how write refuses it, are the cases
+// of SpreadsheetChangesTest and StructureMatchTest.)
+TEST_F(PlanCommandTest, WorkbookKeepsWhatIsTypedInCalc) {
   const std::string python = "/usr/bin/python3";
   if (StandinRunProcess(python, {"-c", "import uno"}, ".", {}, "", "") != 0 ||
       StandinRunProcess("/usr/bin/soffice", {"--version"}, ".", {}, "", "") != 0) {
@@ -149,8 +138,7 @@ TEST_F(PlanCommandTest, WorkbookKeepsWhatIsTypedInCalcAndWriteRefusesTheCsvTable
   WriteFile("top.doc", top);
   Run({"Quorvel-plan", "table", "-o", "rename.xlsx", "top.doc"});
   ASSERT_EQ(exit_code_, 0) << errors_;
-  Run({"Quorvel-plan", "table", "-o", "rename.csv", "top.doc"});
-  ASSERT_EQ(exit_code_, 0) << errors_;
+  Run({"Quorvel-plan", "table", "-o", "rename.csv", "top.doc"});  // which the script edits too
 
   const std::vector<std::string> typed = {"00124", "1E5", "123456789012345679", "=1+1", "3-4"};
   std::vector<std::string> arguments = {(kSourceDir / "planner" / "spreadsheet_edit.py").string(),
@@ -161,29 +149,11 @@ TEST_F(PlanCommandTest, WorkbookKeepsWhatIsTypedInCalcAndWriteRefusesTheCsvTable
   ASSERT_EQ(StandinRunProcess(python, arguments, ".", {}, "calc.out", "calc.err"), 0)
       << ReadWholeFile("calc.out") << ReadWholeFile("calc.err");
 
-  const std::string control = Run({"Quorvel-plan", "write", "-o", "rename.ztr", "edited.xlsx"});
+  Run({"Quorvel-plan", "write", "-o", "rename.ztr", "edited.xlsx"});
   ASSERT_EQ(exit_code_, 0) << errors_ << ReadWholeFile("calc.out");
   const std::string written = ReadWholeFile("rename.ztr");
   for (const std::string& value : typed) {
     EXPECT_NE(written.find("{NEW_PARTNUMBER}" + value + "\n"), std::string::npos) << value;
-  }
-  Run({"Quorvel-plan", "write", "edited.csv"});
-  EXPECT_EQ(exit_code_, 2);
-  for (const char* refused :
-       {"edited.csv:2: error: part_number \"120\": the document's part number is \"000120\" (its "
-        "leading zeros were dropped",
-        "edited.csv:3: error: parent_part_number \"120\"",
-        "edited.csv:8: error: part_number "
-        "\"123\": the document's part number is \"00123\"",
-        "edited.csv:9: error: part_number \"1.1\": the document's part number is \"1.10\" (it was "
-        "read as a number",
-        "edited.csv:10: error: part_number \"1.23456789012346E+017\": the document's part number "
-        "is \"123456789012345678\" (it was written back as a number in exponent form",
-        "edited.csv:11: error: part_number \"4\": the document's part number is \"=2+2\" (it was "
-        "run as a formula",
-        "edited.csv:12: error: part_number \"12.5\": the document's part number is \"0012.50\"",
-        "note: a spreadsheet has changed this table"}) {
-    EXPECT_NE(errors_.find(refused), std::string::npos) << refused << "\n" << errors_;
   }
 }
 
@@ -199,7 +169,7 @@ TEST_F(PlanCommandTest, ACopyOfABranchLeavesTheOriginalsAndWhatRefersToThem) {
   ASSERT_EQ(exit_code_, 0) << errors_;
   Run({"Quorvel-tree", "--plan", "copy.ztr", "bracket-asm.CATProduct"});
   EXPECT_EQ(exit_code_, 0) << errors_;
-  CheckAndRun("copy.ztr");
+  ASSERT_EQ(StandinRunProcess(kQuorvelBinary, {"copy.ztr"}, ".", {"ZTR_TRACE_LEVEL"}, "", ""), 0);
   EXPECT_EQ(Run({"Quorvel-check", "--after", "--old-files=lines", "copy.ztr"}), "");
   EXPECT_EQ(exit_code_, 0) << errors_;
   Run({"Quorvel-plan", "invert", "copy.ztr"});

@@ -83,17 +83,14 @@ TEST(WorkbookTest, CellsAsSpreadsheetsSaveThem) {
   ASSERT_EQ(workbook_close(workbook), LXW_NO_ERROR);
 
   RenameTable read;
+  const std::string advice =
+      ", not text: a spreadsheet makes numbers, dates and formulas of what is typed into cells "
+      "not formatted as text; format the cell as text (@) and type the value again\n";
   EXPECT_EQ(Findings(path, &read),
-            "t.xlsx:F2: error: new_part_number: the cell holds a number, not text: a spreadsheet "
-            "makes numbers, dates and formulas of what is typed into cells not formatted as "
-            "text; format the cell as text (@) and type the value again\n"
-            "t.xlsx:I4: error: new_instance: the cell holds a formula, not text: a spreadsheet "
-            "makes numbers, dates and formulas of what is typed into cells not formatted as "
-            "text; format the cell as text (@) and type the value again\n"
-            "t.xlsx:D5: error: part_number: the cell holds a truth value, not text: a "
-            "spreadsheet makes numbers, dates and formulas of what is typed into cells not "
-            "formatted as text; format the cell as text (@) and type the value again\n"
-            "3 errors, 0 warnings\n");
+            "t.xlsx:F2: error: new_part_number: the cell holds a number" + advice +
+                "t.xlsx:I4: error: new_instance: the cell holds a formula" + advice +
+                "t.xlsx:D5: error: part_number: the cell holds a truth value" + advice +
+                "3 errors, 0 warnings\n");
   ASSERT_EQ(read.documents.size(), 2u);
   EXPECT_EQ(read.documents[0].part_number, "00123");
   EXPECT_EQ(read.documents[0].new_part_number, "124");
