@@ -116,11 +116,10 @@ TEST_F(PlanCommandTest, WriteTakesWhatToSaveFromTheStructure) {
   EXPECT_NE(errors_.find("note: a spreadsheet has changed this table"), std::string::npos);
 }
 
-// The workbook in a real spreadsheet, LibreOffice Calc: what is typed into the workbook's cells
-// is what the control file asks for, whatever a spreadsheet would make of it in a cell not
-// formatted as text. (What Calc makes of a CSV table, and how write refuses it, are the cases
-// of SpreadsheetChangesTest and StructureMatchTest.)
-TEST_F(PlanCommandTest, WorkbookKeepsWhatIsTypedInCalc) {
+// The workbook and the CSV table in a real spreadsheet, LibreOffice Calc: what is typed into
+// the workbook's cells is what the control file asks for, and a CSV table that Calc opened and
+// saved is refused at the lines it changed, each change recognised as a spreadsheet's.
+TEST_F(PlanCommandTest, WorkbookKeepsWhatIsTypedInCalcAndWriteRefusesTheCsvTableCalcSaved) {
   const std::string python = "/usr/bin/python3";
   if (StandinRunProcess(python, {"-c", "import uno"}, ".", {}, "", "") != 0 ||
       StandinRunProcess("/usr/bin/soffice", {"--version"}, ".", {}, "", "") != 0) {
@@ -138,7 +137,7 @@ TEST_F(PlanCommandTest, WorkbookKeepsWhatIsTypedInCalc) {
   WriteFile("top.doc", top);
   Run({"Quorvel-plan", "table", "-o", "rename.xlsx", "top.doc"});
   ASSERT_EQ(exit_code_, 0) << errors_;
-  Run({"Quorvel-plan", "table", "-o", "rename.csv", "top.doc"});  // which the script edits too
+  Run({"Quorvel-plan", "table", "-o", "rename.csv", "top.doc"});
 
   const std::vector<std::string> typed = {"00124", "1E5", "123456789012345679", "=1+1", "3-4"};
   std::vector<std::string> arguments = {(kSourceDir / "planner" / "spreadsheet_edit.py").string(),
@@ -154,6 +153,19 @@ TEST_F(PlanCommandTest, WorkbookKeepsWhatIsTypedInCalc) {
   const std::string written = ReadWholeFile("rename.ztr");
   for (const std::string& value : typed) {
     EXPECT_NE(written.find("{NEW_PARTNUMBER}" + value + "\n"), std::string::npos) << value;
+  }
+  Run({"Quorvel-plan", "write", "edited.csv"});
+  EXPECT_EQ(exit_code_, 2);
+  EXPECT_NE(errors_.find("edited.csv:3: error: parent_part_number \"120\""), std::string::npos);
+  EXPECT_NE(errors_.find("note: a spreadsheet has changed this table"), std::string::npos);
+  const char* const shown[][3] = {
+      {"2", "120", "000120"}, {"8", "123", "00123"},
+      {"9", "1.1", "1.10"},   {"10", "1.23456789012346E+017", "123456789012345678"},
+      {"11", "4", "=2+2"},    {"12", "12.5", "0012.50"}};
+  for (const auto& [line, value, held] : shown) {
+    const std::string refused = std::string("edited.csv:") + line + ": error: part_number \"" +
+                                value + "\": the document's part number is \"" + held + "\" (";
+    EXPECT_NE(errors_.find(refused), std::string::npos) << refused << "\n" << errors_;
   }
 }
 

@@ -43,8 +43,6 @@ TEST(WorkbookTest, ValuesComeBackAsTheyAre) {
     EXPECT_EQ(read.documents[i].line, static_cast<int>(2 * i + 2));  // the sheet's row
     EXPECT_EQ(read.instances[i].new_name, values[i]);
   }
-  EXPECT_EQ(CellPlace(read, 7, "new_instance"), "G7");
-  EXPECT_EQ(RowName(read, 7), "row 7");
 
   table.documents[1].part_number = "\xff";
   EXPECT_FALSE(WriteWorkbook(table, path, &error));
