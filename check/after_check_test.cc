@@ -1,5 +1,6 @@
-// Quorvel-check --after on the example, after real runs of the built tool: a complete run, runs
-// that a fault or a control file left incomplete, and a structure changed on disk afterwards.
+// Quorvel-check --after on the example: changes on disk after a real run of the built tool, and
+// no old file listed before a run is proven. Its reports after a complete run, a failed save and
+// a parent left out are doc/check.md's examples, which DocExamples holds.
 #include "check/after_check.h"
 
 #include <gtest/gtest.h>
@@ -68,11 +69,6 @@ TEST_F(AfterTest, ACompleteRunIsProvenAndChangesAfterItAreFound) {
   EXPECT_EQ(exit_code_, 2);
 }
 
-// A run that failed to save, and one whose control file leaves a parent out, are the examples
-// of doc/check.md, which DocExamples holds to the same report.
-
-}  // namespace
-
 // Once the run is proven, CampaignTest.CleanUpAndRedo holds what --old-files lists; before, it
 // lists nothing.
 TEST_F(AfterTest, NoOldFileIsListedBeforeTheRunIsProven) {
@@ -81,3 +77,5 @@ TEST_F(AfterTest, NoOldFileIsListedBeforeTheRunIsProven) {
   EXPECT_EQ(before.out, "");
   EXPECT_NE(before.err.find("the run is not proven; no old file is listed"), std::string::npos);
 }
+
+}  // namespace

@@ -35,16 +35,6 @@ class CheckTest : public ::testing::Test {
   int exit_code_ = -1;
 };
 
-TEST_F(CheckTest, TheShippedExampleHasNoFindingAndWritesNothing) {
-  std::filesystem::copy(kSourceDir / "examples" / "bracket", ".",
-                        std::filesystem::copy_options::recursive);
-  EXPECT_EQ(Run({"Quorvel-check", "rename.ztr"}), "0 errors, 0 warnings\n");
-  EXPECT_EQ(exit_code_, 0);
-  EXPECT_EQ(Run({"Quorvel-check", "--open", "rename.ztr"}), "0 errors, 0 warnings\n");
-  EXPECT_EQ(exit_code_, 0);
-  EXPECT_FALSE(std::filesystem::exists("parts/bolt-m8x25.CATPart"));  // nothing written
-}
-
 TEST_F(CheckTest, ReadingProblems) {
   EXPECT_EQ(Check("\n@ROOT\n"),
             "c.ztr:1: error: reading stops here: the file must begin with \"@\"; this line and "

@@ -32,12 +32,10 @@ std::string Renamed(std::vector<std::string> args) {
                      {0, "parts/bolt-a.CATPart", "BOLT-A", "", ""},
                      {0, "parts/nut.CATPart", "NUT-1", "", ""},
                      {0, "sub/bolt-b.CATPart", "BOLT-B", "", ""}};
-  for (const char* name : {"BOLT-A.1", "BOLT-A.x", "Bolt.7", "Nut.1"}) {
-    const std::string of = name[0] == 'N'   ? "parts/nut.CATPart"
-                           : name[1] == 'o' ? "sub/bolt-b.CATPart"
-                                            : "parts/bolt-a.CATPart";
-    table.instances.push_back({0, "TOP", name, "", of, 0});
-  }
+  table.instances = {{0, "TOP", "BOLT-A.1", "", "parts/bolt-a.CATPart", 0},
+                     {0, "TOP", "BOLT-A.x", "", "parts/bolt-a.CATPart", 0},
+                     {0, "TOP", "Bolt.7", "", "sub/bolt-b.CATPart", 0},
+                     {0, "TOP", "Nut.1", "", "parts/nut.CATPart", 0}};
   return Renamed(table, args);
 }
 
