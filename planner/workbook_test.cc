@@ -24,19 +24,9 @@ TEST(WorkbookTest, ValuesComeBackAsTheyAre) {
   ScratchDir dir;
   const std::string path = dir.path() + "/t.xlsx";
   RenameTable table;
-  const std::vector<std::string> values = {"00123",
-                                           " lead",
-                                           "trail ",
-                                           "two\r\nlines",
-                                           "two\nlines",
-                                           "_x0041_",
-                                           "tab\there",
-                                           "<&>\"'",
-                                           "=1+1",
-                                           "M\xc3\xbcller",
-                                           "cr\r",
-                                           "\x01"
-                                           "bell"};
+  const std::vector<std::string> values = {
+      "00123",     " lead",  "trail ", "two\r\nlines",  "two\nlines", "_x0041_",
+      "tab\there", "<&>\"'", "=1+1",   "M\xc3\xbcller", "cr\r",       "\001bell"};
   for (size_t i = 0; i < values.size(); ++i) {
     table.documents.push_back({0, "d" + std::to_string(i), values[i], values[i], ""});
     table.instances.push_back({0, values[i], "I", values[i], "", static_cast<int>(i)});
@@ -53,8 +43,6 @@ TEST(WorkbookTest, ValuesComeBackAsTheyAre) {
     EXPECT_EQ(read.documents[i].line, static_cast<int>(2 * i + 2));  // the sheet's row
     EXPECT_EQ(read.instances[i].new_name, values[i]);
   }
-  EXPECT_EQ(CellPlace(read, 7, "new_instance"), "G7");
-  EXPECT_EQ(RowName(read, 7), "row 7");
 
   table.documents[1].part_number = "\xff";
   EXPECT_FALSE(WriteWorkbook(table, path, &error));
@@ -93,17 +81,14 @@ TEST(WorkbookTest, CellsAsSpreadsheetsSaveThem) {
   ASSERT_EQ(workbook_close(workbook), LXW_NO_ERROR);
 
   RenameTable read;
+  const std::string advice =
+      ", not text: a spreadsheet makes numbers, dates and formulas of what is typed into cells "
+      "not formatted as text; format the cell as text (@) and type the value again\n";
   EXPECT_EQ(Findings(path, &read),
-            "t.xlsx:F2: error: new_part_number: the cell holds a number, not text: a spreadsheet "
-            "makes numbers, dates and formulas of what is typed into cells not formatted as "
-            "text; format the cell as text (@) and type the value again\n"
-            "t.xlsx:I4: error: new_instance: the cell holds a formula, not text: a spreadsheet "
-            "makes numbers, dates and formulas of what is typed into cells not formatted as "
-            "text; format the cell as text (@) and type the value again\n"
-            "t.xlsx:D5: error: part_number: the cell holds a truth value, not text: a "
-            "spreadsheet makes numbers, dates and formulas of what is typed into cells not "
-            "formatted as text; format the cell as text (@) and type the value again\n"
-            "3 errors, 0 warnings\n");
+            "t.xlsx:F2: error: new_part_number: the cell holds a number" + advice +
+                "t.xlsx:I4: error: new_instance: the cell holds a formula" + advice +
+                "t.xlsx:D5: error: part_number: the cell holds a truth value" + advice +
+                "3 errors, 0 warnings\n");
   ASSERT_EQ(read.documents.size(), 2u);
   EXPECT_EQ(read.documents[0].part_number, "00123");
   EXPECT_EQ(read.documents[0].new_part_number, "124");

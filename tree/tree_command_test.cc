@@ -48,12 +48,9 @@ TEST(TreeCommandTest, CommandLineAndInputThatCannotBeRead) {
   for (const auto& c : cases) {
     const Outcome outcome = Tree(c.args);
     EXPECT_EQ(outcome.exit_code, c.exit_code) << c.args[0];
-    EXPECT_GE(outcome.err.size(), c.err.size());
     EXPECT_EQ(outcome.err.substr(outcome.err.size() - std::min(outcome.err.size(), c.err.size())),
               c.err);
-    if (c.exit_code == 3) {
-      EXPECT_EQ(outcome.out, "");
-    }
+    EXPECT_TRUE(c.exit_code != 3 || outcome.out.empty()) << outcome.out;
   }
   const Outcome help = Tree({"--help"});
   EXPECT_EQ(help.exit_code, 0);
@@ -61,32 +58,11 @@ TEST(TreeCommandTest, CommandLineAndInputThatCannotBeRead) {
   EXPECT_EQ(Tree({"--version"}).out, "Quorvel-tree " QUORVEL_VERSION "\n");
 }
 
-TEST(TreeCommandTest, ChainOfDocuments) {
-  // Raise to 40,000 once the platform opens a document's references without recursion; the
-  // printer's own depth is tested far deeper in memory.
-  const int depth = 1000;
-  ScratchDir dir;
-  for (int i = 0; i < depth; ++i) {
-    const std::string n = std::to_string(i);
-    WriteFile(
-        dir.File(n + ".doc"),
-        "STANDIN-DOCUMENT 1\nproduct\npartnumber P" + n + "\n" +
-            (i + 1 < depth ? "component I\nreference " + std::to_string(i + 1) + ".doc\n" : ""));
-  }
-  const Outcome outcome = Tree({dir.File("0.doc")});
-  EXPECT_EQ(outcome.exit_code, 0);
-  EXPECT_EQ(std::count(outcome.out.begin(), outcome.out.end(), '\n'), depth);
-  EXPECT_NE(outcome.out.find("(level " + std::to_string(depth - 1) + ") I  "), std::string::npos);
-}
-
 TEST(TreeCommandTest, GraphRendersWithDot) {
-  ScratchDir dir;
-  std::filesystem::copy(QUORVEL_SOURCE_DIR "/examples/bracket", dir.path(),
+  const InScratchDir here;
+  std::filesystem::copy(kSourceDir / "examples" / "bracket", ".",
                         std::filesystem::copy_options::recursive);
-  const auto old_cwd = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
   const Outcome graph = Tree({"--dot", "--plan", "rename.ztr", "bracket-asm.CATProduct"});
-  std::filesystem::current_path(old_cwd);
   EXPECT_EQ(graph.exit_code, 0);
   // Each file once, each instance an arrow; the bolts' new file in blue.
   EXPECT_EQ(std::count(graph.out.begin(), graph.out.end(), '\n'), 3 + 6 + 10);
@@ -94,35 +70,10 @@ TEST(TreeCommandTest, GraphRendersWithDot) {
                            "[BOLT-M8x20 -> BOLT-M8x25]\", color=blue"),
             std::string::npos);
   if (std::system("command -v dot >/dev/null 2>&1") != 0) GTEST_SKIP() << "dot is not installed";
-  WriteFile(dir.File("tree.dot"), graph.out);
-  const std::string command = "dot -Tsvg -o '" + dir.File("tree.svg") + "' '" +
-                              dir.File("tree.dot") + "' 2>'" + dir.File("dot.err") + "'";
-  EXPECT_EQ(std::system(command.c_str()), 0);
-  EXPECT_EQ(ReadWholeFile(dir.File("dot.err")), "");
-  EXPECT_NE(ReadWholeFile(dir.File("tree.svg")).find("M8x25.4"), std::string::npos);
+  WriteFile("tree.dot", graph.out);  // in the scratch folder, the working one
+  EXPECT_EQ(std::system("dot -Tsvg -o tree.svg tree.dot 2>dot.err"), 0);
+  EXPECT_EQ(ReadWholeFile("dot.err"), "");
+  EXPECT_NE(ReadWholeFile("tree.svg").find("M8x25.4"), std::string::npos);
 }
 
 }  // namespace
-
-TEST(TreeCommandTest, SeveralControlFilesAreOnePlanRunInTheirOrder) {
-  const InScratchDir here;
-  WriteFile("asm.doc",
-            "STANDIN-DOCUMENT 1\nproduct\npartnumber ASM\ncomponent B.1\nreference b.doc\n");
-  WriteFile("b.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber B\n");
-  const std::string header =
-      "@ROOT\n{PARENT_OBJECTS}{A}\n{CHILD_OBJECTS}{K}\n"
-      "@A\n{PARTNUMBER}ASM\n{EXTERNAL_LOCATION}asm.doc\n";
-  WriteFile("1.ztr", header +
-                         "@K\n{PARTNUMBER}B\n{EXTERNAL_LOCATION}b.doc\n"
-                         "{NEW_PARTNUMBER}B2\n{NEW_EXTERNAL_LOCATION}b2.doc\n");
-  // The second renames what the first writes.
-  WriteFile("2.ztr", header +
-                         "@K\n{PARTNUMBER}B2\n{EXTERNAL_LOCATION}b2.doc\n"
-                         "{NEW_PARTNUMBER}B3\n{NEW_EXTERNAL_LOCATION}b3.doc\n");
-  const CommandOutcome both = Tree({"--plan", "1.ztr", "--plan", "2.ztr", "asm.doc"});
-  EXPECT_EQ(both.exit_code, 0) << both.out;
-  EXPECT_NE(both.out.find("B.1  b.doc -> b3.doc  [B -> B3]"), std::string::npos) << both.out;
-  const CommandOutcome second = Tree({"--plan", "2.ztr", "asm.doc"});
-  EXPECT_EQ(second.exit_code, 2) << second.out;
-  EXPECT_FALSE(std::filesystem::exists("b2.doc"));
-}
