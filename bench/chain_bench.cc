@@ -1,6 +1,6 @@
-// Runs Quorvel and Quorvel-check --open on a chain of 30,000 documents (or the count given as
-// argument), each referring to the next, and prints for each whether it came through (no
-// crash, however deep the structure), its time and its peak memory.
+// Runs Quorvel-check --open, Quorvel-tree --plan, Quorvel and Quorvel-tree on a chain of 30,000
+// documents (or the count given as argument), each referring to the next, and prints for each
+// whether it came through (no crash, however deep the structure), its time and its peak memory.
 #include <stdlib.h>
 
 #include <cstdio>
@@ -64,11 +64,17 @@ int main(int argc, char* argv[]) {
   bool ok = true;
   const WholeRun check = RunInFolder(QUORVEL_CHECK_BINARY, folder, {"--open", "rename.ztr"}, true);
   ok = Report("Quorvel-check --open", check, check.signal == 0 && check.exit_code == 0) && ok;
+  const WholeRun preview =
+      RunInFolder(QUORVEL_TREE_BINARY, folder, {"--plan", "rename.ztr", "d0.doc"}, true);
+  // One warning: the control file leaves the link to the last document's old file on purpose.
+  ok = Report("Quorvel-tree --plan", preview, preview.signal == 0 && preview.exit_code == 1) && ok;
   const WholeRun run = RunInFolder(QUORVEL_BINARY, folder);
   ok = Report("Quorvel", run,
               run.exit_code == 0 && LastLineOf(std::string(folder) + "/rename.ztr.log") ==
                                         "All files saved successfully.") &&
        ok;
+  const WholeRun tree = RunInFolder(QUORVEL_TREE_BINARY, folder, {"d0.doc"}, true);
+  ok = Report("Quorvel-tree", tree, tree.signal == 0 && tree.exit_code == 0) && ok;
   std::filesystem::remove_all(folder);
   return ok ? 0 : 1;
 }
