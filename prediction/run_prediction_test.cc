@@ -181,9 +181,11 @@ const std::vector<Hazard>& Hazards() {
 const std::vector<Hazard>& WindowsHazards() {
   static const std::vector<Hazard> hazards = {
       {"a new file spelt with a trailing dot is the document's own file",
-       [] { Edit("parts/bolt-m8x25.CATPart", "parts/bolt-m8x20.CATPart."); }, "Failed to"},
+       [] { Edit("parts/bolt-m8x25.CATPart", "parts/bolt-m8x20.CATPart."); },
+       "Document parts/bolt-m8x20.CATPart saved as parts/bolt-m8x20.CATPart.\n"},
       {"a new file named after a device",
-       [] { Edit("parts/bolt-m8x25.CATPart", "parts/COM1.CATPart"); }, "Failed to"},
+       [] { Edit("parts/bolt-m8x25.CATPart", "parts/COM1.CATPart"); },
+       "Failed to save document: parts/bolt-m8x20.CATPart\n"},
       {"a parent spelt in another case and with backslashes",
        [] { Edit("hinge/hinge-sub.CATProduct", "Hinge\\Hinge-Sub.CATProduct"); }, ""},
   };
