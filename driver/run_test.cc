@@ -12,11 +12,7 @@
 
 namespace {
 
-struct Outcome {
-  int exit_code;
-  std::string out;
-  std::string err;
-};
+using Outcome = CommandOutcome;
 
 class RunTest : public ::testing::Test {
  protected:
@@ -75,7 +71,8 @@ const char kPlanTrace[] =
     "\nZTRDocumentInstance\nParentPartNumber: ASM\nInstancename: Bolt.1\n"
     "NewInstancename: Bolt.1\n";
 
-TEST_F(RunTest, NoArgumentShowsUsageAndCreatesNoFile) {
+// Without a control file's name, no log; with an empty one, the log is ".log".
+TEST_F(RunTest, MissingOrEmptyArgumentShowsUsage) {
   const std::string usage = "Usage: " + kQuorvelBinary + " control_file\n";
   Outcome quiet = Run({});
   EXPECT_EQ(quiet.exit_code, 2);
@@ -84,13 +81,10 @@ TEST_F(RunTest, NoArgumentShowsUsageAndCreatesNoFile) {
   EXPECT_EQ(traced.exit_code, 2);
   EXPECT_EQ(traced.out, usage + "Quorvel failed\n");
   EXPECT_TRUE(WorkIsEmpty());
-}
-
-TEST_F(RunTest, EmptyArgumentLogsToDotLogInTheWorkingFolder) {
   WriteFile(Work(".log"), "old run\n");
-  Outcome outcome = Run({"", "ignored"});
-  EXPECT_EQ(outcome.exit_code, 3);
-  EXPECT_EQ(outcome.out, "Usage: " + kQuorvelBinary + " control_file\n");
+  Outcome empty = Run({"", "ignored"});
+  EXPECT_EQ(empty.exit_code, 3);
+  EXPECT_EQ(empty.out, usage);
   EXPECT_EQ(ReadTextFile(Work(".log")), "Quorvel failed\n");
 }
 

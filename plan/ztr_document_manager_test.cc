@@ -62,10 +62,6 @@ TEST_F(PlanTest, NoRootGivesAnEmptyPlan) {
   EXPECT_EQ(Dump(),
             "\nDumping Document Manager\nZTRDocuments\n\nZTRChangeableDocuments\n"
             "\nZTRDocumentInstances\n");
-  TraceLevel off(0);
-  CoutCapture console;
-  manager_->Dump();
-  EXPECT_EQ(console.Text(), "");
 }
 
 TEST_F(PlanTest, MissingNewValuesFallBackToTheCurrentOnes) {

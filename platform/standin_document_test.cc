@@ -110,59 +110,31 @@ TEST_F(StandinSessionTest, OpensReferencesAndSavesThemRelativeToTheNewFile) {
   EXPECT_EQ(ReadWholeFile("parts/b.doc").substr(0, 18), "STANDIN-DOCUMENT 1");
 }
 
-TEST_F(StandinSessionTest, FailedSaveLeavesTheTargetWholeAndTheNameUnchanged) {
-  CATDocument* top = nullptr;
-  ASSERT_EQ(CATDocumentServices::OpenDocument("asm/top.doc", top), S_OK);
-  EXPECT_TRUE(FAILED(CATDocumentServices::SaveAs(*top, "no/such/folder/top.doc")));
-  EXPECT_TRUE(FAILED(CATDocumentServices::SaveAs(*top, "parts/b.doc")));  // another document's
-  std::filesystem::create_directories("taken.doc/inside");
-  EXPECT_TRUE(FAILED(CATDocumentServices::SaveAs(*top, "taken.doc")));  // rename over a folder
-  EXPECT_TRUE(std::filesystem::is_directory("taken.doc/inside"));
-  EXPECT_EQ(ReadWholeFile("parts/b.doc").find("partnumber TOP"), std::string::npos);
-  CATDocument* found = nullptr;
-  EXPECT_EQ(CATDocumentServices::GetDocumentInSession("asm/top.doc", found), S_OK);
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(".")) {
-    EXPECT_EQ(entry.path().filename().string().find(".quorvel-save"), std::string::npos);
-  }
-}
-
+// A release too many is seen whether or not its object's storage was used again by then.
 TEST_F(StandinSessionTest, SessionEndReportsReferencesStillHeldOrReleasedTooOften) {
   CATDocument* top = nullptr;
   ASSERT_EQ(CATDocumentServices::OpenDocument("asm/top.doc", top), S_OK);
-  CATIEditor* kept = nullptr;
-  CATIEditor* released_twice = nullptr;
-  ASSERT_EQ(top->QueryInterface(IID_CATIEditor, reinterpret_cast<void**>(&kept)), S_OK);
-  ASSERT_EQ(top->QueryInterface(IID_CATIEditor, reinterpret_cast<void**>(&released_twice)), S_OK);
-  released_twice->Release();
-  released_twice->Release();
+  const auto editor = [top] {
+    CATIEditor* editor = nullptr;
+    EXPECT_EQ(top->QueryInterface(IID_CATIEditor, reinterpret_cast<void**>(&editor)), S_OK);
+    return editor;
+  };
+  CATIEditor* kept = editor();
+  CATIEditor* reused = editor();
+  reused->Release();
+  reused->Release();
+  for (int i = 0; i < 100000; ++i) editor()->Release();  // more than the pool holds
+  CATIEditor* last = editor();
+  last->Release();
+  last->Release();
   std::ostringstream errors;
   std::streambuf* old = std::cerr.rdbuf(errors.rdbuf());
   EXPECT_EQ(Delete_Session("Quorvel_Session", 0, 0), S_OK);
   std::cerr.rdbuf(old);
-  const std::string top_name = dir_.File("asm/top.doc");
-  EXPECT_EQ(errors.str(), "Quorvel stand-in: CATIEditor of " + top_name +
-                              " still held at session end (1)\nQuorvel stand-in: CATIEditor of " +
-                              top_name + " released too often (-1)\n");
+  const std::string line = "Quorvel stand-in: CATIEditor of " + dir_.File("asm/top.doc");
+  EXPECT_EQ(errors.str(), line + " still held at session end (1)\n" + line +
+                              " released too often (-1)\n" + line + " released too often (-1)\n");
   kept->Release();  // still safe after the session is gone
-}
-
-TEST_F(StandinSessionTest, AReleaseTooManyIsSeenAfterItsStorageWasUsedAgain) {
-  CATDocument* top = nullptr;
-  ASSERT_EQ(CATDocumentServices::OpenDocument("asm/top.doc", top), S_OK);
-  CATIEditor* editor = nullptr;
-  ASSERT_EQ(top->QueryInterface(IID_CATIEditor, reinterpret_cast<void**>(&editor)), S_OK);
-  editor->Release();
-  editor->Release();
-  for (int i = 0; i < 100000; ++i) {  // more objects made and freed than the pool holds
-    ASSERT_EQ(top->QueryInterface(IID_CATIEditor, reinterpret_cast<void**>(&editor)), S_OK);
-    editor->Release();
-  }
-  std::ostringstream errors;
-  std::streambuf* old = std::cerr.rdbuf(errors.rdbuf());
-  EXPECT_EQ(Delete_Session("Quorvel_Session", 0, 0), S_OK);
-  std::cerr.rdbuf(old);
-  EXPECT_EQ(errors.str(), "Quorvel stand-in: CATIEditor of " + dir_.File("asm/top.doc") +
-                              " released too often (-1)\n");
 }
 
 TEST_F(StandinSessionTest, AFileReachedThroughLinksIsTheDocumentOpenFromIt) {

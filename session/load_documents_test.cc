@@ -9,14 +9,6 @@ const char kTwoLists[] =
     "@A\n{PARTNUMBER}ASM-PLAN\n{EXTERNAL_LOCATION}asm.doc\n"
     "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}parts/bolt.doc\n";
 
-TEST_F(LoadDocumentsTest, EmptyPlanLoadsNothingAndSaysSo) {
-  CoutCapture console;
-  TraceLevel on(1);
-  EXPECT_EQ(Plan("@ROOT\n").LoadDocuments(), 0);
-  EXPECT_EQ(Log(), "Loading documents\nAll documents loaded successfully.\n");
-  EXPECT_EQ(console.Text(), "");
-}
-
 TEST_F(LoadDocumentsTest, OpensEveryDocumentAndSetsThePlansPartNumber) {
   Write("asm.doc", Product("ASM-FILE", {"Bolt.1>parts/bolt.doc"}) + "product\npartnumber SECOND\n");
   Write("parts/bolt.doc", Product("BOLT"));

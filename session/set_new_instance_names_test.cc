@@ -35,11 +35,6 @@ class SetNewInstanceNamesTest : public StageTest {
   }
 };
 
-TEST_F(SetNewInstanceNamesTest, EmptyListSaysSo) {
-  EXPECT_EQ(Plan("@ROOT\n").SetNewInstanceNames(), 0);
-  EXPECT_EQ(Log(), "Setting new instance names\nAll Instance names set successfully.\n");
-}
-
 TEST_F(SetNewInstanceNamesTest, RenamesTheFirstMatchAndGoesOnPastFailures) {
   Loaded("{I1}{MISSING}{I2}{SAME}\n");
   CoutCapture console;

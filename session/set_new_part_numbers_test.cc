@@ -8,11 +8,6 @@ const char kBolt[] =
     "@ROOT\n{CHILD_OBJECTS}{K}\n"
     "@K\n{PARTNUMBER}BOLT\n{EXTERNAL_LOCATION}bolt.doc\n{NEW_PARTNUMBER}BOLT-B\n";
 
-TEST_F(SetNewPartNumbersTest, EmptyListSaysSo) {
-  EXPECT_EQ(Plan("@ROOT\n").SetNewPartNumbers(), 0);
-  EXPECT_EQ(Log(), "Setting new part numbers\nAll part numbers set successfully.\n");
-}
-
 TEST_F(SetNewPartNumbersTest, ChecksTheCurrentNumberAndSetsTheNewOne) {
   Write("bolt.doc", Product("BOLT"));
   ASSERT_EQ(Plan(kBolt).LoadDocuments(), 0);

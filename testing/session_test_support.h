@@ -6,27 +6,16 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "CATSessionServices.h"
 #include "testing/test_support.h"
 
 class SessionTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    old_cwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_.path());
-    ASSERT_EQ(Create_Session("Quorvel_Session", session_), S_OK);
-  }
-  void TearDown() override {
-    Delete_Session("Quorvel_Session", 0, 0);
-    std::filesystem::current_path(old_cwd_);
-  }
+  void SetUp() override { ASSERT_EQ(Create_Session("Quorvel_Session", session_), S_OK); }
+  void TearDown() override { Delete_Session("Quorvel_Session", 0, 0); }
 
-  ScratchDir dir_;
-
- private:
-  std::filesystem::path old_cwd_;
+  InScratchDir in_scratch_dir_;
+  const ScratchDir& dir_ = in_scratch_dir_.dir();
   CATSession* session_ = nullptr;
 };
 
