@@ -483,6 +483,10 @@ int Invert(const CommandLine& line, std::ostream& out, std::ostream& err) {
       err << "  and " << left.size() - shown << " more, the NEW_EXTERNAL_LOCATION values of "
           << QuotedFile(line.input) << "\n";
     }
+    if (!line.output.empty()) {
+      err << "Once the way back has run, Quorvel-check --after --old-files "
+          << QuotedFile(line.output) << " lists them for removal.\n";
+    }
     err << std::flush;
   }
   return emitted;
