@@ -382,18 +382,22 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
 }
 
 // Creates the folders that new files go into, as saving does not.
-bool MakeFolders(const RenamePlan& plan, std::ostream& err) {
+// Makes the folders of the new files that are not there yet, as the run will resolve them:
+// through system/paths.h, so that "a/../x" makes no folder "a".
+bool MakeNewFolders(const RenamePlan& plan, std::ostream& err) {
   for (int d : plan.changes) {
-    const fs::path folder = fs::path(plan.documents[static_cast<size_t>(d)].new_file).parent_path();
+    const std::string& new_file = plan.documents[static_cast<size_t>(d)].new_file;
+    if (new_file.empty()) continue;
+    const std::string folder = DirectoryOf(StorageName(new_file));
     std::error_code error;
-    if (folder.empty() || fs::is_directory(folder, error)) continue;
-    if (!fs::create_directories(folder, error) && error) {
-      err << "Quorvel-plan: cannot create the folder " << QuotedFile(folder.generic_string())
-          << ": " << error.message() << std::endl;
+    if (fs::is_directory(folder, error)) continue;
+    std::string why;
+    if (!MakeFolders(folder, &why)) {
+      err << "Quorvel-plan: cannot create the folder " << why << std::endl;
       return false;
     }
-    err << "Quorvel-plan: created the folder " << QuotedFile(folder.generic_string())
-        << " for new files" << std::endl;
+    err << "Quorvel-plan: created the folder " << QuotedFile(folder) << " for new files"
+        << std::endl;
   }
   return true;
 }
@@ -451,7 +455,7 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   if (plan.changes.empty() && plan.instances.empty()) {
     err << "Quorvel-plan: " << QuotedFile(line.input) << " asks for no change" << std::endl;
   }
-  if (!MakeFolders(plan, err)) return 3;
+  if (!MakeNewFolders(plan, err)) return 3;
   return Emit(line, files, out, err);
 }
 

@@ -205,7 +205,8 @@ TEST_F(PlanCommandTest, WriteRefusesLibraryRowsFilledInByHandAndNumbersOffTheSch
 }
 
 // The assembly that must be saved in place so that its links follow is read-only: write
-// refuses the table at the control file it would write, and makes no folder for it.
+// refuses the table at the control file it would write, and makes no folder for it. Nor for a
+// new file named through a folder and back.
 TEST_F(PlanCommandTest, WriteRefusesATableWhoseRunWouldGoWrongAndMakesNoFolder) {
   fs::copy(kSourceDir / "examples" / "bracket", ".", fs::copy_options::recursive);
   Run({"Quorvel-plan", "table", "-o", "rename.csv", "bracket-asm.CATProduct", "--select-part",
@@ -220,6 +221,12 @@ TEST_F(PlanCommandTest, WriteRefusesATableWhoseRunWouldGoWrongAndMakesNoFolder) 
   EXPECT_FALSE(fs::exists("bolts.ztr"));
   EXPECT_FALSE(fs::exists("fasteners"));
   fs::permissions("bracket-asm.CATProduct", fs::perms::owner_all);
+  // A new file named through a folder and back is where the run saves it: no folder is made.
+  WriteFile("up.csv", kHeader + "bracket-asm.CATProduct,BRACKET-ASM-001,,,,,,\n" +
+                          "parts/bolt-m8x20.CATPart,BOLT-M8x20,B2,new/a/../../x.CATPart,,,,\n");
+  Run({"Quorvel-plan", "write", "-o", "up.ztr", "up.csv"});
+  EXPECT_EQ(exit_code_, 0) << errors_;
+  EXPECT_FALSE(fs::exists("new"));
 }
 
 TEST_F(PlanCommandTest, AnInputThatGoesOnIsRefusedNotReadUntilMemoryRunsOut) {
