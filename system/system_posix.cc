@@ -1,5 +1,4 @@
 #include <stdio.h>
-#include <sys/types.h>
 
 #include "system/system.h"
 
