@@ -53,8 +53,8 @@ class AfterChecker {
       if (saved.changeable == nullptr) continue;
       const std::string old_file = StorageName(Text(saved.changeable->ExternalLocation));
       FileFacts facts;
-      if (old_file.empty() || SameFile(old_file, Text(saved.file)) ||
-          !CurrentFacts(old_file, &facts) || reached.count(StorageKey(old_file)) != 0 ||
+      if (old_file.empty() || Disk().SameFile(old_file, Text(saved.file)) ||
+          !Disk().CurrentFacts(old_file, &facts) || reached.count(StorageKey(old_file)) != 0 ||
           !listed.insert(StorageKey(old_file)).second) {
         continue;
       }

@@ -18,9 +18,11 @@
 #include "findings/listed_objects.h"
 #include "findings/reading_map.h"
 #include "findings/report.h"
-#include "system/files.h"
+#include "prediction/plan_runs.h"
 
 namespace {
+
+const char kSessionName[] = "Quorvel_Check_Session";
 
 const char kOptions[] = "[--open | --after [--old-files[=lines]]] control_file...";
 
@@ -48,27 +50,14 @@ const char kHelp[] =
     "Exit codes: 0 no finding, 1 warnings only, 2 at least one error, 3 a wrong command line\n"
     "or a control file that cannot be read.\n";
 
-// The system's reason why `file` cannot be read, as it tells it.
-std::string WhyUnreadable(const char* file) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(file, ignored)) {
-    return std::make_error_code(std::errc::is_a_directory).message();
-  }
-  errno = 0;
-  if (std::FILE* stream = std::fopen(file, "rb")) {
-    std::fclose(stream);
-    return "cannot be read";
-  }
-  return errno != 0 ? std::strerror(errno) : "cannot be opened";
-}
-
 }  // namespace
 
-int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream& err) {
+int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream& err,
+                        FileSystem& files) {
   const char* invocation = argc > 0 ? argv[0] : "Quorvel-check";
   bool open = false, after = false, options_end = false;
   const char* old_files_end = nullptr;  // what ends each old file's path, when they are asked
-  std::vector<const char*> files;
+  std::vector<const char*> control_files;
   std::string wrong;  // what is wrong with the command line
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
@@ -89,14 +78,14 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
     } else if (!options_end && argument.size() > 1 && argument[0] == '-') {
       if (wrong.empty()) wrong = "unknown option " + Quoted(argument);
     } else if (!argument.empty()) {
-      files.push_back(argv[i]);
+      control_files.push_back(argv[i]);
     } else if (wrong.empty()) {
       wrong = "an empty argument";
     }
   }
   if (wrong.empty() && open && after) wrong = "--open and --after exclude each other";
   if (wrong.empty() && old_files_end != nullptr && !after) wrong = "--old-files goes with --after";
-  if (!wrong.empty() || files.empty()) {
+  if (!wrong.empty() || control_files.empty()) {
     if (!wrong.empty()) err << invocation << ": " << wrong << "\n";
     err << "Usage: " << invocation << " " << kOptions << std::endl;
     return 3;
@@ -106,27 +95,26 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
 
   // The runs of several control files follow one another: what the earlier ones would write
   // stays there for the later ones.
-  std::unique_ptr<NothingWritten> nothing_written;
-  if (open) nothing_written = std::make_unique<NothingWritten>();
+  PlanRuns runs(files, kSessionName);
   // With the old files asked for, they are the output and the report goes aside.
   std::ostream& report_out = old_files_end != nullptr ? err : out;
   std::vector<std::string> old_files;
   size_t errors = 0, warnings = 0;
-  for (const char* file : files) {
-    ReadingMap map;
-    ZTRObjectManager objects;
-    if (!objects.ReadFile(file, &map)) {
-      err << invocation << ": cannot read " << QuotedFile(file) << ": " << WhyUnreadable(file)
-          << std::endl;
+  for (const char* file : control_files) {
+    std::string why;
+    ControlFileRun* run = runs.Read(file, &why);
+    if (run == nullptr) {
+      err << invocation << ": cannot read " << QuotedFile(file) << ": " << why << std::endl;
       return 3;
     }
+    const ReadingMap& map = run->map;
+    const ZTRObjectManager& objects = run->objects;
+    const ZTRDocumentManager& plan = *run->plan;
     Report report;
     map.Check(&report);
-    std::ostringstream no_log;
-    ZTRDocumentManager plan(objects, &no_log);
     CheckedPlan listed;
     CheckPlan(objects, plan, map, &listed, &report);
-    if (open) CheckOpen(&plan, listed, map, &report);
+    if (open) CheckOpen(&runs, run, &report);
     // A copy leaves its originals: none of them is an old file to remove.
     const bool copy = AsksForCopy(objects);
     if (after) {

@@ -6,9 +6,13 @@
 
 #include <ostream>
 
+#include "system/files.h"
+
 // Writes the report (or the help or version asked for) to `out` and returns the exit code: 0 no
 // finding, 1 warnings only, 2 at least one error, 3 a wrong command line (with a usage line on
 // `err`) or a control file that cannot be read (with the system's reason on `err`).
-int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream& err);
+// Files are read through `files`; nothing is written to them.
+int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream& err,
+                        FileSystem& files = Disk());
 
 #endif  // CHECK_CONTROL_FILE_CHECK_H

@@ -1,18 +1,13 @@
 #include "check/open_check.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <set>
 #include <vector>
 
-#include "prediction/placed_findings.h"
-#include "prediction/run_prediction.h"
-#include "system/files.h"
+#include "findings/display_text.h"
 #include "system/paths.h"
 
 namespace {
-
-const char kSessionName[] = "Quorvel_Check_Session";
 
 std::string Text(const CATUnicodeString& text) {
   return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
@@ -22,17 +17,16 @@ std::string Text(const CATUnicodeString& text) {
 // short. Each folder is looked at once; what is found is said at the first document in it.
 class LeftoverCheck {
  public:
-  LeftoverCheck(const ReadingMap& map, Report* report) : map_(map), report_(report) {}
+  LeftoverCheck(FileSystem& files, const ReadingMap& map, Report* report)
+      : files_(files), map_(map), report_(report) {}
 
   void Look(const CATUnicodeString& location, const ListedObject& listed) {
     if (location == CATUnicodeString()) return;
     const std::string folder = DirectoryOf(StorageName(Text(location)));
     if (!seen_.insert(StorageKey(folder)).second) return;
-    std::vector<std::string> names;
-    std::error_code error;
-    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-      const std::string name = entry->path().filename().string();
+    std::vector<std::string> there, names;
+    files_.ListFolder(folder, &there);
+    for (const std::string& name : there) {
       if (name.rfind(kLeftover, 0) == 0) names.push_back(name);
     }
     std::sort(names.begin(), names.end());
@@ -45,6 +39,7 @@ class LeftoverCheck {
 
  private:
   static constexpr char kLeftover[] = ".quorvel-save-";
+  FileSystem& files_;
   const ReadingMap& map_;
   Report* report_;
   std::set<std::string> seen_;
@@ -52,23 +47,22 @@ class LeftoverCheck {
 
 }  // namespace
 
-void CheckOpen(ZTRDocumentManager* plan, const CheckedPlan& listed, const ReadingMap& map,
-               Report* report) {
-  LeftoverCheck leftovers(map, report);
-  for (int i = 1; i <= plan->DocumentCount(); ++i) {
-    leftovers.Look(plan->DocumentAt(i).ExternalLocation, listed.documents[size_t(i - 1)]);
+void CheckOpen(PlanRuns* runs, ControlFileRun* run, Report* report) {
+  const ZTRDocumentManager& plan = *run->plan;
+  LeftoverCheck leftovers(runs->files(), run->map, report);
+  for (int i = 1; i <= plan.DocumentCount(); ++i) {
+    leftovers.Look(plan.DocumentAt(i).ExternalLocation, run->listed.documents[size_t(i - 1)]);
   }
-  for (int i = 1; i <= plan->ChangeableDocumentCount(); ++i) {
-    leftovers.Look(plan->ChangeableDocumentAt(i).ExternalLocation,
-                   listed.changeable_documents[size_t(i - 1)]);
+  for (int i = 1; i <= plan.ChangeableDocumentCount(); ++i) {
+    leftovers.Look(plan.ChangeableDocumentAt(i).ExternalLocation,
+                   run->listed.changeable_documents[size_t(i - 1)]);
   }
-  RunPrediction prediction;
   std::string why;
-  if (!PredictRun(plan, kSessionName, &prediction, &why)) {
+  if (!runs->Predict(run, &why)) {
     report->Error(1, why);
     return;
   }
-  for (const PlacedFinding& finding : PlaceFindings(prediction, listed, map)) {
+  for (const PlacedFinding& finding : run->findings) {
     if (finding.error) {
       report->Error(finding.line, finding.message);
     } else {

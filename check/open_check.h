@@ -7,13 +7,10 @@
 #ifndef CHECK_OPEN_CHECK_H
 #define CHECK_OPEN_CHECK_H
 
-#include "check/plan_check.h"
-#include "findings/reading_map.h"
 #include "findings/report.h"
-#include "plan/ztr_document_manager.h"
+#include "prediction/plan_runs.h"
 
-// Runs the stages on `plan`; the caller holds a NothingWritten (system/files.h) around it.
-void CheckOpen(ZTRDocumentManager* plan, const CheckedPlan& listed, const ReadingMap& map,
-               Report* report);
+// Runs the stages on `run`, the last control file read into `runs`, after the ones before.
+void CheckOpen(PlanRuns* runs, ControlFileRun* run, Report* report);
 
 #endif  // CHECK_OPEN_CHECK_H

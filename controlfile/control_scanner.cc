@@ -22,7 +22,18 @@ ControlFileInput::ControlFileInput(FILE* file, ControlFileObserver* observer, bo
       key_room_(new char[kControlFieldWidth]),
       value_room_(new char[kControlFieldWidth]) {}
 
+ControlFileInput::ControlFileInput(std::string_view bytes, ControlFileObserver* observer)
+    : file_(nullptr),
+      observer_(observer),
+      start_(-1),
+      next_(bytes.data()),
+      end_(bytes.data() + bytes.size()),
+      nul_read_(std::memchr(bytes.data(), '\0', bytes.size()) != nullptr),
+      key_room_(new char[kControlFieldWidth]),
+      value_room_(new char[kControlFieldWidth]) {}
+
 ControlFileInput::~ControlFileInput() {
+  if (file_ == nullptr) return;  // bytes in memory: nothing to give back
   if (start_ >= 0) {
     SetStreamPosition(file_, start_ + static_cast<int64_t>(taken_));
   } else if (next_ < end_) {
@@ -32,6 +43,7 @@ ControlFileInput::~ControlFileInput() {
 
 bool ControlFileInput::Fill() {
   if (next_ < end_) return true;
+  if (file_ == nullptr) return false;
   char* bytes = buffer_.get();
   size_t count = 0;
   if (start_ >= 0) {

@@ -36,6 +36,8 @@ struct ScanNotes {
 class ControlFileInput {
  public:
   ControlFileInput(FILE* file, ControlFileObserver* observer, bool read_ahead);
+  // The lines of `bytes`, which outlive the input.
+  ControlFileInput(std::string_view bytes, ControlFileObserver* observer);
   ~ControlFileInput();
   ControlFileInput(const ControlFileInput&) = delete;
   ControlFileInput& operator=(const ControlFileInput&) = delete;

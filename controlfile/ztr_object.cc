@@ -66,6 +66,9 @@ CATListValCATString Items(const CATString& value) {
 ZTRObject::Reader::Reader(FILE* file, ControlFileObserver* observer, bool read_ahead)
     : input_(file, observer, read_ahead), observer_(observer) {}
 
+ZTRObject::Reader::Reader(std::string_view bytes, ControlFileObserver* observer)
+    : input_(bytes, observer), observer_(observer) {}
+
 bool ZTRObject::Reader::Read(ZTRObject* object) {
   std::pmr::string& text = object->text_;
   text.clear();

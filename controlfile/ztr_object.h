@@ -23,6 +23,10 @@ class ZTRObject {
   class Reader {
    public:
     explicit Reader(FILE* file, ControlFileObserver* observer = nullptr, bool read_ahead = false);
+    // Records read from `bytes`, which outlive the reader.
+    Reader(std::string_view bytes, ControlFileObserver* observer);
+    // Bytes taken so far.
+    size_t Taken() const { return input_.Taken(); }
     // Reads the next record into `object`, as ReadFromFile does.
     bool Read(ZTRObject* object);
 

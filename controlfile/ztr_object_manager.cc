@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "output/output.h"
+#include "system/system.h"
 
 bool ZTRObjectManager::ReadFile(const CATUnicodeString& file_name, ControlFileObserver* observer) {
-  FILE* file = std::fopen(file_name.ConvertToChar(), "rb");
+  FILE* file = OpenForReading(file_name.ConvertToChar());
   // A folder opens on some systems but gives no bytes.
   const int first = file != nullptr ? std::getc(file) : EOF;
   if (file == nullptr || (first == EOF && std::ferror(file))) {
@@ -33,6 +34,21 @@ bool ZTRObjectManager::ReadFile(const CATUnicodeString& file_name, ControlFileOb
   by_hash_.clear();
   searched_ = 0;
   return true;
+}
+
+void ZTRObjectManager::ReadText(std::string_view text, ControlFileObserver* observer) {
+  size_t taken = 0;
+  {
+    ZTRObject::Reader reader(text, observer);
+    ZTRObject record;
+    while (reader.Read(&record)) objects_.emplace_back(record, &texts_);
+    taken = reader.Taken();
+  }
+  if (observer != nullptr && taken < text.size() && observer->WantsRest()) {
+    observer->OnBytes(text.data() + taken, text.size() - taken);
+  }
+  by_hash_.clear();
+  searched_ = 0;
 }
 
 const ZTRObject* ZTRObjectManager::GetObject(int position) const {

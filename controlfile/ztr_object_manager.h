@@ -22,6 +22,8 @@ class ZTRObjectManager {
   // file that holds no record reads as true. An `observer` is told where each record and
   // attribute line was found, and where lines did not match, then given the rest of the file.
   bool ReadFile(const CATUnicodeString& file_name, ControlFileObserver* observer = nullptr);
+  // The same for a control file's text held in memory, which cannot fail.
+  void ReadText(std::string_view text, ControlFileObserver* observer = nullptr);
 
   // The first object whose identifier equals `identifier` exactly, or null. The first calls
   // search from the start; once they have gone through as many objects as the store holds,

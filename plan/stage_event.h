@@ -57,4 +57,14 @@ struct StageEvent {
   EventText why;      // with the files and names concerned
 };
 
+// A save that the saving stage asked of the platform, made or not, in the order it asked them:
+// the companions pair each with the platform's answer instead of working out the order again.
+struct StageSave {
+  StageList list;  // kChangeableDocuments: under its new file; kDocuments: in place
+  int index;
+  CATUnicodeString location;  // the document's file before the save, as the plan spells it
+  CATUnicodeString target;    // the file it is saved to, as the plan spells it
+  bool made;                  // the platform saved it
+};
+
 #endif  // PLAN_STAGE_EVENT_H

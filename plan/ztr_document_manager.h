@@ -48,10 +48,17 @@ class ZTRDocumentManager {
 
   // From now on the stages append to `events` each record that failed or stopped them (null:
   // they tell nothing). Their log lines and results stay the same either way.
-  void TellStageEvents(std::vector<StageEvent>* events) { Events = events; }
+  // Saving also appends every save it asks for to `saves`, when it is not null.
+  void TellStageEvents(std::vector<StageEvent>* events, std::vector<StageSave>* saves = nullptr) {
+    Events = events;
+    Saves = saves;
+  }
   void Tell(const char* stage, StageList list, int index, bool stopped,
             const EventText& why) const {
     if (Events != nullptr) Events->push_back({stage, list, index, stopped, why});
+  }
+  void TellSave(const StageSave& save) const {
+    if (Saves != nullptr) Saves->push_back(save);
   }
 
   int DocumentCount() const { return Documents.Size(); }
@@ -76,6 +83,7 @@ class ZTRDocumentManager {
   // The record that FindDocumentName finds for each part number, by its bytes.
   std::unordered_map<std::string, const ZTRDocument*> DocumentsByPartNumber;
   std::vector<StageEvent>* Events = nullptr;
+  std::vector<StageSave>* Saves = nullptr;
 };
 
 #endif  // PLAN_ZTR_DOCUMENT_MANAGER_H

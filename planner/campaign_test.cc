@@ -77,8 +77,9 @@ class CampaignTest : public ::testing::Test {
   // output; sets `exit_code_` and `errors_`.
   std::string Run(const std::vector<std::string>& args) {
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    const auto plan = [this](int argc, char* argv[], std::ostream& out, std::ostream& err) {
-      return RunPlanCommandWithListLimit(list_limit_, argc, argv, out, err);
+    const auto plan = [this](int argc, char* argv[], std::ostream& out, std::ostream& err,
+                             FileSystem& files) {
+      return RunPlanCommandWithListLimit(list_limit_, argc, argv, out, err, files);
     };
     const CommandOutcome outcome =
         args[0] == "Quorvel-check"  ? RunCommand(RunControlFileCheck, args[0].c_str(), rest)

@@ -70,6 +70,7 @@ struct CommandLine {
   bool redo = false;  // write --redo
   bool copy = false;  // write --copy
   size_t list_limit = kListLimit;
+  FileSystem* files = nullptr;  // what is read and written
 };
 
 // More than any rename table or control file of a product structure holds: an input that goes
@@ -235,13 +236,13 @@ bool HoldsPart(const std::string& file, const std::string& part_number) {
 // new file, the documents that refer to them from outside are not saved (they keep referring
 // to the originals), and no instance outside them is renamed. False, with the reasons on `err`,
 // when a changed document has no new file of its own.
-bool MakeCopy(RenamePlan* plan, const std::string& input, std::ostream& err) {
+bool MakeCopy(FileSystem& files, RenamePlan* plan, const std::string& input, std::ostream& err) {
   std::vector<bool> copied(plan->documents.size(), false);
   bool whole = true;
   for (const int d : plan->changes) {
     const PlanDocument& document = plan->documents[static_cast<size_t>(d)];
     copied[static_cast<size_t>(d)] = true;
-    if (SameFile(document.new_file, document.file)) {
+    if (files.SameFile(document.new_file, document.file)) {
       err << DisplayText(input) << ": error: a copy of " << QuotedFile(document.file)
           << " needs a new file of its own" << std::endl;
       whole = false;
@@ -375,7 +376,7 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   for (size_t i = 0; i < files.size(); ++i) {
     names.push_back("(control file " + std::to_string(i + 1) + ")");
   }
-  if (PredictControlFiles(plan, files, names, err) == 0) return 0;
+  if (PredictControlFiles(*line.files, plan, files, names, err) == 0) return 0;
   err << "Quorvel-plan: write refuses this table while a run of it would go wrong as said above"
       << std::endl;
   return 1;
@@ -384,15 +385,14 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
 // Creates the folders that new files go into, as saving does not.
 // Makes the folders of the new files that are not there yet, as the run will resolve them:
 // through system/paths.h, so that "a/../x" makes no folder "a".
-bool MakeNewFolders(const RenamePlan& plan, std::ostream& err) {
+bool MakeNewFolders(FileSystem& files, const RenamePlan& plan, std::ostream& err) {
   for (int d : plan.changes) {
     const std::string& new_file = plan.documents[static_cast<size_t>(d)].new_file;
     if (new_file.empty()) continue;
     const std::string folder = DirectoryOf(StorageName(new_file));
-    std::error_code error;
-    if (fs::is_directory(folder, error)) continue;
+    if (files.IsFolder(folder)) continue;
     std::string why;
-    if (!MakeFolders(folder, &why)) {
+    if (!files.MakeFolders(folder, &why)) {
       err << "Quorvel-plan: cannot create the folder " << why << std::endl;
       return false;
     }
@@ -436,7 +436,7 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
     err << "Quorvel-plan: " << DisplayText(line.input) << ": error: " << problem << "\n";
   }
   if (!held.errors.empty()) return 2;
-  if (line.copy && !MakeCopy(&plan, line.input, err)) return 2;
+  if (line.copy && !MakeCopy(*line.files, &plan, line.input, err)) return 2;
   if (!WriteControlFiles(plan, &files, &error, line.list_limit)) {
     err << DisplayText(line.input) << ": error: " << error << std::endl;
     return 2;
@@ -446,7 +446,7 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   for (size_t i = 0; i < files.size(); ++i) {
     names.push_back(line.output.empty() ? "(standard output)" : OutputName(line.output, i + 1));
   }
-  if (PredictControlFiles(plan, files, names, err) > 0) {
+  if (PredictControlFiles(*line.files, plan, files, names, err) > 0) {
     err << "Quorvel-plan: " << DisplayText(line.input) << ": error: a run of the control file"
         << (files.size() > 1 ? "s" : "") << " would go wrong as said above; nothing is written"
         << std::endl;
@@ -455,7 +455,7 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   if (plan.changes.empty() && plan.instances.empty()) {
     err << "Quorvel-plan: " << QuotedFile(line.input) << " asks for no change" << std::endl;
   }
-  if (!MakeNewFolders(plan, err)) return 3;
+  if (!MakeNewFolders(*line.files, plan, err)) return 3;
   return Emit(line, files, out, err);
 }
 
@@ -529,12 +529,13 @@ bool Parse(int argc, char* argv[], CommandLine* line) {
 
 }  // namespace
 
-int RunPlanCommand(int argc, char* argv[], std::ostream& out, std::ostream& err) {
-  return RunPlanCommandWithListLimit(kListLimit, argc, argv, out, err);
+int RunPlanCommand(int argc, char* argv[], std::ostream& out, std::ostream& err,
+                   FileSystem& files) {
+  return RunPlanCommandWithListLimit(kListLimit, argc, argv, out, err, files);
 }
 
 int RunPlanCommandWithListLimit(size_t list_limit, int argc, char* argv[], std::ostream& out,
-                                std::ostream& err) {
+                                std::ostream& err, FileSystem& files) {
   const std::string invocation = argc > 0 ? argv[0] : "Quorvel-plan";
   const std::string first = argc > 1 ? argv[1] : "";
   if (first == "--help") {
@@ -547,6 +548,7 @@ int RunPlanCommandWithListLimit(size_t list_limit, int argc, char* argv[], std::
   }
   CommandLine line;
   line.list_limit = list_limit;
+  line.files = &files;
   if (!Parse(argc, argv, &line)) {
     err << "Usage: " << invocation << kUsage << std::endl;
     return 3;

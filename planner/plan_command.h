@@ -8,16 +8,19 @@
 #include <ostream>
 
 #include "planner/control_file_writer.h"
+#include "system/files.h"
 
 // Runs one command line; the table or control file goes to `out` unless -o names a file, and
 // everything else to `err`. Returns 0 done, 1 a table written that write would refuse as it
 // is, 2 a table or control file refused, 3 a wrong command line or a file that cannot be read
 // or written.
-int RunPlanCommand(int argc, char* argv[], std::ostream& out, std::ostream& err);
+// Files are read and written through `files`.
+int RunPlanCommand(int argc, char* argv[], std::ostream& out, std::ostream& err,
+                   FileSystem& files = Disk());
 
 // The same with ROOT lists of `list_limit` bytes at most: tests make a plan of a few documents
 // take several control files with a small one.
 int RunPlanCommandWithListLimit(size_t list_limit, int argc, char* argv[], std::ostream& out,
-                                std::ostream& err);
+                                std::ostream& err, FileSystem& files = Disk());
 
 #endif  // PLANNER_PLAN_COMMAND_H

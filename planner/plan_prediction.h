@@ -10,10 +10,13 @@
 #include <vector>
 
 #include "planner/rename_plan.h"
+#include "system/files.h"
 
-// Runs `texts` (the control files of `plan`, named `names` for the findings) in order. Writes
+// Runs `texts` (the control files of `plan`, named `names` for the findings) in order, on
+// `files`, to which nothing is written. Writes
 // each finding of the runs to `err` and returns the number of errors among them.
-size_t PredictControlFiles(const RenamePlan& plan, const std::vector<std::string>& texts,
+size_t PredictControlFiles(FileSystem& files, const RenamePlan& plan,
+                           const std::vector<std::string>& texts,
                            const std::vector<std::string>& names, std::ostream& err);
 
 #endif  // PLANNER_PLAN_PREDICTION_H

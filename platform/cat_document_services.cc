@@ -18,7 +18,7 @@ StandinDocument* FindOrRead(CATSession* session, const std::string& storage_name
   if (StandinDocument* open = session->Find(storage_name)) return open;
   std::vector<StandinRoot> roots;
   FileFacts file;
-  if (!ReadStandinDocument(storage_name, &roots, &file)) return nullptr;
+  if (!ReadStandinDocument(session->files(), storage_name, &roots, &file)) return nullptr;
   // Read under a name that reaches a file opened already (it may have just appeared there).
   if (StandinDocument* open = session->FindFile(file.id)) return open;
   StandinDocument* document =
@@ -102,10 +102,11 @@ std::string WhyNotSave(const CATSession& session, const StandinDocument& documen
   // A document whose file changed since it was read would write a stale copy, wherever it
   // went: another program (or run) has saved that file meanwhile.
   FileFacts now;
-  if (!CurrentFacts(document.storage_name(), &now) || !now.SameContentAs(document.file())) {
+  if (!session.files().CurrentFacts(document.storage_name(), &now) ||
+      !now.SameContentAs(document.file())) {
     return "\"" + document.storage_name() + "\" has changed on disk since it was opened";
   }
-  return WhyNotReplace(target);
+  return session.files().WhyNotReplace(target);
 }
 
 }  // namespace
@@ -125,18 +126,20 @@ HRESULT CATDocumentServices::SaveAs(CATDocument& document, const CATUnicodeStrin
     answer.refusal = WhyNotSave(*session, saved, storage_name);
   }
   if (!answer.refusal.empty()) {
-    NoteSaveAnswer(answer);
+    session->NoteSaveAnswer(answer);
     return E_FAIL;
   }
+  FileSystem& files = session->files();
   FileFacts there;
-  answer.replaced = CurrentFacts(storage_name, &there) && !there.SameContentAs(saved.file());
+  answer.replaced = files.CurrentFacts(storage_name, &there) && !there.SameContentAs(saved.file());
 
   // References follow the documents they name, written relative to the new file's folder.
   const std::string directory = DirectoryOf(storage_name);
   std::unordered_map<const StandinDocument*, std::string> relative;
-  FileReplacement replacement;
+  std::unique_ptr<FileReplacement> replacement =
+      files.BeginReplacement(storage_name, saved.file().permissions);
   FileFacts written;
-  if (!replacement.Begin(storage_name, saved.file().permissions) ||
+  if (replacement == nullptr ||
       !WriteStandinDocument(
           saved.roots(),
           [&](const StandinComponent& component) {
@@ -150,13 +153,13 @@ HRESULT CATDocumentServices::SaveAs(CATDocument& document, const CATUnicodeStrin
             }
             return known->second;
           },
-          [&](const std::string& piece) { return replacement.Write(piece); }) ||
-      !replacement.Commit(&written)) {
+          [&](const std::string& piece) { return replacement->Write(piece); }) ||
+      !replacement->Commit(&written)) {
     answer.refusal = "\"" + storage_name + "\" could not be written";
-    NoteSaveAnswer(answer);
+    session->NoteSaveAnswer(answer);
     return E_FAIL;
   }
-  NoteSaveAnswer(answer);
+  session->NoteSaveAnswer(answer);
   session->Rename(&saved, storage_name, written);
   return S_OK;
 }

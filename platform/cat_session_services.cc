@@ -19,7 +19,7 @@ StandinDocument* CATSession::Find(const std::string& storage_name) const {
   const auto found = by_name_.find(StorageKey(storage_name));
   if (found != by_name_.end()) return found->second;
   FileId file;
-  return FindFileId(storage_name, &file) ? FindFile(file) : nullptr;
+  return files_.FindFileId(storage_name, &file) ? FindFile(file) : nullptr;
 }
 
 StandinDocument* CATSession::FindFile(const FileId& file) const {
@@ -27,7 +27,8 @@ StandinDocument* CATSession::FindFile(const FileId& file) const {
   if (found == by_file_.end()) return nullptr;
   // The file it was read from may be gone, and its number given to another file since.
   FileId now;
-  return FindFileId(found->second->storage_name(), &now) && now == file ? found->second : nullptr;
+  return files_.FindFileId(found->second->storage_name(), &now) && now == file ? found->second
+                                                                               : nullptr;
 }
 
 StandinDocument* CATSession::Add(std::unique_ptr<StandinDocument> document) {
@@ -53,9 +54,14 @@ void CATSession::Rename(StandinDocument* document, const std::string& storage_na
 }
 
 HRESULT Create_Session(const char* name, CATSession*& session) {
+  return Create_Session(name, session, Disk(), nullptr);
+}
+
+HRESULT Create_Session(const char* name, CATSession*& session, FileSystem& files,
+                       std::vector<SaveAnswer>* answers) {
   session = nullptr;
   if (g_session != nullptr || StandinFault("Create_Session")) return E_FAIL;
-  g_session = std::make_unique<CATSession>(name ? name : "");
+  g_session = std::make_unique<CATSession>(name ? name : "", files, answers);
   session = g_session.get();
   return S_OK;
 }

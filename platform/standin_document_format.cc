@@ -152,11 +152,11 @@ bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roo
   return !first;
 }
 
-bool ReadStandinDocument(const std::string& path, std::vector<StandinRoot>* roots,
-                         FileFacts* facts) {
+bool ReadStandinDocument(FileSystem& files, const std::string& path,
+                         std::vector<StandinRoot>* roots, FileFacts* facts) {
   std::string text;
   FileFacts ignored;
-  return ReadRegularFile(path, &text, facts ? facts : &ignored) &&
+  return files.ReadRegularFile(path, &text, facts ? facts : &ignored) &&
          ParseStandinDocument(text, roots);
 }
 

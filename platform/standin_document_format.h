@@ -31,10 +31,10 @@ std::string EscapeStandinText(const std::string& text);
 // The roots of a document file's text; false when the text is malformed.
 bool ParseStandinDocument(const std::string& text, std::vector<StandinRoot>* roots);
 
-// The roots of the document file at `path`, and what that file is; false when it is not a
-// regular file, cannot be read or is malformed.
-bool ReadStandinDocument(const std::string& path, std::vector<StandinRoot>* roots,
-                         FileFacts* facts = nullptr);
+// The roots of the document file at `path` in `files`, and what that file is; false when it is
+// not a regular file, cannot be read or is malformed.
+bool ReadStandinDocument(FileSystem& files, const std::string& path,
+                         std::vector<StandinRoot>* roots, FileFacts* facts = nullptr);
 
 // Writes a document file's text piece by piece to `write`, which stops the writing by
 // returning false; `reference` gives what is written as a component's reference. False when

@@ -107,16 +107,17 @@ TEST_F(StandinPosixTest, ATemporaryFileSwappedBeforeItIsRenamedIsNotPutInPlace) 
   ASSERT_EQ(chmod("target.doc", 0664), 0);
   WriteFile("victim.doc", "theirs");
   ASSERT_EQ(chmod("victim.doc", 0600), 0);
-  FileReplacement replacement;
-  ASSERT_TRUE(replacement.Begin(dir_.File("target.doc"), 0644));
-  ASSERT_TRUE(replacement.Write(kDocument));
+  std::unique_ptr<FileReplacement> replacement =
+      Disk().BeginReplacement(dir_.File("target.doc"), 0644);
+  ASSERT_NE(replacement, nullptr);
+  ASSERT_TRUE(replacement->Write(kDocument));
   // Someone with write access to the folder puts a link under the temporary file's name.
-  const std::string temporary = replacement.temporary_path();
+  const std::string temporary = replacement->temporary_path();
   ASSERT_EQ(temporary.rfind(dir_.File(".quorvel-save-"), 0), 0u) << temporary;
   ASSERT_EQ(unlink(temporary.c_str()), 0);
   ASSERT_EQ(symlink(dir_.File("victim.doc").c_str(), temporary.c_str()), 0);
   FileFacts written;
-  EXPECT_FALSE(replacement.Commit(&written));
+  EXPECT_FALSE(replacement->Commit(&written));
   EXPECT_EQ(ReadWholeFile("target.doc"), "old");
   EXPECT_FALSE(S_ISLNK(Stat("target.doc").st_mode));
   EXPECT_EQ(ReadWholeFile("victim.doc"), "theirs");

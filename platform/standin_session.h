@@ -43,7 +43,8 @@ class StandinDocument : public CATDocument {
 
 class CATSession {
  public:
-  explicit CATSession(std::string name) : name_(std::move(name)), number_(StartStandinSession()) {}
+  CATSession(std::string name, FileSystem& files, std::vector<SaveAnswer>* answers)
+      : name_(std::move(name)), number_(StartStandinSession()), files_(files), answers_(answers) {}
   // Writes one line on standard error for each interface still held or released too often.
   ~CATSession();
 
@@ -57,10 +58,18 @@ class CATSession {
   StandinDocument* Add(std::unique_ptr<StandinDocument> document);
   // The document now goes by `storage_name`, saved to the file `file`.
   void Rename(StandinDocument* document, const std::string& storage_name, const FileFacts& file);
+  // The files the session reads and writes.
+  FileSystem& files() const { return files_; }
+  // Keeps the answer to a save, where the session was asked to keep them.
+  void NoteSaveAnswer(const SaveAnswer& answer) const {
+    if (answers_ != nullptr) answers_->push_back(answer);
+  }
 
  private:
   std::string name_;
   uint32_t number_;
+  FileSystem& files_;
+  std::vector<SaveAnswer>* answers_;
   std::vector<std::unique_ptr<StandinDocument>> documents_;
   std::map<std::string, StandinDocument*> by_name_;  // by StorageKey of the storage name
   std::map<FileId, StandinDocument*> by_file_;

@@ -17,18 +17,10 @@ std::string Text(const CATUnicodeString& text) {
   return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
 }
 
-// A record of the plan in the order the saving stage takes them: changeable documents first.
-struct Saved {
-  StageList list;
-  int index;
-  const ZTRDocument* record;
-  CATUnicodeString target;
-};
-
 class Predictor {
  public:
-  Predictor(ZTRDocumentManager* plan, RunPrediction* prediction)
-      : plan_(*plan), prediction_(*prediction) {}
+  Predictor(ZTRDocumentManager* plan, FileSystem& files, RunPrediction* prediction)
+      : plan_(*plan), files_(files), prediction_(*prediction) {}
 
   // Opens every listed document as loading will, in a session of its own: what cannot be
   // opened is said for every record at once (the run stops at the first), and a part number
@@ -40,34 +32,24 @@ class Predictor {
     }
   }
 
-  // The files the plan reads, by the storage names that reach them, taken before the run.
+  // The files the plan reads, by the storage names that reach them, taken before the run: each
+  // file that a record saves to, under a new file or in place.
   void NoteReadFiles() {
-    for (const Saved& saved : SavingOrder()) {
-      const std::string target = StorageName(Text(saved.target));
-      FileId file;
-      if (target.empty() || !FindFileId(target, &file)) continue;
-      const auto reader = reads_.find(file);
-      if (reader != reads_.end()) {
-        before_.emplace(StorageKey(target), reader->second);
-        continue;
-      }
-      // What a file that the run replaces holds, looked at while this session is the first.
-      CATDocument* there = nullptr;
-      if (SUCCEEDED(CATDocumentServices::OpenDocument(saved.target, there, false))) {
-        CATIProduct_var root = FindRootProduct(there);
-        if (root != NULL_var) held_.emplace(StorageKey(target), Text(root->GetPartNumber()));
-      }
+    for (int i = 1; i <= plan_.ChangeableDocumentCount(); ++i) {
+      NoteReadFile(plan_.ChangeableDocumentAt(i).NewExternalLocation);
     }
+    for (int i = 1; i <= plan_.DocumentCount(); ++i)
+      NoteReadFile(plan_.DocumentAt(i).ExternalLocation);
   }
 
-  void Run() {
+  // The stages as the run makes them, in a session that keeps the platform's answer to each
+  // save in `answers`.
+  void Run(const std::vector<SaveAnswer>& answers) {
     std::vector<StageEvent> events;
-    plan_.TellStageEvents(&events);
-    TakeSaveAnswers();
+    std::vector<StageSave> saves;
+    plan_.TellStageEvents(&events, &saves);
     RunStages(&plan_);
     plan_.TellStageEvents(nullptr);
-    const std::vector<SaveAnswer> answers = TakeSaveAnswers();
-    size_t answer = 0;
     const StageEvent* saving_stop = nullptr;
     for (const StageEvent& event : events) {
       if (event.stopped) prediction_.stops = true;
@@ -83,17 +65,16 @@ class Predictor {
                   ? "the run stops here: " + DisplayEvent(event.why) + "; nothing is saved"
                   : "the run fails here: " + DisplayEvent(event.why));
     }
-    // The saves, paired with the answers the platform gave them, one per save made.
-    for (const Saved& saved : SavingOrder()) {
-      if (saving_stop != nullptr && saving_stop->list == saved.list &&
-          saving_stop->index == saved.index) {
-        Finding(saved.list, saved.index, "EXTERNAL_LOCATION", true,
-                "the run stops saving here: " + DisplayEvent(saving_stop->why) +
-                    "; nothing after it is saved");
-        break;
-      }
-      if (answer >= answers.size()) break;
-      Judge(saved, answers[answer++]);
+    // Each save the stage asked for, with the answer the platform gave that very call: one
+    // answer for each call, in the order of the calls.
+    for (size_t s = 0; s < saves.size() && s < answers.size(); ++s) {
+      if (StorageKey(StorageName(Text(saves[s].target))) != StorageKey(answers[s].target)) break;
+      Judge(saves[s], answers[s]);
+    }
+    if (saving_stop != nullptr) {
+      Finding(saving_stop->list, saving_stop->index, "EXTERNAL_LOCATION", true,
+              "the run stops saving here: " + DisplayEvent(saving_stop->why) +
+                  "; nothing after it is saved");
     }
   }
 
@@ -114,11 +95,28 @@ class Predictor {
     return event.stopped ? "PARENT_PARTNUMBER" : "INSTANCENAME";
   }
 
+  void NoteReadFile(const CATUnicodeString& saved_to) {
+    const std::string target = StorageName(Text(saved_to));
+    FileId file;
+    if (target.empty() || !files_.FindFileId(target, &file)) return;
+    const auto reader = reads_.find(file);
+    if (reader != reads_.end()) {
+      before_.emplace(StorageKey(target), reader->second);
+      return;
+    }
+    // What a file that the run replaces holds, looked at while this session is the first.
+    CATDocument* there = nullptr;
+    if (SUCCEEDED(CATDocumentServices::OpenDocument(saved_to, there, false))) {
+      CATIProduct_var root = FindRootProduct(there);
+      if (root != NULL_var) held_.emplace(StorageKey(target), Text(root->GetPartNumber()));
+    }
+  }
+
   void Look(StageList list, int index) {
     const ZTRDocument& record = Record(list, index);
     const std::string location = Text(record.ExternalLocation);
     FileId file;
-    if (!location.empty() && FindFileId(location, &file)) reads_.emplace(file, &record);
+    if (!location.empty() && files_.FindFileId(location, &file)) reads_.emplace(file, &record);
     CATDocument* document = nullptr;
     if (FAILED(CATDocumentServices::OpenDocument(record.ExternalLocation, document, false)) ||
         document == nullptr) {
@@ -146,34 +144,22 @@ class Predictor {
   }
 
   // Why the platform could not open `path`, in the words of the files layer.
-  static std::string WhyNotOpened(const std::string& path) {
+  std::string WhyNotOpened(const std::string& path) {
     const std::string problem = PathProblem(path);
     if (!problem.empty()) return problem;
     FileFacts facts;
     FileId id;
-    if (CurrentFacts(path, &facts)) return "it is not a document the platform can read";
-    if (FindFileId(path, &id)) return "it is not a regular file";
+    if (files_.CurrentFacts(path, &facts)) return "it is not a document the platform can read";
+    if (files_.FindFileId(path, &id)) return "it is not a regular file";
     return "there is no such file";
   }
 
-  std::vector<Saved> SavingOrder() const {
-    std::vector<Saved> order;
-    for (int i = 1; i <= plan_.ChangeableDocumentCount(); ++i) {
-      const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(i);
-      order.push_back({StageList::kChangeableDocuments, i, &record, record.NewExternalLocation});
-    }
-    for (int i = 1; i <= plan_.DocumentCount(); ++i) {
-      const ZTRDocument& record = plan_.DocumentAt(i);
-      order.push_back({StageList::kDocuments, i, &record, record.ExternalLocation});
-    }
-    return order;
-  }
-
   // One save as the platform answered it, held against the files the plan reads and writes.
-  void Judge(const Saved& saved, const SaveAnswer& answer) {
+  void Judge(const StageSave& saved, const SaveAnswer& answer) {
     const char* key =
         saved.list == StageList::kDocuments ? "EXTERNAL_LOCATION" : "NEW_EXTERNAL_LOCATION";
-    const std::string location = Text(saved.record->ExternalLocation);
+    const ZTRDocument* record = &Record(saved.list, saved.index);
+    const std::string location = Text(saved.location);
     const std::string target = Text(saved.target);
     if (!answer.refusal.empty()) {
       Finding(saved.list, saved.index, key, true,
@@ -185,8 +171,8 @@ class Predictor {
     const auto was = before_.find(StorageKey(answer.target));
     if (was != before_.end()) {
       const ZTRDocument* reader = was->second;
-      if (reader == saved.record || SameFile(Text(reader->ExternalLocation), location)) {
-        if (saved.target != saved.record->ExternalLocation) {
+      if (reader == record || files_.SameFile(Text(reader->ExternalLocation), location)) {
+        if (saved.target != record->ExternalLocation) {
           Finding(saved.list, saved.index, key, true,
                   Quoted(target) + " is the document's own file " + QuotedFile(location) +
                       ", spelt otherwise: the run replaces the original instead of writing a " +
@@ -204,8 +190,8 @@ class Predictor {
       const auto held = held_.find(StorageKey(answer.target));
       const CATUnicodeString& new_part_number =
           saved.list == StageList::kChangeableDocuments
-              ? static_cast<const ZTRChangeableDocument*>(saved.record)->NewPartNumber
-              : saved.record->PartNumber;
+              ? static_cast<const ZTRChangeableDocument*>(record)->NewPartNumber
+              : record->PartNumber;
       if (held == held_.end() || held->second != Text(new_part_number)) {
         Finding(saved.list, saved.index, key, false,
                 "a file " + QuotedFile(answer.target) + " exists already and is replaced" +
@@ -213,9 +199,9 @@ class Predictor {
                                          : "; it holds the part " + Quoted(held->second)));
       }
     }
-    const auto writer = written_.emplace(StorageKey(answer.target), saved.record);
-    if (!writer.second && writer.first->second != saved.record &&
-        !SameFile(Text(writer.first->second->ExternalLocation), location)) {
+    const auto writer = written_.emplace(StorageKey(answer.target), record);
+    if (!writer.second && writer.first->second != record &&
+        !files_.SameFile(Text(writer.first->second->ExternalLocation), location)) {
       Finding(saved.list, saved.index, key, true,
               "the run saves " + QuotedFile(location) + " to " + QuotedFile(answer.target) +
                   ", which it has written with another document before");
@@ -224,6 +210,7 @@ class Predictor {
 
  private:
   ZTRDocumentManager& plan_;
+  FileSystem& files_;
   RunPrediction& prediction_;
   std::set<std::pair<StageList, int>> reported_;       // said by the first look
   std::map<FileId, const ZTRDocument*> reads_;         // file -> first record reading it
@@ -234,16 +221,17 @@ class Predictor {
 
 }  // namespace
 
-bool PredictRun(ZTRDocumentManager* plan, const char* session_name, RunPrediction* prediction,
-                std::string* why) {
+bool PredictRun(ZTRDocumentManager* plan, FileSystem& files, const char* session_name,
+                RunPrediction* prediction, std::string* why) {
   *prediction = RunPrediction();
-  if (!WritingNothing()) {
+  if (!files.KeepsWritesInMemory()) {
     *why = "a prediction of a run would write files";
     return false;
   }
-  Predictor predictor(plan, prediction);
+  Predictor predictor(plan, files, prediction);
+  std::vector<SaveAnswer> answers;
   CATSession* session = nullptr;
-  if (FAILED(Create_Session(session_name, session)) || session == nullptr) {
+  if (FAILED(Create_Session(session_name, session, files, nullptr)) || session == nullptr) {
     *why = "no session of the platform can be created";
     return false;
   }
@@ -251,11 +239,11 @@ bool PredictRun(ZTRDocumentManager* plan, const char* session_name, RunPredictio
   predictor.NoteReadFiles();
   Delete_Session(session_name, 0, 0);
   session = nullptr;
-  if (FAILED(Create_Session(session_name, session)) || session == nullptr) {
+  if (FAILED(Create_Session(session_name, session, files, &answers)) || session == nullptr) {
     *why = "no session of the platform can be created";
     return false;
   }
-  predictor.Run();
+  predictor.Run(answers);
   Delete_Session(session_name, 0, 0);
   return true;
 }

@@ -1,6 +1,6 @@
 // What a run of a plan would do, found by running the tool's own stages on it in a session
-// that writes nothing: the process writes no file from then on, and what the run would write
-// is kept in memory, where later reads of the process find it. Both companions that predict a
+// that writes nothing: what the run would write is kept in memory, where later reads of the
+// same file system find it. Both companions that predict a
 // run (Quorvel-check --open, Quorvel-tree --plan) take their verdicts from here, so they
 // agree with each other and with the run.
 #ifndef PREDICTION_RUN_PREDICTION_H
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "plan/ztr_document_manager.h"
+#include "system/files.h"
 
 struct PredictedFinding {
   StageList list;  // the record concerned: its list and position from 1
@@ -34,10 +35,10 @@ struct RunPrediction {
 };
 
 // Runs loading and the processing sequence on `plan` as a run does, in a session of its own
-// named `session_name`, after a first look at every listed document in another. The caller
-// holds a NothingWritten (system/files.h) around it, which keeps what the run would write.
+// named `session_name` on `files`, after a first look at every listed document in another.
+// `files` keeps what the run would write in memory (a MemoryOverlay), where later reads find it.
 // False, with the reason in `why`, when no session can be created or files would be written.
-bool PredictRun(ZTRDocumentManager* plan, const char* session_name, RunPrediction* prediction,
-                std::string* why);
+bool PredictRun(ZTRDocumentManager* plan, FileSystem& files, const char* session_name,
+                RunPrediction* prediction, std::string* why);
 
 #endif  // PREDICTION_RUN_PREDICTION_H

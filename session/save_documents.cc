@@ -21,7 +21,9 @@ int SaveDocument(const ZTRDocumentManager& plan, StageList list, int index,
     return missing;
   }
   const CATUnicodeString no_format;
-  if (FAILED(CATDocumentServices::SaveAs(*document, target, no_format, 0))) {
+  const bool made = SUCCEEDED(CATDocumentServices::SaveAs(*document, target, no_format, 0));
+  plan.TellSave({list, index, location, target, made});
+  if (!made) {
     LogLine(log, "Failed to save document: ", location.ConvertToChar());
     ConsoleLine("Failed to save document: ", location.ConvertToChar());
     plan.Tell("saving", list, index, false,

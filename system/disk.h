@@ -1,8 +1,9 @@
-// The system's own answers about files, as each system's files_*.cc gives them, without what
-// a process that writes nothing keeps in memory: files.cc puts that in front of them.
+// The system's own answers about files, as each system's files_*.cc gives them: what Disk()
+// (system/files.h) is made of.
 #ifndef SYSTEM_DISK_H
 #define SYSTEM_DISK_H
 
+#include <memory>
 #include <string>
 
 #include "system/files.h"
@@ -11,5 +12,13 @@ bool DiskReadRegularFile(const std::string& path, std::string* bytes, FileFacts*
 bool DiskFindFileId(const std::string& path, FileId* id);
 bool DiskCurrentFacts(const std::string& path, FileFacts* facts);
 std::string DiskWhyNotReplace(const std::string& target);
+// The replacement of `target` on disk through a temporary file beside it; null when it cannot
+// begin. The caller has asked DiskWhyNotReplace first.
+std::unique_ptr<FileReplacement> DiskBeginReplacement(const std::string& target,
+                                                      unsigned new_permissions);
+
+// A fresh name for a temporary file: ".quorvel-save-" and six random letters of one case or
+// digits (names that differ in case alone are one name on Windows).
+std::string TemporaryFileName();
 
 #endif  // SYSTEM_DISK_H

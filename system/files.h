@@ -1,14 +1,13 @@
-// Files on the operating system as documents are kept in them: read only from regular files,
-// told apart by what they are (not by how a path spells them), and replaced whole through a
-// temporary file beside them. Whether a file may be replaced is decided here, once, for the
-// saves themselves and for the companions that predict them. A process may also choose to
-// write nothing: replacements are then kept in memory, and every read of this layer sees them
-// as the files they would have become. Every system call on files is behind this header;
-// files_posix.cc and files_windows.cc implement it for each system.
+// Files as documents are kept in them: read only from regular files, told apart by what they
+// are (not by how a path spells them), and replaced whole through a temporary file beside
+// them. Whether a file may be replaced is decided here, once, for the saves themselves and for
+// the companions that predict them. The file system is an interface passed to whoever reads or
+// writes; every system call on files is behind it, in files_posix.cc and files_windows.cc.
 #ifndef SYSTEM_FILES_H
 #define SYSTEM_FILES_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,94 +36,81 @@ struct FileFacts {
   }
 };
 
-// The bytes of the regular file at `path`. False when the path reaches anything else (a
-// folder, a device, a FIFO...) or cannot be read; never waits for a writer.
-bool ReadRegularFile(const std::string& path, std::string* bytes, FileFacts* facts);
-
-// The file that `path` reaches, links followed; false when there is none.
-bool FindFileId(const std::string& path, FileId* id);
-
-// The facts of the regular file at `path` as they are now; false when there is none.
-bool CurrentFacts(const std::string& path, FileFacts* facts);
-
-// True when `a` and `b` name one file: the same storage key, or the same existing file
-// reached through links, or one new name in one folder reached through linked folders.
-bool SameFile(const std::string& a, const std::string& b);
-
-// Why the file at `target` (a storage name) may not be replaced by a save, or written where
-// nothing is yet: no such folder, a folder the user may not write, a folder or device or link
-// that leads nowhere in its place, a read-only file, a name no file can have. Empty when it
-// may. The reason names the path.
-std::string WhyNotReplace(const std::string& target);
-
-// While one lives, the process writes no file: each replacement is kept in memory instead, and
-// ReadRegularFile, FindFileId, CurrentFacts, SameFile and WhyNotReplace see it as the file it
-// would have become. For the companions that run a plan to see what it would do. At its end
-// what was kept is forgotten.
-class NothingWritten {
- public:
-  NothingWritten();
-  ~NothingWritten();
-  NothingWritten(const NothingWritten&) = delete;
-  NothingWritten& operator=(const NothingWritten&) = delete;
-};
-bool WritingNothing();
-
-// Makes `folder` and the folders above it that are missing; while writing nothing, keeps them
-// in memory instead, where WhyNotReplace and the kept files find them. False, with the
-// system's reason naming the folder, when one cannot be made.
-bool MakeFolders(const std::string& folder, std::string* why);
-
-// Replaces one file: a new temporary file ".quorvel-save-XXXXXX" in the target's folder,
-// created so that it cannot be anything that was there before, gets the replaced file's
-// permissions (and its owner and group where the process may set them) and the bytes, all
-// through its open descriptor; Commit flushes it and renames it over the target if that name
-// still holds the file that was written. A target that WhyNotReplace refuses is never
-// replaced. Until committed, the temporary file goes when the replacement does.
-class FileReplacement {
- public:
-  FileReplacement() = default;
-  FileReplacement(const FileReplacement&) = delete;
-  FileReplacement& operator=(const FileReplacement&) = delete;
-  ~FileReplacement();
-
-  // Prepares the replacement of `target` (an absolute path); `new_permissions` are used when
-  // no file is there yet. False, with nothing left behind, when the target may not be
-  // replaced or no temporary file can be made.
-  bool Begin(const std::string& target, unsigned new_permissions);
-  bool Write(const std::string& bytes);
-  // True when the target is now the written file; `written` then tells its facts.
-  bool Commit(FileFacts* written);
-
-  // The temporary file's path while there is one.
-  const std::string& temporary_path() const { return temporary_path_; }
-
- private:
-  // A fresh name for the temporary file: ".quorvel-save-" and six random letters of one case
-  // or digits (names that differ in case alone are one name on Windows).
-  static std::string TemporaryName();
-  void Discard();
-  bool BeginOnDisk(const std::string& target, unsigned new_permissions);
-  bool CommitOnDisk(FileFacts* written);
-
-  std::intptr_t folder_ = -1;  // the target's folder, opened once (POSIX)
-  std::intptr_t file_ = -1;    // the temporary file, open for writing (on Windows a handle)
-  std::string target_, target_name_, temporary_name_, temporary_path_;
-  bool failed_ = false;
-  bool in_memory_ = false;  // the process writes nothing: the bytes are kept in memory
-  unsigned permissions_ = 0;
-  std::string bytes_;
-};
-
-// One answer to "may this document be saved to this path?", as the platform gave it: kept for
-// the companions that run a plan to see what it would do, and to say why a save would fail.
+// One answer to "may this document be saved to this path?", as the platform gave it: kept by
+// a session that is asked to keep them, for the companions that run a plan to see what it
+// would do and to say why a save would fail.
 struct SaveAnswer {
   std::string target;     // the storage name saved to
   std::string refusal;    // empty when the save was made
   bool replaced = false;  // a file was there already and is replaced
 };
-void NoteSaveAnswer(const SaveAnswer& answer);
-// The answers given since the last call, in order; the list is then empty again.
-std::vector<SaveAnswer> TakeSaveAnswers();
+
+// The replacement of one file, begun by FileSystem::BeginReplacement: the bytes go to a
+// temporary file (or memory) and Commit puts them in place whole. Destroyed uncommitted, it
+// leaves the target as it was and nothing beside it.
+class FileReplacement {
+ public:
+  virtual ~FileReplacement() = default;
+  virtual bool Write(const std::string& bytes) = 0;
+  // True when the target is now the written file; `written` then tells its facts.
+  virtual bool Commit(FileFacts* written) = 0;
+  // The temporary file's path while there is one (empty where the bytes are kept in memory).
+  virtual std::string temporary_path() const { return std::string(); }
+};
+
+// The files a program reads and writes, passed in rather than reached for: Disk() for the
+// system's own, a MemoryOverlay (system/memory_overlay.h) that keeps every write in memory for
+// sessions that write nothing, a FaultyFiles (system/faulty_files.h) that fails chosen
+// operations for tests. Paths are storage names or paths made so by StorageName.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // The bytes of the regular file at `path`. False when the path reaches anything else (a
+  // folder, a device, a FIFO...) or cannot be read; never waits for a writer.
+  virtual bool ReadRegularFile(const std::string& path, std::string* bytes, FileFacts* facts) = 0;
+  // The file that `path` reaches, links followed (a folder is a file too); false when none.
+  virtual bool FindFileId(const std::string& path, FileId* id) = 0;
+  // The facts of the regular file at `path` as they are now; false when there is none.
+  virtual bool CurrentFacts(const std::string& path, FileFacts* facts) = 0;
+  // True when `path` reaches a folder.
+  virtual bool IsFolder(const std::string& path) = 0;
+  // The names in `folder` (without "." and ".."), in no order; false when it cannot be listed.
+  virtual bool ListFolder(const std::string& folder, std::vector<std::string>* names) = 0;
+
+  // Why the file at `target` (a storage name) may not be replaced by a save, or written where
+  // nothing is yet: no such folder, a folder the user may not write, a folder or device or
+  // link that leads nowhere in its place, a read-only file, a name no file can have. Empty
+  // when it may. The reason names the path.
+  virtual std::string WhyNotReplace(const std::string& target) = 0;
+  // Makes `folder` and the folders above it that are missing. False, with the system's reason
+  // naming the folder, when one cannot be made.
+  virtual bool MakeFolders(const std::string& folder, std::string* why) = 0;
+  // Begins replacing `target` (a storage name); `new_permissions` are used when no file is
+  // there yet, otherwise the replaced file's. Null, with nothing left behind, when
+  // WhyNotReplace refuses the target or no temporary file can be made. A link at the target's
+  // name is replaced itself; the file it led to is left as it was.
+  virtual std::unique_ptr<FileReplacement> BeginReplacement(const std::string& target,
+                                                            unsigned new_permissions) = 0;
+  // Removes the file (not a folder) at `path`; false, with the reason, when it cannot.
+  virtual bool RemoveFile(const std::string& path, std::string* why) = 0;
+  // True where what is written stays in memory: nothing reaches the disk.
+  virtual bool KeepsWritesInMemory() const = 0;
+
+  // True when `a` and `b` name one file: the same storage key, or the same existing file
+  // reached through links, or one new name in one folder reached through linked folders.
+  bool SameFile(const std::string& a, const std::string& b);
+  // Writes `bytes` as the whole file `path` through BeginReplacement; false, with the reason
+  // naming the file, when it is refused or not written in full.
+  bool WriteWholeFile(const std::string& path, const std::string& bytes, unsigned new_permissions,
+                      std::string* why);
+
+  // Where a file that does not exist yet would be: its folder's identity and the folded name in
+  // it; empty when the folder does not exist. Names that reach one folder give one key.
+  virtual std::string NewFileKey(const std::string& path);
+};
+
+// The process's disk.
+FileSystem& Disk();
 
 #endif  // SYSTEM_FILES_H

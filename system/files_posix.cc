@@ -118,7 +118,31 @@ std::string DiskWhyNotReplace(const std::string& target) {
   return std::string();
 }
 
-void FileReplacement::Discard() {
+namespace {
+
+// The replacement of one file on disk: a new temporary file ".quorvel-save-XXXXXX" in the
+// target's folder, created so that it cannot be anything that was there before, gets the
+// replaced file's permissions (and its owner and group where the process may set them) and
+// the bytes, all through its open descriptor; Commit flushes it and renames it over the target
+// if that name still holds the file that was written.
+class DiskReplacement : public FileReplacement {
+ public:
+  ~DiskReplacement() override { Discard(); }
+  bool Begin(const std::string& target, unsigned new_permissions);
+  bool Write(const std::string& bytes) override;
+  bool Commit(FileFacts* written) override;
+  std::string temporary_path() const override { return temporary_path_; }
+
+ private:
+  void Discard();
+
+  int folder_ = -1;  // the target's folder, opened once
+  int file_ = -1;    // the temporary file, open for writing
+  std::string target_name_, temporary_name_, temporary_path_;
+  bool failed_ = false;
+};
+
+void DiskReplacement::Discard() {
   if (file_ >= 0) close(file_);
   file_ = -1;
   if (!temporary_name_.empty()) unlinkat(folder_, temporary_name_.c_str(), 0);
@@ -128,7 +152,7 @@ void FileReplacement::Discard() {
   folder_ = -1;
 }
 
-bool FileReplacement::BeginOnDisk(const std::string& target, unsigned new_permissions) {
+bool DiskReplacement::Begin(const std::string& target, unsigned new_permissions) {
   target_name_ = BaseName(target);
   const std::string directory = DirectoryOf(target);
   // The folder is resolved once; every later step names files inside it.
@@ -150,7 +174,7 @@ bool FileReplacement::BeginOnDisk(const std::string& target, unsigned new_permis
   }
 
   for (int attempt = 0; attempt < 100 && file_ < 0; ++attempt) {
-    const std::string name = TemporaryName();
+    const std::string name = TemporaryFileName();
     // O_EXCL with O_CREAT never opens what is there, link or not.
     file_ =
         openat(folder_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -179,11 +203,7 @@ bool FileReplacement::BeginOnDisk(const std::string& target, unsigned new_permis
   return true;
 }
 
-bool FileReplacement::Write(const std::string& bytes) {
-  if (in_memory_) {
-    bytes_ += bytes;
-    return true;
-  }
+bool DiskReplacement::Write(const std::string& bytes) {
   for (size_t done = 0; !failed_ && file_ >= 0 && done < bytes.size();) {
     const ssize_t n = write(file_, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
@@ -196,7 +216,7 @@ bool FileReplacement::Write(const std::string& bytes) {
   return !failed_ && file_ >= 0;
 }
 
-bool FileReplacement::CommitOnDisk(FileFacts* written) {
+bool DiskReplacement::Commit(FileFacts* written) {
   if (failed_ || file_ < 0) {
     Discard();
     return false;
@@ -220,4 +240,13 @@ bool FileReplacement::CommitOnDisk(FileFacts* written) {
   if (!placed) return false;
   *written = FactsOf(mine);
   return true;
+}
+
+}  // namespace
+
+std::unique_ptr<FileReplacement> DiskBeginReplacement(const std::string& target,
+                                                      unsigned new_permissions) {
+  auto replacement = std::make_unique<DiskReplacement>();
+  if (!replacement->Begin(target, new_permissions)) return nullptr;
+  return replacement;
 }

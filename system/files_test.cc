@@ -1,5 +1,5 @@
 // The files layer as saves and their predictions use it: a document whose file changed since
-// it was opened is never saved, and a process that writes nothing sees what it would have
+// it was opened is never saved, and an overlay that writes nothing sees what it would have
 // written, with the same answers to whether a file may be replaced.
 #include "system/files.h"
 
@@ -9,6 +9,8 @@
 #include <string>
 
 #include "CATDocumentServices.h"
+#include "system/faulty_files.h"
+#include "system/memory_overlay.h"
 #include "system/paths.h"
 #include "system/system.h"
 #include "testing/session_test_support.h"
@@ -33,18 +35,20 @@ class FilesTest : public SessionTest {
 };
 
 TEST_F(FilesTest, ADocumentWhoseFileChangedSinceItWasOpenedIsNotSaved) {
+  // A session that keeps its answers, on the disk.
+  Delete_Session("Quorvel_Session", 0, 0);
+  std::vector<SaveAnswer> answers;
+  ASSERT_EQ(Create_Session("Quorvel_Session", session_, Disk(), &answers), S_OK);
   WriteFile("a.doc", kDocument);
   CATDocument* document = Open("a.doc");
   ASSERT_NE(document, nullptr);
   // Another run saves the file meanwhile, as a save does: a new file put in its place.
   WriteFile("a.new", "STANDIN-DOCUMENT 1\nproduct\npartnumber THEIRS\n");
   fs::rename("a.new", "a.doc");
-  TakeSaveAnswers();
   EXPECT_FALSE(Save(document, "a.doc"));
   EXPECT_FALSE(Save(document, "copy.doc"));  // a stale copy under a new name is no better
   EXPECT_FALSE(fs::exists("copy.doc"));
   EXPECT_NE(ReadWholeFile("a.doc").find("THEIRS"), std::string::npos);
-  const std::vector<SaveAnswer> answers = TakeSaveAnswers();
   ASSERT_EQ(answers.size(), 2u);
   EXPECT_EQ(answers[0].refusal,
             "\"" + StorageName("a.doc") + "\" has changed on disk since it was opened");
@@ -57,47 +61,70 @@ TEST_F(FilesTest, ADocumentWhoseFileChangedSinceItWasOpenedIsNotSaved) {
   EXPECT_TRUE(Save(saved, "b2.doc"));
 }
 
-TEST_F(FilesTest, WritingNothingKeepsWhatWouldBeWrittenAndJudgesItAlike) {
+TEST_F(FilesTest, AnOverlayKeepsWhatWouldBeWrittenAndJudgesItAlike) {
   WriteFile("a.doc", kDocument);
+  WriteFile("ro.doc", kDocument);
   fs::create_directory("sub");
+  MemoryOverlay overlay(Disk());
+  Delete_Session("Quorvel_Session", 0, 0);
+  ASSERT_EQ(Create_Session("Quorvel_Session", session_, overlay, nullptr), S_OK);
   CATDocument* document = Open("a.doc");
-  {
-    const NothingWritten nothing;
-    EXPECT_TRUE(Save(document, "sub/new.doc"));
-    EXPECT_FALSE(fs::exists("sub/new.doc"));
-    // Reads find it; a new name in the same folder, spelt otherwise, is the same file.
-    std::string bytes;
-    FileFacts facts;
-    ASSERT_TRUE(ReadRegularFile(StorageName("sub/new.doc"), &bytes, &facts));
-    EXPECT_EQ(bytes, kDocument);
-    EXPECT_TRUE(SameFile("sub/new.doc", "./sub/../sub/new.doc"));
-    EXPECT_FALSE(SameFile("sub/new.doc", "sub/other.doc"));
-    // The same refusals as on disk: no folder there.
-    EXPECT_EQ(WhyNotReplace(StorageName("none/x.doc")),
-              "there is no folder \"" + StorageName("none") + "\"");
-    EXPECT_FALSE(Save(document, "none/x.doc"));
-    // Folders made meanwhile are kept too, and what is saved into them.
-    std::string why;
-    ASSERT_TRUE(MakeFolders("none/deeper", &why)) << why;
-    EXPECT_TRUE(Save(document, "none/deeper/x.doc"));
-    EXPECT_TRUE(ReadRegularFile(StorageName("none/deeper/x.doc"), &bytes, &facts));
-    EXPECT_FALSE(fs::exists("none"));
-  }
-  // Once it ends, what was kept is gone.
+  EXPECT_TRUE(Save(document, "sub/new.doc"));
+  EXPECT_FALSE(fs::exists("sub/new.doc"));
+  // Reads find it; a new name in the same folder, spelt otherwise, is the same file.
   std::string bytes;
   FileFacts facts;
-  EXPECT_FALSE(ReadRegularFile(StorageName("sub/new.doc"), &bytes, &facts));
-  EXPECT_FALSE(WritingNothing());
+  ASSERT_TRUE(overlay.ReadRegularFile(StorageName("sub/new.doc"), &bytes, &facts));
+  EXPECT_EQ(bytes, kDocument);
+  EXPECT_TRUE(overlay.SameFile("sub/new.doc", "./sub/../sub/new.doc"));
+  EXPECT_FALSE(overlay.SameFile("sub/new.doc", "sub/other.doc"));
+  std::vector<std::string> names;
+  ASSERT_TRUE(overlay.ListFolder(StorageName("sub"), &names));
+  EXPECT_EQ(names, std::vector<std::string>{"new.doc"});
+  // The same refusals as on disk: no folder there.
+  EXPECT_EQ(overlay.WhyNotReplace(StorageName("none/x.doc")),
+            "there is no folder \"" + StorageName("none") + "\"");
+  EXPECT_FALSE(Save(document, "none/x.doc"));
+  // Folders made meanwhile are kept too, and what is saved into them.
+  std::string why;
+  ASSERT_TRUE(overlay.MakeFolders("none/deeper", &why)) << why;
+  EXPECT_TRUE(Save(document, "none/deeper/x.doc"));
+  EXPECT_TRUE(overlay.ReadRegularFile(StorageName("none/deeper/x.doc"), &bytes, &facts));
+  EXPECT_FALSE(fs::exists("none"));
+  // A read-only file written in memory stays read-only.
+  fs::permissions("ro.doc", fs::perms::owner_read);
+  CATDocument* read_only = Open("ro.doc");
+  EXPECT_TRUE(Save(read_only, "sub/ro-copy.doc"));
+  EXPECT_EQ(overlay.WhyNotReplace(StorageName("sub/ro-copy.doc")),
+            "\"" + StorageName("sub/ro-copy.doc") + "\" is read-only");
+  fs::permissions("ro.doc", fs::perms::owner_all);
+  // The disk itself never saw any of it.
+  EXPECT_FALSE(Disk().ReadRegularFile(StorageName("sub/new.doc"), &bytes, &facts));
+}
+
+TEST_F(FilesTest, FaultsComeWhereTheyAreAsked) {
+  WriteFile("a.doc", kDocument);
+  FaultyFiles faulty(Disk());
+  faulty.Fail(FaultyFiles::Operation::kCommit, "b.doc");
+  std::string why;
+  EXPECT_FALSE(faulty.WriteWholeFile("./b.doc", "x", 0644, &why));
+  EXPECT_FALSE(fs::exists("b.doc"));
+  EXPECT_TRUE(faulty.WriteWholeFile("c.doc", "x", 0644, &why)) << why;
+  faulty.Fail(FaultyFiles::Operation::kRead);
+  std::string bytes;
+  FileFacts facts;
+  EXPECT_FALSE(faulty.ReadRegularFile("a.doc", &bytes, &facts));
 }
 
 TEST_F(FilesTest, WhatMayNotBeReplacedSaysWhy) {
   WriteFile("ro.doc", kDocument);
   fs::permissions("ro.doc", fs::perms::owner_read);
   fs::create_directory("folder.doc");
-  EXPECT_EQ(WhyNotReplace(StorageName("ro.doc")), "\"" + StorageName("ro.doc") + "\" is read-only");
-  EXPECT_EQ(WhyNotReplace(StorageName("folder.doc")),
+  EXPECT_EQ(Disk().WhyNotReplace(StorageName("ro.doc")),
+            "\"" + StorageName("ro.doc") + "\" is read-only");
+  EXPECT_EQ(Disk().WhyNotReplace(StorageName("folder.doc")),
             "\"" + StorageName("folder.doc") + "\" is a folder");
-  EXPECT_EQ(WhyNotReplace(StorageName("new.doc")), "");
+  EXPECT_EQ(Disk().WhyNotReplace(StorageName("new.doc")), "");
   EXPECT_EQ(PathProblem(std::string("a\0b", 3)),
             "\"a\" is followed by a NUL byte, which no file name can hold");
   fs::permissions("ro.doc", fs::perms::owner_all);

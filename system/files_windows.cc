@@ -130,7 +130,30 @@ std::string DiskWhyNotReplace(const std::string& target) {
   return std::string();
 }
 
-void FileReplacement::Discard() {
+namespace {
+
+// The replacement of one file on disk: a new temporary file ".quorvel-save-XXXXXX" in the
+// target's folder, created new (never what was there), gets the replaced file's attributes and
+// the bytes through its handle; Commit flushes it and puts it in place with ReplaceFileW (which
+// keeps the replaced file's attributes and security) or, for a new file, a move that fails when
+// a file appeared there meanwhile.
+class DiskReplacement : public FileReplacement {
+ public:
+  ~DiskReplacement() override { Discard(); }
+  bool Begin(const std::string& target, unsigned new_permissions);
+  bool Write(const std::string& bytes) override;
+  bool Commit(FileFacts* written) override;
+  std::string temporary_path() const override { return temporary_path_; }
+
+ private:
+  void Discard();
+
+  std::intptr_t file_ = -1;  // the temporary file's handle, open for writing
+  std::string target_name_, temporary_name_, temporary_path_;
+  bool failed_ = false;
+};
+
+void DiskReplacement::Discard() {
   if (file_ != -1) CloseHandle(AsHandle(file_));
   file_ = -1;
   if (!temporary_path_.empty()) {
@@ -142,12 +165,12 @@ void FileReplacement::Discard() {
   temporary_path_.clear();
 }
 
-bool FileReplacement::BeginOnDisk(const std::string& target, unsigned new_permissions) {
+bool DiskReplacement::Begin(const std::string& target, unsigned new_permissions) {
   target_name_ = target;  // Windows names files by path only: the whole path is kept
   const DWORD attributes = GetFileAttributesW(Wide(target).c_str());
   const std::string directory = DirectoryOf(StorageName(target));
   for (int attempt = 0; attempt < 100 && file_ == -1; ++attempt) {
-    const std::string name = TemporaryName();
+    const std::string name = TemporaryFileName();
     const std::string path = directory + (directory.back() == '/' ? "" : "/") + name;
     // CREATE_NEW never opens what is there, link or not.
     const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -179,11 +202,7 @@ bool FileReplacement::BeginOnDisk(const std::string& target, unsigned new_permis
   return true;
 }
 
-bool FileReplacement::Write(const std::string& bytes) {
-  if (in_memory_) {
-    bytes_ += bytes;
-    return true;
-  }
+bool DiskReplacement::Write(const std::string& bytes) {
   for (size_t done = 0; !failed_ && file_ != -1 && done < bytes.size();) {
     const DWORD wanted = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
     DWORD n = 0;
@@ -196,7 +215,7 @@ bool FileReplacement::Write(const std::string& bytes) {
   return !failed_ && file_ != -1;
 }
 
-bool FileReplacement::CommitOnDisk(FileFacts* written) {
+bool DiskReplacement::Commit(FileFacts* written) {
   if (failed_ || file_ == -1) {
     Discard();
     return false;
@@ -229,4 +248,13 @@ bool FileReplacement::CommitOnDisk(FileFacts* written) {
   temporary_path_.clear();
   // ReplaceFileW may give the result the identity of the file it replaced.
   return DiskCurrentFacts(target_name_, written);
+}
+
+}  // namespace
+
+std::unique_ptr<FileReplacement> DiskBeginReplacement(const std::string& target,
+                                                      unsigned new_permissions) {
+  auto replacement = std::make_unique<DiskReplacement>();
+  if (!replacement->Begin(target, new_permissions)) return nullptr;
+  return replacement;
 }

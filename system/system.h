@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 // True on Windows: "\" and "/" separate folders, drive letters and UNC paths are absolute,
 // and file names compare without regard to case.
@@ -13,6 +14,14 @@ bool OnWindows();
 // Standard output takes the bytes written as they are: on Windows, where it is in text mode
 // and would write each line feed as CR LF, it is set to binary mode; elsewhere nothing changes.
 void BinaryStandardOutput();
+
+// Opens the file at `path` for reading bytes as a stream of the C runtime, as fopen(path, "rb")
+// does; null when it cannot be opened.
+FILE* OpenForReading(const char* path);
+
+// Why the file at `path` cannot be opened for reading, in the system's words ("No such file or
+// directory", "Is a directory", "Not a regular file", "Permission denied"...); empty when it can.
+std::string WhyNotReadable(const std::string& path);
 
 // The byte position of an open stream, in 64 bits on every system (files past 2 GiB included,
 // where the standard library's long is 32 bits); -1 where the stream cannot seek (a pipe, a

@@ -19,3 +19,5 @@ int64_t StreamPosition(FILE* stream) { return _ftelli64(stream); }
 bool SetStreamPosition(FILE* stream, int64_t position) {
   return _fseeki64(stream, position, SEEK_SET) == 0;
 }
+
+FILE* OpenForReading(const char* path) { return std::fopen(path, "rb"); }

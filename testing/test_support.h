@@ -14,6 +14,7 @@
 
 #include "ZTRConfigTopicManager.h"
 #include "standin_process.h"
+#include "system/files.h"
 #include "system/paths.h"
 
 // `text` with the storage name of `folder` written "<dir>": messages name files in full, and
@@ -68,12 +69,13 @@ struct CommandOutcome {
 
 // Runs a companion's command function as its main does, with `name` as the invocation name.
 template <typename Command>
-CommandOutcome RunCommand(Command command, const char* name, std::vector<std::string> args) {
+CommandOutcome RunCommand(Command command, const char* name, std::vector<std::string> args,
+                          FileSystem& files = Disk()) {
   args.insert(args.begin(), name);
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   std::ostringstream out, err;
-  const int exit_code = command(static_cast<int>(argv.size()), argv.data(), out, err);
+  const int exit_code = command(static_cast<int>(argv.size()), argv.data(), out, err, files);
   return {exit_code, out.str(), err.str()};
 }
 

@@ -14,10 +14,8 @@
 #include "findings/report.h"
 #include "plan/ztr_document_manager.h"
 #include "prediction/placed_findings.h"
-#include "prediction/run_prediction.h"
-#include "system/files.h"
+#include "prediction/plan_runs.h"
 #include "system/paths.h"
-#include "tree/readable_file.h"
 
 namespace {
 
@@ -27,78 +25,66 @@ std::string Text(const CATUnicodeString& text) {
   return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
 }
 
-// One control file of the plan: its records by line, its store and the plan built from it.
-struct PlanRun {
-  ReadingMap map;
-  ZTRObjectManager objects;
-  CheckedPlan listed;
-  std::ostringstream log;  // the stages' log stays in memory
-  std::unique_ptr<ZTRDocumentManager> plan;
-  std::vector<int> document_before, changeable_before;  // per record, -1: not in the structure
+// Which document of the structure before the runs each record of a control file names, as the
+// runs before it leave the files; -1: none.
+struct RunPlaces {
+  std::vector<int> document_before, changeable_before;
 };
 
 class PreviewBuilder {
  public:
-  explicit PreviewBuilder(Preview* preview) : preview_(*preview) {}
+  PreviewBuilder(FileSystem& files, Preview* preview)
+      : runs_(files, kSessionName), files_(runs_.files()), preview_(*preview) {}
 
   // Reads the control file `file` as the next of the plan; false, with the reason, when it
   // cannot be read.
   bool Read(const std::string& file, std::string* why) {
-    const std::string reason = UnreadableReason(file);
-    if (!reason.empty()) {
-      *why = "cannot read " + QuotedFile(file) + ": " + reason;
+    if (runs_.Read(file, why) == nullptr) {
+      *why = "cannot read " + QuotedFile(file) + ": " + *why;
       return false;
     }
-    auto run = std::make_unique<PlanRun>();
-    if (!run->objects.ReadFile(file.c_str(), &run->map)) {
-      *why = "cannot read " + QuotedFile(file);
-      return false;
-    }
-    run->listed = ListPlanObjects(run->objects);
-    run->plan = std::make_unique<ZTRDocumentManager>(run->objects, &run->log);
-    runs_.push_back(std::move(run));
+    places_.emplace_back();
     return true;
   }
 
   bool Build(const std::string& root, std::string* why) {
     ProductStructure before, after;
-    if (!ReadProductStructure(root, &before, why)) {
+    if (!ReadProductStructure(files_, root, &before, why)) {
       *why = "cannot read " + QuotedFile(root) + ": " + *why;
       return false;
     }
     for (size_t d = 0; d < before.documents.size(); ++d) {
       FileId file;
-      if (FindFileId(Text(before.documents[d].storage_name), &file)) {
+      if (files_.FindFileId(Text(before.documents[d].storage_name), &file)) {
         before_by_file_.emplace(file, static_cast<int>(d));
       }
     }
     // The control files one after the other, each seeing what the ones before would write.
-    const NothingWritten nothing_written;
-    for (size_t r = 0; r < runs_.size(); ++r) {
-      PlanRun& run = *runs_[r];
+    for (size_t r = 0; r < runs_.runs().size(); ++r) {
+      ControlFileRun& run = *runs_.runs()[r];
+      RunPlaces& places = places_[r];
       const ZTRDocumentManager& plan = *run.plan;
       // Which document of this structure each record names, as the runs before leave the files.
       for (int i = 1; i <= plan.DocumentCount(); ++i) {
-        run.document_before.push_back(BeforeDocument(Text(plan.DocumentAt(i).ExternalLocation)));
+        places.document_before.push_back(BeforeDocument(Text(plan.DocumentAt(i).ExternalLocation)));
       }
       for (int i = 1; i <= plan.ChangeableDocumentCount(); ++i) {
-        run.changeable_before.push_back(
+        places.changeable_before.push_back(
             BeforeDocument(Text(plan.ChangeableDocumentAt(i).ExternalLocation)));
       }
       FindUntouchedRecords(r);
-      RunPrediction prediction;
-      if (!PredictRun(run.plan.get(), kSessionName, &prediction, why)) return false;
-      for (const PlacedFinding& finding : PlaceFindings(prediction, run.listed, run.map)) {
+      if (!runs_.Predict(&run, why)) return false;
+      for (const PlacedFinding& finding : run.findings) {
         preview_.findings.push_back({r, finding.line, finding.error, finding.message});
       }
-      FollowSaves(r, prediction.saves);
+      FollowSaves(r, run.prediction.saves);
     }
     // The structure as the files the run would have written make it, from the root's file, or
     // from the new file the run saves the root document to.
     const auto root_saved = last_save_.find(0);
     const std::string after_root =
         root_saved == last_save_.end() ? root : saves_[root_saved->second].target;
-    if (!ReadProductStructure(after_root, &after, why)) {
+    if (!ReadProductStructure(files_, after_root, &after, why)) {
       *why = "cannot read " + QuotedFile(after_root) + " after the run: " + *why;
       return false;
     }
@@ -117,14 +103,14 @@ class PreviewBuilder {
   static std::string File(const std::string& storage_name) { return QuotedFile(storage_name); }
   // The line of a record's `key`, or of the record itself, in the control file of `run`.
   int Line(size_t run, StageList list, int index, const char* key = nullptr) const {
-    const PlanRun& in = *runs_[run];
+    const ControlFileRun& in = *runs_.runs()[run];
     const ListedObject* object = in.listed.At(list, index);
     if (object == nullptr) return 0;
     return key != nullptr ? in.map.KeyLine(object->record, key)
                           : in.map.records()[object->record].line;
   }
   std::string Name(size_t run, StageList list, int index) const {
-    const ListedObject* object = runs_[run]->listed.At(list, index);
+    const ListedObject* object = runs_.runs()[run]->listed.At(list, index);
     return Quoted(object == nullptr ? "" : object->object->GetIdentifier().CastToCharPtr());
   }
   // The line of the file a save writes, in the control file of its run.
@@ -136,9 +122,9 @@ class PreviewBuilder {
 
   // The document of the walk before the run that `path` reaches, also where a run before wrote
   // it; -1 when none.
-  int BeforeDocument(const std::string& path) const {
+  int BeforeDocument(const std::string& path) {
     FileId file;
-    if (path.empty() || !FindFileId(StorageName(path), &file)) return -1;
+    if (path.empty() || !files_.FindFileId(StorageName(path), &file)) return -1;
     const auto written = written_by_.find(file);
     if (written != written_by_.end()) return origin_[written->second];
     const auto found = before_by_file_.find(file);
@@ -147,13 +133,14 @@ class PreviewBuilder {
 
   // Records whose document, or whose instance's parent, is not in this structure.
   void FindUntouchedRecords(size_t run) {
-    const ZTRDocumentManager& plan = *runs_[run]->plan;
+    const ZTRDocumentManager& plan = *runs_.runs()[run]->plan;
     const struct {
       StageList list;
       const char* key;
       const std::vector<int>& before;
-    } lists[] = {{StageList::kDocuments, "PARENT_OBJECTS", runs_[run]->document_before},
-                 {StageList::kChangeableDocuments, "CHILD_OBJECTS", runs_[run]->changeable_before}};
+    } lists[] = {
+        {StageList::kDocuments, "PARENT_OBJECTS", places_[run].document_before},
+        {StageList::kChangeableDocuments, "CHILD_OBJECTS", places_[run].changeable_before}};
     for (const auto& list : lists) {
       for (size_t i = 0; i < list.before.size(); ++i) {
         const int index = static_cast<int>(i) + 1;
@@ -196,13 +183,13 @@ class PreviewBuilder {
       save_run_.push_back(run);
       FileId from, target;
       const auto earlier =
-          FindFileId(save.from, &from) ? written_by_.find(from) : written_by_.end();
+          files_.FindFileId(save.from, &from) ? written_by_.find(from) : written_by_.end();
       const int origin = earlier != written_by_.end() ? origin_[earlier->second]
                          : save.list == StageList::kDocuments
-                             ? runs_[run]->document_before[static_cast<size_t>(save.index - 1)]
-                             : runs_[run]->changeable_before[static_cast<size_t>(save.index - 1)];
+                             ? places_[run].document_before[static_cast<size_t>(save.index - 1)]
+                             : places_[run].changeable_before[static_cast<size_t>(save.index - 1)];
       origin_.push_back(origin);
-      if (FindFileId(save.target, &target)) written_by_[target] = k;
+      if (files_.FindFileId(save.target, &target)) written_by_[target] = k;
       if (origin >= 0) last_save_[origin] = k;
     }
   }
@@ -219,12 +206,13 @@ class PreviewBuilder {
     for (size_t c = 0; c < count; ++c) {
       ShownNode& node = shown.nodes[c];
       FileId file;
-      const bool found = FindFileId(node.file, &file);
+      const bool found = files_.FindFileId(node.file, &file);
       const auto write = found ? written_by_.find(file) : written_by_.end();
       if (write == written_by_.end()) {
         const auto saved = last_save_.find(found ? BeforeDocument(node.file) : -1);
         // A copy leaves its originals, and the links to them, on purpose.
-        if (saved != last_save_.end() && !AsksForCopy(runs_[save_run_[saved->second]]->objects)) {
+        if (saved != last_save_.end() &&
+            !AsksForCopy(runs_.runs()[save_run_[saved->second]]->objects)) {
           old_file_of[c] = static_cast<long>(saved->second);
         }
         continue;
@@ -238,7 +226,8 @@ class PreviewBuilder {
         continue;
       }
       const StructureDocument& old = before.documents[static_cast<size_t>(d)];
-      if (!SameFile(Text(old.storage_name), node.file)) node.old_file = Text(old.storage_name);
+      if (!files_.SameFile(Text(old.storage_name), node.file))
+        node.old_file = Text(old.storage_name);
       node.old_part_number = Text(old.part_number);
       for (size_t j = 0; j < node.instances.size() && j < old.instances.size(); ++j) {
         node.instances[j].old_name = Text(old.instances[j].name);
@@ -262,7 +251,9 @@ class PreviewBuilder {
     }
   }
 
-  std::vector<std::unique_ptr<PlanRun>> runs_;
+  PlanRuns runs_;
+  FileSystem& files_;              // as the runs predicted so far leave them
+  std::vector<RunPlaces> places_;  // per run
   Preview& preview_;
   std::map<FileId, int> before_by_file_;  // the files of the walk before the run
   std::vector<PredictedSave> saves_;      // of every run, in order
@@ -274,10 +265,11 @@ class PreviewBuilder {
 
 }  // namespace
 
-bool ComputePreview(const std::string& root, const std::vector<std::string>& control_files,
-                    Preview* preview, std::string* why) {
+bool ComputePreview(FileSystem& files, const std::string& root,
+                    const std::vector<std::string>& control_files, Preview* preview,
+                    std::string* why) {
   *preview = Preview();
-  PreviewBuilder builder(preview);
+  PreviewBuilder builder(files, preview);
   for (const std::string& file : control_files) {
     if (!builder.Read(file, why)) return false;
   }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "system/files.h"
 #include "tree/shown_structure.h"
 
 struct PreviewFinding {
@@ -22,16 +23,17 @@ struct Preview {
 };
 
 // Reads each control file with the tool's reader and plan builder and walks the structure under
-// `root` as it is. Then, while the process writes nothing, runs the tool's stages on the plan
-// as a run does (prediction/run_prediction.h) and walks `root` again, through the files the run
-// would have written: that walk is the structure after the run, and the one before gives each
-// value its old side. Findings: what the run meets (as Quorvel-check --open words it), documents
-// left referring to the old file of a renamed document, files written from documents outside
-// this structure, and records that touch nothing in it. False, with the reason in `why` (the
-// file in full), when a control file or the root document cannot be read.
-// Several control files are one plan, run one after the other: each sees the files that the
-// ones before would write.
-bool ComputePreview(const std::string& root, const std::vector<std::string>& control_files,
-                    Preview* preview, std::string* why);
+// `root` as it is. Then, on a file system that writes nothing (over `files`), runs the tool's
+// stages on the plan as a run does (prediction/run_prediction.h) and walks `root` again, through
+// the files the run would have written: that walk is the structure after the run, and the one
+// before gives each value its old side. Findings: what the run meets (as Quorvel-check --open words
+// it), documents left referring to the old file of a renamed document, files written from documents
+// outside this structure, and records that touch nothing in it. False, with the reason in `why`
+// (the file in full), when a control file or the root document cannot be read. Several control
+// files are one plan, run one after the other: each sees the files that the ones before would
+// write.
+bool ComputePreview(FileSystem& files, const std::string& root,
+                    const std::vector<std::string>& control_files, Preview* preview,
+                    std::string* why);
 
 #endif  // TREE_PREVIEW_H

@@ -2,7 +2,7 @@
 
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
-#include "tree/readable_file.h"
+#include "system/system.h"
 
 namespace {
 
@@ -30,9 +30,10 @@ ShownStructure UnchangedStructure(const ProductStructure& structure) {
   return shown;
 }
 
-bool ReadProductStructure(const std::string& path, ProductStructure* structure, std::string* why) {
+bool ReadProductStructure(FileSystem& files, const std::string& path, ProductStructure* structure,
+                          std::string* why) {
   CATSession* session = nullptr;
-  if (FAILED(Create_Session(kSessionName, session)) || session == nullptr) {
+  if (FAILED(Create_Session(kSessionName, session, files, nullptr)) || session == nullptr) {
     *why = "the platform's session cannot be created";
     return false;
   }
@@ -41,7 +42,7 @@ bool ReadProductStructure(const std::string& path, ProductStructure* structure, 
                       WalkProductStructure(root, structure);
   Delete_Session(kSessionName);
   if (opened) return true;
-  *why = UnreadableReason(path);
+  *why = WhyNotReadable(path);
   if (why->empty()) *why = "not a document the platform can open";
   return false;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "structure/product_structure.h"
+#include "system/files.h"
 
 struct ShownInstance {
   std::string name;
@@ -36,11 +37,12 @@ struct ShownStructure {
 // The structure as it stands: each document of the walk a node, nothing changed.
 ShownStructure UnchangedStructure(const ProductStructure& structure);
 
-// Opens the document `path` in a session of its own, walks its structure and deletes the
-// session again. False, with the reason in `why` (the system's, such as "Permission denied",
+// Opens the document `path` in a session of its own on `files`, walks its structure and deletes
+// the session again. False, with the reason in `why` (the system's, such as "Permission denied",
 // where the file cannot be read), when the document cannot be opened or the session cannot be
-// made. A file that a process writing nothing keeps in memory is read as it would be on disk.
-bool ReadProductStructure(const std::string& path, ProductStructure* structure, std::string* why);
+// made.
+bool ReadProductStructure(FileSystem& files, const std::string& path, ProductStructure* structure,
+                          std::string* why);
 
 // Whether the run changes the file or the part number of `node`.
 bool NodeChanges(const ShownNode& node);

@@ -57,7 +57,8 @@ int Usage(const char* invocation, std::ostream& err) {
 
 }  // namespace
 
-int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err) {
+int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err,
+                   FileSystem& files) {
   const char* invocation = argc > 0 ? argv[0] : "Quorvel-tree";
   std::string root;
   std::vector<std::string> plan;  // the control files, run in this order
@@ -109,13 +110,13 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err)
   Preview preview;
   std::string why;
   if (has_plan) {
-    if (!ComputePreview(root, plan, &preview, &why)) {
+    if (!ComputePreview(files, root, plan, &preview, &why)) {
       err << invocation << ": " << why << std::endl;
       return 3;
     }
   } else {
     ProductStructure structure;
-    if (!ReadProductStructure(root, &structure, &why)) {
+    if (!ReadProductStructure(files, root, &structure, &why)) {
       err << invocation << ": cannot read " << QuotedFile(root) << ": " << why << std::endl;
       return 3;
     }

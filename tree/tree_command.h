@@ -6,6 +6,10 @@
 
 #include <ostream>
 
-int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err);
+#include "system/files.h"
+
+// Files are read through `files`; nothing is written to them.
+int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err,
+                   FileSystem& files = Disk());
 
 #endif  // TREE_TREE_COMMAND_H

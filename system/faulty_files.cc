@@ -1,0 +1,61 @@
+#include "system/faulty_files.h"
+
+#include "system/paths.h"
+
+namespace {
+
+// A replacement whose writes or commit fail as told, the rest passed on.
+class FaultyReplacement : public FileReplacement {
+ public:
+  FaultyReplacement(std::unique_ptr<FileReplacement> base, bool fail_write, bool fail_commit)
+      : base_(std::move(base)), fail_write_(fail_write), fail_commit_(fail_commit) {}
+  bool Write(const std::string& bytes) override { return !fail_write_ && base_->Write(bytes); }
+  // Destroying the base uncommitted leaves the target as it was.
+  bool Commit(FileFacts* written) override { return !fail_commit_ && base_->Commit(written); }
+  std::string temporary_path() const override { return base_->temporary_path(); }
+
+ private:
+  std::unique_ptr<FileReplacement> base_;
+  bool fail_write_, fail_commit_;
+};
+
+}  // namespace
+
+void FaultyFiles::Fail(Operation operation, const std::string& path) {
+  faults_.emplace(operation, path.empty() ? std::string() : FileKey(path));
+}
+
+bool FaultyFiles::Fails(Operation operation, const std::string& path) const {
+  return faults_.count({operation, std::string()}) != 0 ||
+         faults_.count({operation, FileKey(path)}) != 0;
+}
+
+bool FaultyFiles::ReadRegularFile(const std::string& path, std::string* bytes, FileFacts* facts) {
+  if (Fails(Operation::kRead, path)) return false;
+  return base_.ReadRegularFile(path, bytes, facts);
+}
+
+bool FaultyFiles::MakeFolders(const std::string& folder, std::string* why) {
+  if (Fails(Operation::kMakeFolders, folder)) {
+    *why = "\"" + StorageName(folder) + "\": No space left on device";
+    return false;
+  }
+  return base_.MakeFolders(folder, why);
+}
+
+std::unique_ptr<FileReplacement> FaultyFiles::BeginReplacement(const std::string& target,
+                                                               unsigned new_permissions) {
+  if (Fails(Operation::kBeginReplacement, target)) return nullptr;
+  std::unique_ptr<FileReplacement> base = base_.BeginReplacement(target, new_permissions);
+  if (base == nullptr) return nullptr;
+  return std::make_unique<FaultyReplacement>(std::move(base), Fails(Operation::kWrite, target),
+                                             Fails(Operation::kCommit, target));
+}
+
+bool FaultyFiles::RemoveFile(const std::string& path, std::string* why) {
+  if (Fails(Operation::kRemove, path)) {
+    *why = "\"" + StorageName(path) + "\": Permission denied";
+    return false;
+  }
+  return base_.RemoveFile(path, why);
+}

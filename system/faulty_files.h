@@ -1,0 +1,51 @@
+// A file system that makes chosen operations fail, as a full disk, a lost share or a file
+// another program holds make them fail, and otherwise passes each to another. For tests of
+// what the tool does when the system says no.
+#ifndef SYSTEM_FAULTY_FILES_H
+#define SYSTEM_FAULTY_FILES_H
+
+#include <set>
+#include <string>
+#include <utility>
+
+#include "system/files.h"
+
+class FaultyFiles : public FileSystem {
+ public:
+  enum class Operation { kRead, kBeginReplacement, kWrite, kCommit, kMakeFolders, kRemove };
+
+  explicit FaultyFiles(FileSystem& base) : base_(base) {}
+
+  // From now on `operation` fails on `path` (any spelling of it), or on every path when empty.
+  void Fail(Operation operation, const std::string& path = std::string());
+
+  bool ReadRegularFile(const std::string& path, std::string* bytes, FileFacts* facts) override;
+  bool FindFileId(const std::string& path, FileId* id) override {
+    return base_.FindFileId(path, id);
+  }
+  bool CurrentFacts(const std::string& path, FileFacts* facts) override {
+    return base_.CurrentFacts(path, facts);
+  }
+  bool IsFolder(const std::string& path) override { return base_.IsFolder(path); }
+  bool ListFolder(const std::string& folder, std::vector<std::string>* names) override {
+    return base_.ListFolder(folder, names);
+  }
+  std::string WhyNotReplace(const std::string& target) override {
+    return base_.WhyNotReplace(target);
+  }
+  bool MakeFolders(const std::string& folder, std::string* why) override;
+  std::unique_ptr<FileReplacement> BeginReplacement(const std::string& target,
+                                                    unsigned new_permissions) override;
+  bool RemoveFile(const std::string& path, std::string* why) override;
+  bool KeepsWritesInMemory() const override { return base_.KeepsWritesInMemory(); }
+
+  std::string NewFileKey(const std::string& path) override { return base_.NewFileKey(path); }
+
+  bool Fails(Operation operation, const std::string& path) const;
+
+ private:
+  FileSystem& base_;
+  std::set<std::pair<Operation, std::string>> faults_;  // by storage key; "" for every path
+};
+
+#endif  // SYSTEM_FAULTY_FILES_H
