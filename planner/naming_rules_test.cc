@@ -136,6 +136,11 @@ TEST(NamingRulesTest, BranchesLibrariesAndFolders) {
       {{"--select-part", "TOP", "--folder", "."}, ""},
   };
   for (const auto& c : cases) EXPECT_EQ(RenamedInBranches(c.args), c.renamed) << c.args[1];
+  // A file named from the root goes under DIR too, not back where it was.
+  RenameTable rooted;
+  rooted.documents = {{0, "/data/x.CATPart", "X", "", ""}, {0, "y.CATPart", "Y", "", ""}};
+  EXPECT_EQ(Renamed(rooted, {"--folder", "new"}),
+            "/data/x.CATPart>,new/data/x.CATPart y.CATPart>,new/y.CATPart ");
 }
 
 TEST(NamingRulesTest, GlobMatching) {
