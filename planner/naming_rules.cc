@@ -1,6 +1,5 @@
 #include "planner/naming_rules.h"
 
-#include <filesystem>
 #include <map>
 // GCC 12 warns inside <regex> itself in sanitizer builds; the warning is not about this code.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -138,20 +137,11 @@ bool Expand(const std::string& text, const Placeholders& values, std::string* ou
   return true;
 }
 
-// The folders that hold `file`, from the outermost.
-std::vector<std::string> FoldersOf(const std::string& file) {
-  std::vector<std::string> folders;
-  for (const auto& part : std::filesystem::path(file).parent_path()) {
-    if (!part.empty()) folders.push_back(part.generic_string());
-  }
-  return folders;
-}
-
-// The form in which a file of the table compares with others and with folders named on the
-// command line: its storage key, with a "/" after it when `folder`.
-std::string Key(const std::string& file, bool folder) {
-  std::string key = StorageKey(StorageName(file));
-  if (folder && (key.empty() || key.back() != '/')) key += '/';
+// The form in which a folder named on the command line compares with the files of the table:
+// its storage key, with a "/" after it.
+std::string FolderKey(const std::string& folder) {
+  std::string key = FileKey(folder);
+  if (key.empty() || key.back() != '/') key += '/';
   return key;
 }
 
@@ -160,6 +150,87 @@ std::string CurrentPart(const TableDocument& d) {
   return d.new_part_number.empty() ? d.part_number : d.new_part_number;
 }
 std::string CurrentFile(const TableDocument& d) { return d.new_file.empty() ? d.file : d.new_file; }
+
+// Whether `d` is given a new part number or file: not the same file spelled otherwise.
+bool GetsNewName(const TableDocument& d) {
+  return (!d.new_part_number.empty() && d.new_part_number != d.part_number) ||
+         (!d.new_file.empty() && FileKey(d.new_file) != FileKey(d.file));
+}
+
+// Compiles the argument `text` of `option` into `*pattern`; false, with the reason, when it is
+// no regular expression.
+bool Compile(const std::string& option, const std::string& text,
+             std::shared_ptr<const RegexPattern>* pattern, std::string* error) {
+  try {
+    *pattern = std::make_shared<RegexPattern>(RegexPattern{std::regex(text)});
+    return true;
+  } catch (const std::regex_error& wrong) {
+    *error = option + " " + Quoted(text) + ": " + wrong.what();
+    return false;
+  }
+}
+
+// The root of `file` where it has one, then the folders that hold it, from the outermost.
+std::vector<std::string> RootAndFolders(const std::string& file) {
+  std::vector<std::string> folders = FoldersOf(file);
+  const std::string root = PathRoot(file);
+  if (!root.empty()) folders.insert(folders.begin(), root);
+  return folders;
+}
+
+// `name` in `folder`; `name` itself for no folder.
+std::string Joined(const std::string& folder, const std::string& name) {
+  return FileNameOf(folder).empty() ? folder + name : folder + "/" + name;
+}
+
+// `file` moved into `folder`, keeping the folders that hold it from the one at `keep_from`
+// (of RootAndFolders). A root, or a folder above the working one, has no place under `folder`:
+// its files go where its sub-folders would.
+std::string MovedFile(const std::string& folder, const std::string& file, size_t keep_from) {
+  const std::vector<std::string> folders = RootAndFolders(file);
+  const bool rooted = !PathRoot(file).empty();
+  std::string moved = folder;
+  for (size_t f = keep_from; f < folders.size(); ++f) {
+    if ((f > 0 || !rooted) && folders[f] != ".." && folders[f] != ".") {
+      moved = Joined(moved, folders[f]);
+    }
+  }
+  return Joined(moved, FileNameOf(file));
+}
+
+// `file` with `stem` for the stem of its name: in the same folder, with the same extension.
+std::string WithStem(const std::string& file, const std::string& stem) {
+  const std::string name = FileNameOf(file);
+  return file.substr(0, file.size() - name.size()) + stem + name.substr(StemOf(file).size());
+}
+
+// `value` with every `old` replaced by `text`.
+std::string ReplacedAll(const std::string& value, const std::string& old, const std::string& text) {
+  std::string replaced;
+  size_t from = 0;
+  for (size_t at; (at = value.find(old, from)) != std::string::npos; from = at + old.size()) {
+    replaced += value.substr(from, at - from) + text;
+  }
+  return replaced + value.substr(from);
+}
+
+// `value` with every match of `regex` replaced by `format` expanded for it; false when none
+// matches.
+bool RegexReplaced(const std::regex& regex, const std::string& format, Placeholders values,
+                   const std::string& value, std::string* edited) {
+  edited->clear();
+  bool matched = false;
+  std::string rest = value, text;
+  for (std::sregex_iterator match(value.begin(), value.end(), regex), end; match != end; ++match) {
+    matched = true;
+    values.match = &*match;
+    Expand(format, values, &text);
+    *edited += match->prefix().str() + text;
+    rest = match->suffix().str();
+  }
+  *edited += rest;
+  return matched;
+}
 
 }  // namespace
 
@@ -184,7 +255,258 @@ bool GlobMatch(const std::string& pattern, const std::string& text) {
   return p == pattern.size();
 }
 
+// One Apply: which documents the rules select, which are library, which documents the
+// components of each document are instances of (for --select-branch), and what --on lets the
+// rules change.
+class NamingRules::Pass {
+ public:
+  Pass(const NamingRules& rules, RenameTable* table);
+
+  // Selects by `rule`, or changes the documents selected by it.
+  void Run(const Rule& rule);
+
+  RulesOutcome outcome;
+
+ private:
+  void Select(const Rule& rule);
+  void SelectBranch(const Rule& rule);
+  // How many of RootAndFolders all the files that a --folder rule moves share.
+  size_t CommonDepth() const;
+  void Write(const Rule& rule);
+
+  // Changes the new columns of `document` by the writing rule `rule`, as --on says, with `n`
+  // for {n}; false when the rule does not apply to it (a --regex that matches nothing).
+  // --folder keeps the file's folders from the one at `keep_from` (of RootAndFolders).
+  static bool Change(const Rule& rule, long long n, bool parts, bool files, TableDocument* document,
+                     size_t keep_from);
+  // `value` as a writing rule other than --folder changes it; false when a --regex does not
+  // match it.
+  static bool Edit(const Rule& rule, const Placeholders& values, const std::string& value,
+                   std::string* edited);
+
+  const NamingRules& rules_;
+  std::vector<TableDocument>& documents_;
+  std::vector<std::string> keys_;  // of the documents' files
+  std::vector<char> selected_, library_;
+  std::vector<std::vector<size_t>> children_;
+  bool parts_ = true, files_ = true;
+};
+
+NamingRules::Pass::Pass(const NamingRules& rules, RenameTable* table)
+    : rules_(rules),
+      documents_(table->documents),
+      selected_(documents_.size(), 1),
+      library_(documents_.size(), 0),
+      children_(documents_.size()) {
+  std::map<std::string, std::vector<size_t>> by_key;
+  for (size_t d = 0; d < documents_.size(); ++d) {
+    keys_.push_back(FileKey(documents_[d].file));
+    by_key[keys_.back()].push_back(d);
+    library_[d] = rules.IsLibrary(documents_[d]);
+  }
+  for (const TableInstance& instance : table->instances) {
+    if (instance.holder < 0 || static_cast<size_t>(instance.holder) >= documents_.size()) continue;
+    const auto found = by_key.find(FileKey(instance.instance_of));
+    if (instance.instance_of.empty() || found == by_key.end()) continue;
+    std::vector<size_t>& of = children_[static_cast<size_t>(instance.holder)];
+    of.insert(of.end(), found->second.begin(), found->second.end());
+  }
+}
+
+void NamingRules::Pass::Run(const Rule& rule) {
+  switch (rule.kind) {
+    case kSelectAll:
+    case kSelectPart:
+    case kSelectFile:
+      return Select(rule);
+    case kSelectBranch:
+      return SelectBranch(rule);
+    case kOn:
+      parts_ = rule.text != "file";
+      files_ = rule.text != "part";
+      return;
+    default:
+      return Write(rule);
+  }
+}
+
+void NamingRules::Pass::Select(const Rule& rule) {
+  for (size_t d = 0; d < documents_.size(); ++d) {
+    selected_[d] = rule.kind == kSelectAll ||
+                   GlobMatch(rule.text, rule.kind == kSelectPart ? documents_[d].part_number
+                                                                 : documents_[d].file);
+  }
+}
+
+void NamingRules::Pass::SelectBranch(const Rule& rule) {
+  // The roots, then every document that an instance of a selected document is of.
+  std::vector<size_t> to_visit;
+  std::fill(selected_.begin(), selected_.end(), 0);
+  const std::string key = FileKey(rule.text);
+  for (size_t d = 0; d < documents_.size(); ++d) {
+    if (documents_[d].part_number == rule.text || keys_[d] == key) {
+      selected_[d] = 1;
+      to_visit.push_back(d);
+    }
+  }
+  if (to_visit.empty()) {
+    outcome.errors.push_back("--select-branch " + Quoted(rule.text) +
+                             ": no document has this part number or file");
+  }
+  while (!to_visit.empty()) {
+    const size_t holder = to_visit.back();
+    to_visit.pop_back();
+    for (size_t child : children_[holder]) {
+      if (!selected_[child]) to_visit.push_back(child);
+      selected_[child] = 1;
+    }
+  }
+}
+
+size_t NamingRules::Pass::CommonDepth() const {
+  bool first = true;
+  std::vector<std::string> common;
+  for (size_t d = 0; d < documents_.size(); ++d) {
+    if (!selected_[d] || library_[d]) continue;
+    const std::vector<std::string> folders = RootAndFolders(CurrentFile(documents_[d]));
+    if (first) common = folders;
+    first = false;
+    size_t same = 0;
+    while (same < common.size() && same < folders.size() &&
+           StorageKey(common[same]) == StorageKey(folders[same])) {
+      ++same;
+    }
+    common.resize(same);
+  }
+  return common.size();
+}
+
+void NamingRules::Pass::Write(const Rule& rule) {
+  const size_t keep_from = rule.kind != kFolder ? 0
+                           : rules_.flatten_    ? std::string::npos
+                                                : CommonDepth();
+  long long n = rule.start;
+  size_t left_alone = 0;
+  for (size_t d = 0; d < documents_.size(); ++d) {
+    if (!selected_[d]) continue;
+    TableDocument changed = documents_[d];
+    if (!Change(rule, n, parts_, files_, &changed, keep_from)) continue;
+    if (!library_[d]) {
+      documents_[d] = changed;
+      ++n;
+    } else if (CurrentPart(changed) != CurrentPart(documents_[d]) ||
+               CurrentFile(changed) != CurrentFile(documents_[d])) {
+      ++left_alone;
+    }
+  }
+  if (left_alone > 0) {
+    outcome.notes.push_back(rule.option + " would change " + std::to_string(left_alone) +
+                            (left_alone == 1 ? " library document; it is left as it is"
+                                             : " library documents; they are left as they are"));
+  }
+}
+
+bool NamingRules::Pass::Change(const Rule& rule, long long n, bool parts, bool files,
+                               TableDocument* document, size_t keep_from) {
+  Placeholders values;
+  values.n = n;
+  values.part = document->part_number;
+  values.stem = StemOf(document->file);
+  const std::string file = CurrentFile(*document);
+  if (rule.kind == kFolder) {
+    std::string folder;
+    Expand(rule.text, values, &folder);
+    document->new_file = MovedFile(folder, file, keep_from);
+    return true;
+  }
+  std::string part, stem;
+  const bool part_changes = parts && Edit(rule, values, CurrentPart(*document), &part);
+  const bool file_changes = files && Edit(rule, values, StemOf(file), &stem);
+  if (part_changes) document->new_part_number = part;
+  if (file_changes) document->new_file = WithStem(file, stem);
+  return part_changes || file_changes;
+}
+
+bool NamingRules::Pass::Edit(const Rule& rule, const Placeholders& values, const std::string& value,
+                             std::string* edited) {
+  std::string text;
+  switch (rule.kind) {
+    case kPrefix:
+      Expand(rule.text, values, &text);
+      *edited = text + value;
+      return true;
+    case kSuffix:
+      Expand(rule.text, values, &text);
+      *edited = value + text;
+      return true;
+    case kNumber:
+      Expand(rule.text, values, edited);
+      return true;
+    case kReplace:
+      Expand(rule.other, values, &text);
+      *edited = ReplacedAll(value, rule.text, text);
+      return true;
+    default:
+      return RegexReplaced(rule.pattern->regex, rule.other, values, value, edited);
+  }
+}
+
 bool NamingRules::Parse(const std::vector<std::string>& args, std::string* error) {
+  long long start = 1;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& option = args[i];
+    if (ParseFlag(option)) continue;
+    const bool setting = option == "--start" || option == "--library" ||
+                         option == "--library-part" || option == "--scheme";
+    if (setting && i + 1 >= args.size()) {
+      *error = option + " needs an argument";
+      return false;
+    }
+    if (setting ? !ParseSetting(option, args[++i], &start, error)
+                : !ParseRule(args, &i, start, error)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool NamingRules::ParseFlag(const std::string& option) {
+  if (option == "--instances-follow" || option.compare(0, 19, "--instances-follow=") == 0) {
+    instances_follow_ = true;
+    instances_named_ = option.size() > 19 ? option.substr(19) : std::string();
+    return true;
+  }
+  if (option != "--flatten") return false;
+  flatten_ = true;
+  return true;
+}
+
+bool NamingRules::ParseSetting(const std::string& option, const std::string& value,
+                               long long* start, std::string* error) {
+  if (option == "--start") {
+    if (value.empty() || value.size() > 15 ||
+        value.find_first_not_of("0123456789") != std::string::npos) {
+      *error = "--start needs a number, not " + Quoted(value);
+      return false;
+    }
+    *start = std::stoll(value);
+  } else if (option == "--library") {
+    if (value.empty()) {
+      *error = "--library needs a folder";
+      return false;
+    }
+    library_folders_.push_back(FolderKey(value));
+  } else if (option == "--library-part") {
+    library_parts_.push_back(value);
+  } else {
+    scheme_text_ = value;
+    return Compile(option, value, &scheme_, error);
+  }
+  return true;
+}
+
+bool NamingRules::ParseRule(const std::vector<std::string>& args, size_t* i, long long start,
+                            std::string* error) {
   static const std::map<std::string, std::pair<Kind, int>> kOptions = {
       {"--select-all", {kSelectAll, 0}},
       {"--select-part", {kSelectPart, 1}},
@@ -197,325 +519,104 @@ bool NamingRules::Parse(const std::vector<std::string>& args, std::string* error
       {"--regex", {kRegex, 2}},
       {"--number", {kNumber, 1}},
       {"--folder", {kFolder, 1}}};
-  auto compile = [&](const std::string& option, const std::string& text,
-                     std::shared_ptr<const RegexPattern>* pattern) {
-    try {
-      *pattern = std::make_shared<RegexPattern>(RegexPattern{std::regex(text)});
-      return true;
-    } catch (const std::regex_error& wrong) {
-      *error = option + " " + Quoted(text) + ": " + wrong.what();
-      return false;
-    }
-  };
-  long long start = 1;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& option = args[i];
-    if (option == "--instances-follow" || option.compare(0, 19, "--instances-follow=") == 0) {
-      instances_follow_ = true;
-      instances_named_ = option.size() > 19 ? option.substr(19) : std::string();
-      continue;
-    }
-    if (option == "--flatten") {
-      flatten_ = true;
-      continue;
-    }
-    const bool takes_one = option == "--start" || option == "--library" ||
-                           option == "--library-part" || option == "--scheme";
-    if (takes_one && i + 1 >= args.size()) {
-      *error = option + " needs an argument";
-      return false;
-    }
-    if (option == "--start") {
-      const std::string& number = args[++i];
-      if (number.empty() || number.size() > 15 ||
-          number.find_first_not_of("0123456789") != std::string::npos) {
-        *error = "--start needs a number, not " + Quoted(number);
-        return false;
-      }
-      start = std::stoll(number);
-      continue;
-    }
-    if (option == "--library") {
-      if (args[++i].empty()) {
-        *error = "--library needs a folder";
-        return false;
-      }
-      library_folders_.push_back(Key(args[i], true));
-      continue;
-    }
-    if (option == "--library-part") {
-      library_parts_.push_back(args[++i]);
-      continue;
-    }
-    if (option == "--scheme") {
-      scheme_text_ = args[++i];
-      if (!compile(option, scheme_text_, &scheme_)) return false;
-      continue;
-    }
-    const auto known = kOptions.find(option);
-    if (known == kOptions.end()) {
-      *error = "unknown option " + Quoted(option);
-      return false;
-    }
-    const int count = known->second.second;
-    if (count > 0 && i + count >= args.size()) {
-      *error = option + " needs " + (count == 1 ? "an argument" : "two arguments");
-      return false;
-    }
-    Rule rule{known->second.first,          option,  count > 0 ? args[i + 1] : "",
-              count > 1 ? args[i + 2] : "", nullptr, start};
-    i += count;
-    if (rule.kind == kOn && rule.text != "part" && rule.text != "file" && rule.text != "both") {
-      *error = "--on takes part, file or both, not " + Quoted(rule.text);
-      return false;
-    }
-    if (rule.kind == kReplace && rule.text.empty()) {
-      *error = "--replace needs a text to replace";
-      return false;
-    }
-    const bool writes = rule.kind >= kPrefix;
-    const std::string& value =
-        rule.kind == kReplace || rule.kind == kRegex ? rule.other : rule.text;
-    std::string ignored;
-    bool numbered = false;
-    if (writes && (!Expand(value, Placeholders(), &ignored, &numbered) ||
-                   (rule.kind == kNumber && !numbered))) {
-      *error = option + (rule.kind == kNumber ? " needs {n} or {n:0W}" : ": {n:0W} needs digits") +
-               " in \"" + value + "\"";
-      return false;
-    }
-    if (rule.kind == kRegex && !compile(option, rule.text, &rule.pattern)) return false;
-    rules_.push_back(std::move(rule));
+  const std::string& option = args[*i];
+  const auto known = kOptions.find(option);
+  if (known == kOptions.end()) {
+    *error = "unknown option " + Quoted(option);
+    return false;
   }
+  const size_t count = static_cast<size_t>(known->second.second);
+  if (count > 0 && *i + count >= args.size()) {
+    *error = option + " needs " + (count == 1 ? "an argument" : "two arguments");
+    return false;
+  }
+  Rule rule{known->second.first,           option,  count > 0 ? args[*i + 1] : "",
+            count > 1 ? args[*i + 2] : "", nullptr, start};
+  *i += count;
+  if (!CheckArguments(rule, error)) return false;
+  if (rule.kind == kRegex && !Compile(option, rule.text, &rule.pattern, error)) return false;
+  rules_.push_back(std::move(rule));
   return true;
 }
 
-bool NamingRules::Change(const Rule& rule, long long n, bool parts, bool files,
-                         TableDocument* document, size_t common_depth, bool flatten) {
-  Placeholders values;
-  values.n = n;
-  values.part = document->part_number;
-  values.stem = std::filesystem::path(document->file).stem().string();
-  std::filesystem::path file = CurrentFile(*document);
-  if (rule.kind == kFolder) {
-    std::string folder;
-    Expand(rule.text, values, &folder);
-    std::filesystem::path moved = folder;
-    const std::vector<std::string> folders = FoldersOf(file.generic_string());
-    // A folder above the working one has no place under DIR: its files go where its
-    // sub-folders would.
-    for (size_t f = flatten ? folders.size() : common_depth; f < folders.size(); ++f) {
-      if (folders[f] != ".." && folders[f] != ".") moved /= folders[f];
-    }
-    document->new_file = (moved / file.filename()).generic_string();
+bool NamingRules::CheckArguments(const Rule& rule, std::string* error) {
+  if (rule.kind == kOn && rule.text != "part" && rule.text != "file" && rule.text != "both") {
+    *error = "--on takes part, file or both, not " + Quoted(rule.text);
+    return false;
+  }
+  if (rule.kind == kReplace && rule.text.empty()) {
+    *error = "--replace needs a text to replace";
+    return false;
+  }
+  if (rule.kind < kPrefix) return true;  // selects
+  const std::string& value = rule.kind == kReplace || rule.kind == kRegex ? rule.other : rule.text;
+  std::string ignored;
+  bool numbered = false;
+  if (Expand(value, Placeholders(), &ignored, &numbered) && (rule.kind != kNumber || numbered)) {
     return true;
   }
-  // `value` as the rule changes it; false when a --regex does not match it.
-  auto edit = [&](const std::string& value, std::string* edited) {
-    std::string text;
-    switch (rule.kind) {
-      case kPrefix:
-        Expand(rule.text, values, &text);
-        *edited = text + value;
-        return true;
-      case kSuffix:
-        Expand(rule.text, values, &text);
-        *edited = value + text;
-        return true;
-      case kNumber:
-        Expand(rule.text, values, edited);
-        return true;
-      case kReplace: {
-        Expand(rule.other, values, &text);
-        edited->clear();
-        size_t from = 0;
-        for (size_t at; (at = value.find(rule.text, from)) != std::string::npos;
-             from = at + rule.text.size()) {
-          *edited += value.substr(from, at - from) + text;
-        }
-        *edited += value.substr(from);
-        return true;
-      }
-      default: {
-        edited->clear();
-        bool matched = false;
-        std::string rest = value;
-        for (std::sregex_iterator match(value.begin(), value.end(), rule.pattern->regex), end;
-             match != end; ++match) {
-          matched = true;
-          values.match = &*match;
-          Expand(rule.other, values, &text);
-          *edited += match->prefix().str() + text;
-          rest = match->suffix().str();
-        }
-        values.match = nullptr;
-        *edited += rest;
-        return matched;
-      }
-    }
-  };
-  std::string part, stem;
-  const bool part_changes = parts && edit(CurrentPart(*document), &part);
-  const bool file_changes = files && edit(file.stem().string(), &stem);
-  if (part_changes) document->new_part_number = part;
-  if (file_changes) {
-    const std::string extension = file.extension().string();
-    file.replace_filename(stem + extension);
-    document->new_file = file.generic_string();
+  *error = rule.option + (rule.kind == kNumber ? " needs {n} or {n:0W}" : ": {n:0W} needs digits") +
+           " in \"" + value + "\"";
+  return false;
+}
+
+bool NamingRules::IsLibrary(const TableDocument& document) const {
+  const std::string key = FileKey(document.file);
+  for (const std::string& folder : library_folders_) {
+    if (key.compare(0, folder.size(), folder) == 0) return true;
   }
-  return part_changes || file_changes;
+  for (const std::string& glob : library_parts_) {
+    if (GlobMatch(glob, document.part_number)) return true;
+  }
+  return false;
+}
+
+void NamingRules::HoldToScheme(const TableDocument& document,
+                               std::vector<std::string>* errors) const {
+  if (scheme_ == nullptr || document.new_part_number.empty() ||
+      document.new_part_number == document.part_number ||
+      std::regex_match(document.new_part_number, scheme_->regex)) {
+    return;
+  }
+  errors->push_back(QuotedFile(document.file) + ": the new part number " +
+                    Quoted(document.new_part_number) + " does not match the scheme " +
+                    Quoted(scheme_text_));
 }
 
 RulesOutcome NamingRules::Check(const RenameTable& table) const {
   RulesOutcome outcome;
   for (const TableDocument& document : table.documents) {
-    const bool changed =
-        (!document.new_part_number.empty() && document.new_part_number != document.part_number) ||
-        (!document.new_file.empty() && document.new_file != document.file);
-    if (!changed) continue;
-    bool library = false;
-    const std::string key = Key(document.file, false);
-    for (const std::string& folder : library_folders_) {
-      library = library || key.compare(0, folder.size(), folder) == 0;
-    }
-    for (const std::string& glob : library_parts_) {
-      library = library || GlobMatch(glob, document.part_number);
-    }
-    if (library) {
+    if (GetsNewName(document) && IsLibrary(document)) {
       outcome.errors.push_back(QuotedFile(document.file) +
                                " is a library document, which gets no new part number or file");
     }
-    if (scheme_ != nullptr && !document.new_part_number.empty() &&
-        document.new_part_number != document.part_number &&
-        !std::regex_match(document.new_part_number, scheme_->regex)) {
-      outcome.errors.push_back(QuotedFile(document.file) + ": the new part number " +
-                               Quoted(document.new_part_number) + " does not match the scheme " +
-                               Quoted(scheme_text_));
-    }
+    HoldToScheme(document, &outcome.errors);
   }
   return outcome;
 }
 
 RulesOutcome NamingRules::Apply(RenameTable* table) const {
-  RulesOutcome outcome;
-  std::vector<TableDocument>& documents = table->documents;
-  std::vector<char> selected(documents.size(), 1), library(documents.size(), 0);
-  std::vector<std::string> keys;  // of the documents' files
-  std::map<std::string, std::vector<size_t>> by_key;
-  for (size_t d = 0; d < documents.size(); ++d) {
-    keys.push_back(Key(documents[d].file, false));
-    by_key[keys.back()].push_back(d);
-    for (const std::string& folder : library_folders_) {
-      if (keys[d].compare(0, folder.size(), folder) == 0) library[d] = 1;
-    }
-    for (const std::string& glob : library_parts_) {
-      if (GlobMatch(glob, documents[d].part_number)) library[d] = 1;
-    }
-  }
-  // The documents that the components of each document are instances of.
-  std::vector<std::vector<size_t>> children(documents.size());
-  for (const TableInstance& instance : table->instances) {
-    if (instance.holder < 0 || static_cast<size_t>(instance.holder) >= documents.size()) continue;
-    const auto found = by_key.find(Key(instance.instance_of, false));
-    if (instance.instance_of.empty() || found == by_key.end()) continue;
-    std::vector<size_t>& of = children[static_cast<size_t>(instance.holder)];
-    of.insert(of.end(), found->second.begin(), found->second.end());
-  }
-  bool parts = true, files = true;
-  for (const Rule& rule : rules_) {
-    switch (rule.kind) {
-      case kSelectAll:
-      case kSelectPart:
-      case kSelectFile:
-        for (size_t d = 0; d < documents.size(); ++d) {
-          selected[d] = rule.kind == kSelectAll ||
-                        GlobMatch(rule.text, rule.kind == kSelectPart ? documents[d].part_number
-                                                                      : documents[d].file);
-        }
-        continue;
-      case kSelectBranch: {
-        // The roots, then every document that an instance of a selected document is of.
-        std::vector<size_t> to_visit;
-        std::fill(selected.begin(), selected.end(), 0);
-        const std::string key = Key(rule.text, false);
-        for (size_t d = 0; d < documents.size(); ++d) {
-          if (documents[d].part_number == rule.text || keys[d] == key) {
-            selected[d] = 1;
-            to_visit.push_back(d);
-          }
-        }
-        if (to_visit.empty()) {
-          outcome.errors.push_back("--select-branch " + Quoted(rule.text) +
-                                   ": no document has this part number or file");
-        }
-        while (!to_visit.empty()) {
-          const size_t holder = to_visit.back();
-          to_visit.pop_back();
-          for (size_t child : children[holder]) {
-            if (!selected[child]) to_visit.push_back(child);
-            selected[child] = 1;
-          }
-        }
-        continue;
-      }
-      case kOn:
-        parts = rule.text != "file";
-        files = rule.text != "part";
-        continue;
-      default:
-        break;
-    }
-    // The folders that all files the rule changes share, for --folder.
-    bool first = true;
-    std::vector<std::string> common;
-    for (size_t d = 0; rule.kind == kFolder && d < documents.size(); ++d) {
-      if (!selected[d] || library[d]) continue;
-      const std::vector<std::string> folders = FoldersOf(CurrentFile(documents[d]));
-      if (first) common = folders;
-      size_t same = 0;
-      while (same < common.size() && same < folders.size() && common[same] == folders[same]) {
-        ++same;
-      }
-      common.resize(same);
-      first = false;
-    }
-    const size_t common_depth = common.size();
-    long long n = rule.start;
-    size_t left_alone = 0;
-    for (size_t d = 0; d < documents.size(); ++d) {
-      if (!selected[d]) continue;
-      TableDocument changed = documents[d];
-      if (!Change(rule, n, parts, files, &changed, common_depth, flatten_)) continue;
-      if (!library[d]) {
-        documents[d] = changed;
-        ++n;
-      } else if (CurrentPart(changed) != CurrentPart(documents[d]) ||
-                 CurrentFile(changed) != CurrentFile(documents[d])) {
-        ++left_alone;
-      }
-    }
-    if (left_alone > 0) {
-      outcome.notes.push_back(rule.option + " would change " + std::to_string(left_alone) +
-                              (left_alone == 1 ? " library document; it is left as it is"
-                                               : " library documents; they are left as they are"));
-    }
-  }
-  std::map<std::string, const TableDocument*> by_file;
-  for (TableDocument& document : documents) {
+  Pass pass(*this, table);
+  for (const Rule& rule : rules_) pass.Run(rule);
+  for (TableDocument& document : table->documents) {
     if (document.new_part_number == document.part_number) document.new_part_number.clear();
-    if (document.new_file == document.file) document.new_file.clear();
-    by_file.emplace(document.file, &document);
-    if (scheme_ != nullptr && !document.new_part_number.empty() &&
-        !std::regex_match(document.new_part_number, scheme_->regex)) {
-      outcome.errors.push_back(QuotedFile(document.file) + ": the new part number " +
-                               Quoted(document.new_part_number) + " does not match the scheme " +
-                               Quoted(scheme_text_));
+    if (!document.new_file.empty() && FileKey(document.new_file) == FileKey(document.file)) {
+      document.new_file.clear();
     }
+    HoldToScheme(document, &pass.outcome.errors);
   }
-  if (!instances_follow_) return outcome;
+  if (instances_follow_) FollowDocuments(table);
+  return pass.outcome;
+}
+
+void NamingRules::FollowDocuments(RenameTable* table) const {
+  std::map<std::string, const TableDocument*> by_key;
+  for (const TableDocument& document : table->documents) {
+    by_key.emplace(FileKey(document.file), &document);
+  }
   for (TableInstance& instance : table->instances) {
-    const auto found = by_file.find(instance.instance_of);
-    if (found == by_file.end() || found->second->new_part_number.empty()) continue;
+    const auto found = by_key.find(FileKey(instance.instance_of));
+    if (found == by_key.end() || found->second->new_part_number.empty()) continue;
     const TableDocument& document = *found->second;
     const size_t dot = instance.name.rfind('.');
     const std::string number = dot == std::string::npos ? "" : instance.name.substr(dot + 1);
@@ -526,5 +627,4 @@ RulesOutcome NamingRules::Apply(RenameTable* table) const {
       if (instance.new_name.empty()) instance.new_name = document.new_part_number + "." + number;
     }
   }
-  return outcome;
 }

@@ -61,11 +61,25 @@ class NamingRules {
     long long start = 1;                          // the first {n}
   };
 
-  // Changes the new columns of `document` by the writing rule `rule`, as --on says, with `n`
-  // for {n}; false when the rule does not apply to it (a --regex that matches nothing).
-  // --folder keeps the file's folders after the first `common_depth` unless `flatten`.
-  static bool Change(const Rule& rule, long long n, bool parts, bool files, TableDocument* document,
-                     size_t common_depth, bool flatten);
+  class Pass;  // one Apply over a table: the selection, and each rule's changes
+
+  // The parts of Parse: an option without arguments (true when `option` is one); an option
+  // for the whole table or for --start, with its argument; a rule and its arguments at
+  // `args[*i]`, numbering from `start`, with `*i` moved past them.
+  bool ParseFlag(const std::string& option);
+  bool ParseSetting(const std::string& option, const std::string& value, long long* start,
+                    std::string* error);
+  bool ParseRule(const std::vector<std::string>& args, size_t* i, long long start,
+                 std::string* error);
+  // Why the arguments of `rule` cannot be used, in `*error`; false then.
+  static bool CheckArguments(const Rule& rule, std::string* error);
+
+  // Whether `document` is library, by its file or its part number.
+  bool IsLibrary(const TableDocument& document) const;
+  // Adds to `errors` that the new part number of `document` is off the scheme, if it is.
+  void HoldToScheme(const TableDocument& document, std::vector<std::string>* errors) const;
+  // Gives instances the new part numbers of their documents, as --instances-follow says.
+  void FollowDocuments(RenameTable* table) const;
 
   std::vector<Rule> rules_;
   std::vector<std::string> library_folders_;  // storage keys

@@ -32,7 +32,8 @@ std::string Renamed(std::vector<std::string> args) {
                      {0, "parts/bolt-a.CATPart", "BOLT-A", "", ""},
                      {0, "parts/nut.CATPart", "NUT-1", "", ""},
                      {0, "sub/bolt-b.CATPart", "BOLT-B", "", ""}};
-  table.instances = {{0, "TOP", "BOLT-A.1", "", "parts/bolt-a.CATPart", 0},
+  // An instance may spell its document's file otherwise than the document's row.
+  table.instances = {{0, "TOP", "BOLT-A.1", "", "parts/./bolt-a.CATPart", 0},
                      {0, "TOP", "BOLT-A.x", "", "parts/bolt-a.CATPart", 0},
                      {0, "TOP", "Bolt.7", "", "sub/bolt-b.CATPart", 0},
                      {0, "TOP", "Nut.1", "", "parts/nut.CATPart", 0}};
@@ -131,8 +132,15 @@ TEST(NamingRulesTest, BranchesLibrariesAndFolders) {
        "washer.CATPart "},
       {{"--select-branch", "./sub//b/inner.CATProduct", "--flatten", "--folder", "new"},
        "sub/a/bolt.CATPart>,new/bolt.CATPart sub/b/inner.CATProduct>,new/inner.CATProduct "},
+      // The same file spelled otherwise is no new file.
+      {{"--select-part", "TOP", "--folder", "."}, ""},
   };
   for (const auto& c : cases) EXPECT_EQ(RenamedInBranches(c.args), c.renamed) << c.args[1];
+  // A file named from the root goes under DIR too, not back where it was.
+  RenameTable rooted;
+  rooted.documents = {{0, "/data/x.CATPart", "X", "", ""}, {0, "y.CATPart", "Y", "", ""}};
+  EXPECT_EQ(Renamed(rooted, {"--folder", "new"}),
+            "/data/x.CATPart>,new/data/x.CATPart y.CATPart>,new/y.CATPart ");
 }
 
 TEST(NamingRulesTest, GlobMatching) {

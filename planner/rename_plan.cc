@@ -1,11 +1,11 @@
 #include "planner/rename_plan.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 #include <utility>
 
 #include "planner/control_file_writer.h"
+#include "system/files.h"
 #include "system/paths.h"
 
 namespace {
@@ -150,10 +150,10 @@ class PlanBuilder {
       if (document.new_same_file == document.same_file) continue;
       CheckValue(row.line, "new_file", row.new_file);
       const auto other = by_file_.find(document.new_same_file);
-      std::error_code error;
+      FileId there;
       if (other != by_file_.end()) {
         Refuse(row.line, "new_file", row.new_file, "is the file of " + Carrier(other->second));
-      } else if (std::filesystem::exists(row.new_file, error) &&
+      } else if (FindFileId(StorageName(row.new_file), &there) &&
                  !(replaceable_ && replaceable_(row.new_file, planned.new_part_number))) {
         Refuse(row.line, "new_file", row.new_file,
                "a file is there already, which the run would replace; choose another name or "
@@ -260,10 +260,8 @@ class PlanBuilder {
     auto name = [&](int d) {
       PlanDocument& document = plan_->documents[static_cast<size_t>(d)];
       if (document.id.empty()) {
-        document.id = UniqueIdentifier(document.part_number.empty()
-                                           ? std::filesystem::path(document.file).stem().string()
-                                           : document.part_number,
-                                       &taken);
+        document.id = UniqueIdentifier(
+            document.part_number.empty() ? StemOf(document.file) : document.part_number, &taken);
       }
     };
     for (int d : plan_->changes) {

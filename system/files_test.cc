@@ -144,4 +144,28 @@ TEST(PathsTest, WindowsFoldsAsWindowsDoes) {
   EXPECT_EQ(PathProblem("C:/p/console.doc"), "");
 }
 
+TEST(PathsTest, PiecesOfAPathAsSpelled) {
+  const bool windows = OnWindows();
+  const struct {
+    std::string path, root, folders, name, stem;  // folders joined by "|"
+  } cases[] = {
+      {"/p//a/./x.tar.gz", "/", "p|a|.", "x.tar.gz", "x.tar"},
+      {"../.profile", "", "..", ".profile", ".profile"},
+      {"a/..", "", "a", "..", ".."},
+      {"dir/", "", "dir", "", ""},
+      {"C:\\p\\bolt.doc", windows ? "C:\\" : "", windows ? "p" : "",
+       windows ? "bolt.doc" : "C:\\p\\bolt.doc", windows ? "bolt" : "C:\\p\\bolt"},
+      {"C:x.doc", windows ? "C:" : "", "", windows ? "x.doc" : "C:x.doc", windows ? "x" : "C:x"},
+  };
+  for (const auto& c : cases) {
+    std::string folders;
+    for (const std::string& folder : FoldersOf(c.path)) {
+      folders += (folders.empty() ? "" : "|") + folder;
+    }
+    EXPECT_EQ(PathRoot(c.path) + " " + folders + " " + FileNameOf(c.path) + " " + StemOf(c.path),
+              c.root + " " + c.folders + " " + c.name + " " + c.stem)
+        << c.path;
+  }
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #define SYSTEM_PATHS_H
 
 #include <string>
+#include <vector>
 
 // The storage name of `path`: made absolute against the working directory and normalised
 // lexically ("." and ".." folded, repeated separators merged, no link resolved), with "/"
@@ -36,5 +37,18 @@ std::string FileKey(const std::string& path);
 // Why `path` can name no file on this system, naming the bytes at fault ("holds a NUL byte",
 // on Windows also "holds the character '?'", "names the device NUL"); empty when it can.
 std::string PathProblem(const std::string& path);
+
+// The pieces of a path as it is spelled, nothing folded; on Windows "\" separates folders too.
+// The root: the leading separators, on Windows after a drive letter ("/", "C:\", "C:"); empty
+// for a relative path.
+std::string PathRoot(const std::string& path);
+// The names of the folders after the root that hold the file the path names, outermost first:
+// "." and ".." kept, the empty names of repeated separators left out.
+std::vector<std::string> FoldersOf(const std::string& path);
+// The file's name without its folders; empty when the path ends in a separator.
+std::string FileNameOf(const std::string& path);
+// The file's name up to its last dot, unless that dot is its first byte (".profile", "." and
+// ".." are their own stems).
+std::string StemOf(const std::string& path);
 
 #endif  // SYSTEM_PATHS_H
