@@ -277,8 +277,8 @@ bool MakeCopy(FileSystem& files, RenamePlan* plan, const std::string& input, std
 // The plan that `table` asks for, held against the structure it names: the one under the
 // document of its first document's row, opened now. `structure`, when given, is that
 // structure's table already.
-bool PlanAgainstStructure(const RenameTable& table, const RenameTable* structure, RenamePlan* plan,
-                          Report* report, bool* spreadsheet,
+bool PlanAgainstStructure(FileSystem& files, const RenameTable& table, const RenameTable* structure,
+                          RenamePlan* plan, Report* report, bool* spreadsheet,
                           const Replaceable& replaceable = nullptr) {
   if (table.documents.empty()) {
     report->Error(1, "the table has no document's row; the first one names the root document");
@@ -299,7 +299,7 @@ bool PlanAgainstStructure(const RenameTable& table, const RenameTable* structure
     structure = &opened;
   }
   return MatchStructure(table, *structure, first.file, &matched, report, spreadsheet) &&
-         PlanFromTable(matched, plan, report, replaceable);
+         PlanFromTable(files, matched, plan, report, replaceable);
 }
 
 int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
@@ -341,7 +341,7 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
       return 3;
     }
     writable = ReadWorkbookTable(temporary, &read_back, &report) &&
-               PlanAgainstStructure(read_back, &table, &plan, &report, &spreadsheet);
+               PlanAgainstStructure(*line.files, read_back, &table, &plan, &report, &spreadsheet);
     std::error_code renamed;
     fs::rename(temporary, line.output, renamed);
     if (renamed) {
@@ -353,7 +353,7 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   } else {
     const std::string csv = TableToCsv(table);
     writable = ReadTable(csv, &read_back, &report) &&
-               PlanAgainstStructure(read_back, &table, &plan, &report, &spreadsheet);
+               PlanAgainstStructure(*line.files, read_back, &table, &plan, &report, &spreadsheet);
     if (line.output.empty()) {
       out << csv << std::flush;
     } else if (!WriteFiles(line.output, {csv}, err)) {
@@ -420,7 +420,7 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   std::vector<std::string> files;
   bool spreadsheet = false;
   if (!ReadAnyTable(line.input, bytes, &table, &report) ||
-      !PlanAgainstStructure(table, nullptr, &plan, &report, &spreadsheet,
+      !PlanAgainstStructure(*line.files, table, nullptr, &plan, &report, &spreadsheet,
                             line.redo ? Replaceable(HoldsPart) : nullptr)) {
     report.Print(line.input, err);
     if (spreadsheet && table.cell_columns.empty()) {

@@ -14,9 +14,9 @@ const size_t kIdentifierLength = 60;
 
 class PlanBuilder {
  public:
-  PlanBuilder(const RenameTable& table, RenamePlan* plan, Report* report,
+  PlanBuilder(FileSystem& files, const RenameTable& table, RenamePlan* plan, Report* report,
               const Replaceable& replaceable)
-      : table_(table), plan_(plan), report_(report), replaceable_(replaceable) {}
+      : files_(files), table_(table), plan_(plan), report_(report), replaceable_(replaceable) {}
 
   bool Build() {
     IndexDocuments();
@@ -153,7 +153,7 @@ class PlanBuilder {
       FileId there;
       if (other != by_file_.end()) {
         Refuse(row.line, "new_file", row.new_file, "is the file of " + Carrier(other->second));
-      } else if (FindFileId(StorageName(row.new_file), &there) &&
+      } else if (files_.FindFileId(StorageName(row.new_file), &there) &&
                  !(replaceable_ && replaceable_(row.new_file, planned.new_part_number))) {
         Refuse(row.line, "new_file", row.new_file,
                "a file is there already, which the run would replace; choose another name or "
@@ -283,6 +283,7 @@ class PlanBuilder {
                         : "the document " + QuotedFile(row.file) + ", which the table leaves out";
   }
 
+  FileSystem& files_;
   const RenameTable& table_;
   RenamePlan* plan_;
   Report* report_;
@@ -314,8 +315,8 @@ std::string UniqueIdentifier(const std::string& text, std::set<std::string>* tak
   return id;
 }
 
-bool PlanFromTable(const RenameTable& table, RenamePlan* plan, Report* report,
+bool PlanFromTable(FileSystem& files, const RenameTable& table, RenamePlan* plan, Report* report,
                    const Replaceable& replaceable) {
   *plan = RenamePlan();
-  return PlanBuilder(table, plan, report, replaceable).Build();
+  return PlanBuilder(files, table, plan, report, replaceable).Build();
 }

@@ -11,6 +11,7 @@
 
 #include "findings/report.h"
 #include "planner/rename_table.h"
+#include "system/files.h"
 
 struct PlanDocument {
   std::string id;  // its control-file identifier; empty while the plan does not list it
@@ -44,7 +45,8 @@ struct RenamePlan {
 // `replaceable`, when given, names new files that are there already and may be replaced all
 // the same: it is asked with the new file and the new part number of the row.
 using Replaceable = std::function<bool(const std::string& new_file, const std::string& number)>;
-bool PlanFromTable(const RenameTable& table, RenamePlan* plan, Report* report,
+// Files are looked at in `files`.
+bool PlanFromTable(FileSystem& files, const RenameTable& table, RenamePlan* plan, Report* report,
                    const Replaceable& replaceable = nullptr);
 
 // A readable identifier made of `text`, unique among `taken`, which it joins.

@@ -20,7 +20,7 @@ class RenamePlanTest : public ::testing::Test {
     Report report;
     RenameTable table;
     RenamePlan plan;
-    if (!ReadTable(csv, &table, &report) || !PlanFromTable(table, &plan, &report)) {
+    if (!ReadTable(csv, &table, &report) || !PlanFromTable(Disk(), table, &plan, &report)) {
       std::ostringstream refused;
       report.Print("t.csv", refused);
       return ScrubFolder(refused.str(), ".");
