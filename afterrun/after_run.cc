@@ -1,5 +1,6 @@
 #include "afterrun/after_run.h"
 
+#include <cstddef>
 #include <set>
 
 #include "CATDocumentServices.h"
@@ -56,7 +57,7 @@ int AfterRun::OpenFrom(const std::string& file) const {
 
 bool AfterRun::Exists(const std::string& file) {
   FileId id;
-  return FindFileId(file, &id);
+  return FindFileId(StorageName(file), &id);
 }
 
 std::vector<std::string> AfterRun::OldFilesLeft(const std::vector<Move>& moves) const {

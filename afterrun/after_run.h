@@ -33,7 +33,7 @@ class AfterRun {
   // or reached through a reference; -1 when there is none. Opens nothing.
   int OpenFrom(const std::string& file) const;
 
-  // True when `file` reaches a file, links followed.
+  // True when `file` reaches a file, links followed, as the session names it (StorageName).
   static bool Exists(const std::string& file);
 
   // A document saved under a new file: the file it was opened from and the one it was saved
