@@ -14,12 +14,15 @@
 #include "findings/reading_map.h"
 #include "findings/report.h"
 #include "plan/ztr_document_manager.h"
+#include "system/files.h"
 
 // Adds an error for everything that the structure on disk lacks, at the control file's lines.
 // `old_files`, when given, gets the full paths of the old files of documents saved under new
 // files that are still on disk and that no document reached from the listed ones refers to:
 // the files a user may remove once the run is proven.
-void CheckAfter(const ZTRDocumentManager& plan, const CheckedPlan& listed, const ReadingMap& map,
-                Report* report, std::vector<std::string>* old_files = nullptr);
+// The files are read through `files`.
+void CheckAfter(FileSystem& files, const ZTRDocumentManager& plan, const CheckedPlan& listed,
+                const ReadingMap& map, Report* report,
+                std::vector<std::string>* old_files = nullptr);
 
 #endif  // CHECK_AFTER_CHECK_H

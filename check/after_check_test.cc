@@ -70,12 +70,27 @@ TEST_F(AfterTest, ACompleteRunIsProvenAndChangesAfterItAreFound) {
 }
 
 // Once the run is proven, CampaignTest.CleanUpAndRedo holds what --old-files lists; before, it
-// lists nothing.
-TEST_F(AfterTest, NoOldFileIsListedBeforeTheRunIsProven) {
+// lists nothing. Never a file that the control file still names: here K2 moved b.doc away,
+// then K1 was saved there.
+TEST_F(AfterTest, OldFilesAreListedOnlyOnceTheRunIsProvenAndNeverOneStillNamed) {
   const CommandOutcome before = RunCommand(RunControlFileCheck, "Quorvel-check",
                                            {"--after", "--old-files=lines", "rename.ztr"});
   EXPECT_EQ(before.out, "");
   EXPECT_NE(before.err.find("the run is not proven; no old file is listed"), std::string::npos);
+
+  WriteFile("chain.ztr",
+            "@ROOT\n{CHILD_OBJECTS}{K2}{K1}\n"
+            "@K2\n{PARTNUMBER}B\n{EXTERNAL_LOCATION}b.doc\n{NEW_PARTNUMBER}B-2\n"
+            "{NEW_EXTERNAL_LOCATION}c.doc\n"
+            "@K1\n{PARTNUMBER}A\n{EXTERNAL_LOCATION}a.doc\n{NEW_PARTNUMBER}A-2\n"
+            "{NEW_EXTERNAL_LOCATION}b.doc\n");
+  WriteFile("a.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber A\n");
+  WriteFile("b.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber A-2\n");
+  WriteFile("c.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber B-2\n");
+  const CommandOutcome after = RunCommand(RunControlFileCheck, "Quorvel-check",
+                                          {"--after", "--old-files=lines", "chain.ztr"});
+  EXPECT_EQ(after.exit_code, 0) << after.err;
+  EXPECT_EQ(dir_.Scrub(after.out), "<dir>/a.doc\n");
 }
 
 }  // namespace

@@ -118,7 +118,7 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
     // A copy leaves its originals: none of them is an old file to remove.
     const bool copy = AsksForCopy(objects);
     if (after) {
-      CheckAfter(plan, listed, map, &report, old_files_end && !copy ? &old_files : nullptr);
+      CheckAfter(files, plan, listed, map, &report, old_files_end && !copy ? &old_files : nullptr);
     }
     report.PrintFindings(file, report_out);
     errors += report.Errors();

@@ -58,11 +58,12 @@ ZTRDocumentManager::ZTRDocumentManager(const ZTRObjectManager& objects, std::ost
       });
   // The first document with each part number, failing that the first changeable document.
   for (int i = 1; i <= DocumentCount(); ++i) {
-    DocumentsByPartNumber.emplace(Bytes(DocumentAt(i).PartNumber), &DocumentAt(i));
+    DocumentsByPartNumber.emplace(Bytes(DocumentAt(i).PartNumber),
+                                  DocumentPlace{StageList::kDocuments, i});
   }
   for (int i = 1; i <= ChangeableDocumentCount(); ++i) {
     DocumentsByPartNumber.emplace(Bytes(ChangeableDocumentAt(i).PartNumber),
-                                  &ChangeableDocumentAt(i));
+                                  DocumentPlace{StageList::kChangeableDocuments, i});
   }
 }
 
@@ -100,11 +101,17 @@ void ZTRDocumentManager::Dump() const {
   }
 }
 
-CATUnicodeString ZTRDocumentManager::FindDocumentName(const CATUnicodeString& part_number) const {
+ZTRDocumentManager::DocumentPlace ZTRDocumentManager::FindParentDocument(
+    const CATUnicodeString& part_number) const {
   const auto found = DocumentsByPartNumber.find(Bytes(part_number));
-  if (found == DocumentsByPartNumber.end()) return CATUnicodeString();
-  const ZTRDocument* match = found->second;
-  ConsoleLine("Found document ", match->ExternalLocation.ConvertToChar(), " with partnumber ",
+  return found == DocumentsByPartNumber.end() ? DocumentPlace() : found->second;
+}
+
+CATUnicodeString ZTRDocumentManager::FindDocumentName(const CATUnicodeString& part_number) const {
+  const DocumentPlace place = FindParentDocument(part_number);
+  if (place.index == 0) return CATUnicodeString();
+  const ZTRDocument& match = DocumentAt(place);
+  ConsoleLine("Found document ", match.ExternalLocation.ConvertToChar(), " with partnumber ",
               part_number.ConvertToChar());
-  return match->ExternalLocation;
+  return match.ExternalLocation;
 }

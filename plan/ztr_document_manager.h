@@ -28,9 +28,20 @@ class ZTRDocumentManager {
   // Writes the whole plan to the console while the trace switch is on.
   void Dump() const;
 
-  // The ExternalLocation of the first document, failing that of the first changeable
-  // document, whose PartNumber equals `part_number`; empty when there is none. Takes the same
-  // time however long the lists are.
+  // A document record by its list (kDocuments or kChangeableDocuments) and its position there,
+  // from 1; index 0 names no record.
+  struct DocumentPlace {
+    StageList list = StageList::kDocuments;
+    int index = 0;
+  };
+
+  // The record of the document whose product holds the instances with ParentPartNumber
+  // `part_number`, as the run finds it: the first document whose PartNumber equals it, failing
+  // that the first changeable document; index 0 when there is none. Takes the same time however
+  // long the lists are, and writes nothing.
+  DocumentPlace FindParentDocument(const CATUnicodeString& part_number) const;
+
+  // The ExternalLocation of the record FindParentDocument finds; empty when there is none.
   CATUnicodeString FindDocumentName(const CATUnicodeString& part_number) const;
 
   // The session stages; each returns 0 or the code of the failure that stopped it. They are
@@ -74,14 +85,19 @@ class ZTRDocumentManager {
   const ZTRDocumentInstance& DocumentInstanceAt(int i) const {
     return *static_cast<const ZTRDocumentInstance*>(DocumentInstances[i]);
   }
+  // The record at `place`, which names one.
+  const ZTRDocument& DocumentAt(DocumentPlace place) const {
+    return place.list == StageList::kDocuments ? DocumentAt(place.index)
+                                               : ChangeableDocumentAt(place.index);
+  }
 
  private:
   CATRawCollPV Documents;
   CATRawCollPV ChangeableDocuments;
   CATRawCollPV DocumentInstances;
   std::ostream* LogStream;
-  // The record that FindDocumentName finds for each part number, by its bytes.
-  std::unordered_map<std::string, const ZTRDocument*> DocumentsByPartNumber;
+  // The record that FindParentDocument finds for each part number, by its bytes.
+  std::unordered_map<std::string, DocumentPlace> DocumentsByPartNumber;
   std::vector<StageEvent>* Events = nullptr;
   std::vector<StageSave>* Saves = nullptr;
 };

@@ -468,7 +468,7 @@ int Invert(const CommandLine& line, std::ostream& out, std::ostream& err) {
   Report report;
   RenamePlan undo;
   std::vector<std::string> left, files;
-  const int result = InvertControlFile(line.input, &undo, &left, &report);
+  const int result = InvertControlFile(*line.files, line.input, &undo, &left, &report);
   if (result != 0 || report.ExitCode() != 0) report.Print(line.input, err);
   if (result != 0) return result;
   std::string error;

@@ -5,17 +5,13 @@
 #include <set>
 #include <sstream>
 
-#include "CATDocumentServices.h"
-#include "CATIProduct.h"
-#include "CATLISTV_CATBaseUnknown.h"
-#include "CATSessionServices.h"
+#include "afterrun/after_run.h"
 #include "check/plan_check.h"
 #include "controlfile/ztr_object_manager.h"
 #include "findings/display_text.h"
 #include "findings/listed_objects.h"
 #include "findings/reading_map.h"
 #include "plan/ztr_document_manager.h"
-#include "product/root_product.h"
 #include "system/paths.h"
 
 namespace {
@@ -24,113 +20,235 @@ const char kSessionName[] = "Quorvel-plan invert";
 
 std::string Text(const CATUnicodeString& text) { return text.ConvertToChar(); }
 
-// What the disk holds after the first run, read in a session of its own: a document's part
-// number and the instance names of its root product's components.
-class DiskState {
- public:
-  DiskState() { created_ = SUCCEEDED(Create_Session(kSessionName, session_)) && session_; }
-  ~DiskState() {
-    if (created_) Delete_Session(kSessionName, 0, 0);
-  }
-  bool created() const { return created_; }
+std::string Identifier(const ListedObject& object) {
+  return object.object->GetIdentifier().CastToCharPtr();
+}
 
-  // False when `file` holds no document with a root product.
-  bool Read(const std::string& file, std::string* part_number, std::set<std::string>* names) {
-    CATDocument* document = nullptr;
-    if (file.empty() || FAILED(CATDocumentServices::OpenDocument(file.c_str(), document, false))) {
-      return false;
+// The way back, made from the plan of the control file and then held against the disk: what
+// the first run did not do is left out of it, with a warning at its record's line.
+class WayBack {
+ public:
+  WayBack(FileSystem& files, const ZTRDocumentManager& plan, const CheckedPlan& listed,
+          const ReadingMap& map, RenamePlan* undo, std::vector<std::string>* left_on_disk)
+      : files_(files),
+        plan_(plan),
+        listed_(listed),
+        map_(map),
+        undo_(undo),
+        left_on_disk_(left_on_disk) {}
+
+  // The documents as the first run left them, each identifier once, and the instances it
+  // renamed.
+  void Build() {
+    AddDocuments();
+    AddChangeableDocuments();
+    AddInstances();
+  }
+
+  // Leaves out what the first run did not do, as the disk shows it: a document not saved under
+  // its new file, a part number not changed, an instance not renamed.
+  void LeaveOutWhatDidNotHappen(Report* report) {
+    AfterRun disk(files_, kSessionName);
+    if (disk.created()) {
+      LeaveOutUnsavedDocuments(&disk, report);
+      LeaveOutUnrenamedInstances(disk, report);
     }
-    CATIProduct_var root = FindRootProduct(document);
-    if (root == NULL_var) return false;
-    *part_number = Text(root->GetPartNumber());
-    CATListValCATBaseUnknown_var* children = root->GetChildren("CATIProduct");
-    for (int i = 1; children != nullptr && i <= children->Size(); ++i) {
-      CATIProduct_var child = (*children)[i];
-      CATUnicodeString name;
-      if (child != NULL_var && SUCCEEDED(child->GetPrdInstanceName(name))) {
-        names->insert(Text(name));
-      }
-    }
-    delete children;
-    return true;
+    for (const Instance& instance : instances_) undo_->instances.push_back(instance.renamed);
   }
 
  private:
-  CATSession* session_ = nullptr;
-  bool created_ = false;
-};
+  // An instance renamed back, with the line of its record's NEW_INSTANCENAME.
+  struct Instance {
+    PlanInstance renamed;
+    int line;
+  };
 
-// Leaves out of `undo` what the first run did not do, as the disk shows it: a document not
-// saved under its new file, a part number not changed, an instance not renamed. Each is said
-// as a warning at its record's line.
-void LeaveOutWhatDidNotHappen(const std::map<int, int>& lines, RenamePlan* undo,
-                              std::vector<std::string>* left_on_disk, Report* report) {
-  DiskState disk;
-  if (!disk.created()) return;
-  std::set<int> kept_changes;
-  std::set<std::string> not_written;
-  for (const int d : undo->changes) {
-    PlanDocument& document = undo->documents[static_cast<size_t>(d)];
-    std::string part_number;
+  // Adds a document unless its identifier came before; its position in undo_->documents.
+  int AddDocument(const std::string& id, const PlanDocument& document, int line) {
+    const auto [known, added] = by_id_.emplace(id, static_cast<int>(undo_->documents.size()));
+    if (added) {
+      undo_->documents.push_back(document);
+      lines_.push_back(line);
+    }
+    return added ? known->second : -1;
+  }
+
+  void AddDocuments() {
+    for (int i = 1; i <= plan_.DocumentCount(); ++i) {
+      const ZTRDocument& record = plan_.DocumentAt(i);
+      const std::string file = Text(record.ExternalLocation), number = Text(record.PartNumber);
+      const std::string id = Identifier(listed_.documents[static_cast<size_t>(i - 1)]);
+      const int d = AddDocument(id, {id, file, number, file, number, {}}, 0);
+      if (d >= 0) undo_->saved_with_changes.push_back(d);
+      documents_.push_back(by_id_[id]);
+    }
+  }
+
+  void AddChangeableDocuments() {
+    for (int i = 1; i <= plan_.ChangeableDocumentCount(); ++i) {
+      const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(i);
+      const ListedObject& object = listed_.changeable_documents[static_cast<size_t>(i - 1)];
+      const std::string id = Identifier(object);
+      const std::string new_file = Text(record.NewExternalLocation);
+      const int d = AddDocument(id,
+                                {id,
+                                 new_file,
+                                 Text(record.NewPartNumber),
+                                 Text(record.ExternalLocation),
+                                 Text(record.PartNumber),
+                                 {}},
+                                map_.KeyLine(object.record, "NEW_EXTERNAL_LOCATION"));
+      changeable_documents_.push_back(by_id_[id]);
+      if (d < 0) continue;
+      const bool moved = FileKey(new_file) != FileKey(Text(record.ExternalLocation));
+      if (moved) left_on_disk_->push_back(new_file);
+      if (moved || record.NewPartNumber != record.PartNumber) {
+        undo_->changes.push_back(d);  // children before their parents, as the first run saved them
+      } else {
+        undo_->saved_with_changes.push_back(d);
+      }
+    }
+  }
+
+  void AddInstances() {
+    for (int i = 1; i <= plan_.DocumentInstanceCount(); ++i) {
+      const ZTRDocumentInstance& record = plan_.DocumentInstanceAt(i);
+      if (record.NewInstancename == record.Instancename) continue;
+      const ListedObject& object = listed_.instances[static_cast<size_t>(i - 1)];
+      const std::string id = Identifier(object);
+      if (!by_id_.emplace(id, -1).second) continue;
+      // Its parent as the first run found it; none is reported by the check already.
+      const ZTRDocumentManager::DocumentPlace parent =
+          plan_.FindParentDocument(record.ParentPartNumber);
+      if (parent.index == 0) continue;
+      const std::vector<int>& list =
+          parent.list == StageList::kDocuments ? documents_ : changeable_documents_;
+      instances_.push_back({{id, list[static_cast<size_t>(parent.index - 1)],
+                             Text(record.NewInstancename), Text(record.Instancename)},
+                            map_.KeyLine(object.record, "NEW_INSTANCENAME")});
+    }
+  }
+
+  // The document on disk at `position`, null when none with a product is there.
+  static const StructureDocument* Product(const AfterRun& disk, int position) {
+    if (position < 0) return nullptr;
+    const StructureDocument& document = disk.structure().documents[static_cast<size_t>(position)];
+    return document.has_product ? &document : nullptr;
+  }
+
+  // Why `found` (null: nothing) shows that the first run did not save `document` under its
+  // file with its part number; empty when it did.
+  static std::string WhyNotSaved(const StructureDocument* found, const PlanDocument& document) {
+    if (found == nullptr) {
+      return QuotedFile(document.file) + " holds no document: the run did not save it there";
+    }
+    if (Text(found->part_number) != document.part_number) {
+      return QuotedFile(document.file) + " carries the part number " +
+             Quoted(Text(found->part_number)) + ", not " + Quoted(document.part_number) +
+             ": the run did not change it";
+    }
+    return std::string();
+  }
+
+  // Changes that did not happen become documents saved in place, as the first run left them:
+  // where and what they were.
+  void LeaveOutUnsavedDocuments(AfterRun* disk, Report* report) {
+    std::vector<std::string> files;
+    for (const PlanDocument& document : undo_->documents) files.push_back(document.file);
+    on_disk_ = disk->Open(files);
+    std::vector<int> changes, left_out;
+    std::set<std::string> not_written;  // by file key
+    for (const int d : undo_->changes) {
+      PlanDocument& document = undo_->documents[static_cast<size_t>(d)];
+      const StructureDocument* found = Product(*disk, on_disk_[static_cast<size_t>(d)]);
+      const std::string why = WhyNotSaved(found, document);
+      if (why.empty()) {
+        changes.push_back(d);
+        continue;
+      }
+      report->Warning(lines_[static_cast<size_t>(d)],
+                      "document " + Quoted(document.id) + " is left out of the way back: " + why);
+      if (found == nullptr) not_written.insert(FileKey(document.file));
+      document.file = document.new_file;
+      document.part_number = document.new_part_number;
+      left_out.push_back(d);
+    }
+    undo_->changes = changes;
+    undo_->saved_with_changes.insert(undo_->saved_with_changes.end(), left_out.begin(),
+                                     left_out.end());
+    ForgetUnwritten(not_written);
+    Reopen(disk, left_out);
+  }
+
+  // Takes out of the files the first run left the ones it did not write (by file key).
+  void ForgetUnwritten(const std::set<std::string>& not_written) {
+    left_on_disk_->erase(std::remove_if(left_on_disk_->begin(), left_on_disk_->end(),
+                                        [&](const std::string& file) {
+                                          return not_written.count(FileKey(file)) != 0;
+                                        }),
+                         left_on_disk_->end());
+  }
+
+  // Opens the files of `documents` as they are now, and takes their positions on disk.
+  void Reopen(AfterRun* disk, const std::vector<int>& documents) {
+    if (documents.empty()) return;
+    std::vector<std::string> files;
+    for (const int d : documents) files.push_back(undo_->documents[static_cast<size_t>(d)].file);
+    const std::vector<int> positions = disk->Open(files);
+    for (size_t i = 0; i < documents.size(); ++i) {
+      on_disk_[static_cast<size_t>(documents[i])] = positions[i];
+    }
+  }
+
+  // The names of the components of `parent`'s product on disk.
+  std::set<std::string> ComponentNames(const AfterRun& disk, int parent) const {
     std::set<std::string> names;
-    std::string why;
-    if (!disk.Read(document.file, &part_number, &names)) {
-      why = QuotedFile(document.file) + " holds no document: the run did not save it there";
-      not_written.insert(document.file);
-    } else if (part_number != document.part_number) {
-      why = QuotedFile(document.file) + " carries the part number " + Quoted(part_number) +
-            ", not " + Quoted(document.part_number) + ": the run did not change it";
-    }
-    if (why.empty()) {
-      kept_changes.insert(d);
-      continue;
-    }
-    report->Warning(lines.at(d),
-                    "document " + Quoted(document.id) + " is left out of the way back: " + why);
-    // As the first run left it: where and what it was.
-    document.file = document.new_file;
-    document.part_number = document.new_part_number;
+    const StructureDocument* document = Product(disk, on_disk_[static_cast<size_t>(parent)]);
+    if (document == nullptr) return names;
+    for (const StructureInstance& instance : document->instances) names.insert(Text(instance.name));
+    return names;
   }
-  std::vector<int> changes;
-  for (const int d : undo->changes) {
-    if (kept_changes.count(d) != 0) {
-      changes.push_back(d);
-    } else {
-      undo->saved_with_changes.push_back(d);
-    }
-  }
-  undo->changes = changes;
-  left_on_disk->erase(
-      std::remove_if(left_on_disk->begin(), left_on_disk->end(),
-                     [&](const std::string& file) { return not_written.count(file) != 0; }),
-      left_on_disk->end());
 
-  std::map<int, std::set<std::string>> names_of;  // parent document -> names on disk
-  std::vector<PlanInstance> instances;
-  for (const PlanInstance& instance : undo->instances) {
-    auto names = names_of.find(instance.parent);
-    if (names == names_of.end()) {
-      std::string part_number;
-      std::set<std::string> on_disk;
-      disk.Read(undo->documents[static_cast<size_t>(instance.parent)].file, &part_number, &on_disk);
-      names = names_of.emplace(instance.parent, std::move(on_disk)).first;
+  void LeaveOutUnrenamedInstances(const AfterRun& disk, Report* report) {
+    std::map<int, std::set<std::string>> names_of;  // parent document -> names on disk
+    std::vector<Instance> instances;
+    for (const Instance& instance : instances_) {
+      const PlanInstance& renamed = instance.renamed;
+      auto names = names_of.find(renamed.parent);
+      if (names == names_of.end()) {
+        names = names_of.emplace(renamed.parent, ComponentNames(disk, renamed.parent)).first;
+      }
+      if (names->second.count(renamed.name) != 0) {
+        instances.push_back(instance);
+        continue;
+      }
+      report->Warning(instance.line,
+                      "instance " + Quoted(renamed.id) + " is left out of the way back: " +
+                          QuotedFile(undo_->documents[static_cast<size_t>(renamed.parent)].file) +
+                          " has no component " + Quoted(renamed.name) +
+                          ": the run did not rename it");
     }
-    if (names->second.count(instance.name) != 0) {
-      instances.push_back(instance);
-      continue;
-    }
-    report->Warning(lines.at(-1 - static_cast<int>(&instance - undo->instances.data())),
-                    "instance " + Quoted(instance.id) + " is left out of the way back: " +
-                        QuotedFile(undo->documents[static_cast<size_t>(instance.parent)].file) +
-                        " has no component " + Quoted(instance.name) +
-                        ": the run did not rename it");
+    instances_ = instances;
   }
-  undo->instances = instances;
-}
+
+  FileSystem& files_;
+  const ZTRDocumentManager& plan_;
+  const CheckedPlan& listed_;
+  const ReadingMap& map_;
+  RenamePlan* undo_;
+  std::vector<std::string>* left_on_disk_;
+  std::map<std::string, int> by_id_;  // identifier -> its document, -1 for an instance
+  // The document of each record of the plan's two lists, from 0: its own or that of the first
+  // record with its identifier.
+  std::vector<int> documents_, changeable_documents_;
+  std::vector<int> lines_;    // of each document: its NEW_EXTERNAL_LOCATION line, 0 in place
+  std::vector<int> on_disk_;  // of each document: the position of its file's document on disk
+  std::vector<Instance> instances_;
+};
 
 }  // namespace
 
-int InvertControlFile(const std::string& control_file, RenamePlan* undo,
+int InvertControlFile(FileSystem& files, const std::string& control_file, RenamePlan* undo,
                       std::vector<std::string>* left_on_disk, Report* report) {
   *undo = RenamePlan();
   ReadingMap map;
@@ -148,73 +266,8 @@ int InvertControlFile(const std::string& control_file, RenamePlan* undo,
                   "files (the NEW_EXTERNAL_LOCATION values); the originals were not changed");
     return 2;
   }
-
-  // The documents as the first run left them, each identifier once.
-  std::set<std::string> seen;
-  // The line of each changed document's record (by its position in the plan) and of each
-  // renamed instance's (by -1 - its position).
-  std::map<int, int> lines;
-  std::vector<int> in_place;                    // saved in place by the way back
-  std::map<std::string, int> parents, changed;  // part number -> first document, as the
-                                                // tool finds an instance's parent
-  for (int i = 1; i <= plan.DocumentCount(); ++i) {
-    const std::string id =
-        listed.documents[static_cast<size_t>(i - 1)].object->GetIdentifier().CastToCharPtr();
-    if (!seen.insert(id).second) continue;
-    const ZTRDocument& record = plan.DocumentAt(i);
-    const std::string file = Text(record.ExternalLocation), number = Text(record.PartNumber);
-    parents.emplace(number, static_cast<int>(undo->documents.size()));
-    in_place.push_back(static_cast<int>(undo->documents.size()));
-    undo->documents.push_back({id, file, number, file, number, {}});
-  }
-  for (int i = 1; i <= plan.ChangeableDocumentCount(); ++i) {
-    const std::string id = listed.changeable_documents[static_cast<size_t>(i - 1)]
-                               .object->GetIdentifier()
-                               .CastToCharPtr();
-    if (!seen.insert(id).second) continue;
-    const ZTRChangeableDocument& record = plan.ChangeableDocumentAt(i);
-    const int d = static_cast<int>(undo->documents.size());
-    lines[d] = map.KeyLine(listed.changeable_documents[static_cast<size_t>(i - 1)].record,
-                           "NEW_EXTERNAL_LOCATION");
-    changed.emplace(Text(record.PartNumber), d);
-    undo->documents.push_back({id,
-                               Text(record.NewExternalLocation),
-                               Text(record.NewPartNumber),
-                               Text(record.ExternalLocation),
-                               Text(record.PartNumber),
-                               {}});
-    const bool moved =
-        FileKey(Text(record.NewExternalLocation)) != FileKey(Text(record.ExternalLocation));
-    if (moved) left_on_disk->push_back(Text(record.NewExternalLocation));
-    if (moved || record.NewPartNumber != record.PartNumber) {
-      undo->changes.push_back(d);  // children before their parents, as the first run saved them
-    } else {
-      in_place.push_back(d);
-    }
-  }
-  undo->saved_with_changes = in_place;
-
-  for (int i = 1; i <= plan.DocumentInstanceCount(); ++i) {
-    const ZTRDocumentInstance& record = plan.DocumentInstanceAt(i);
-    if (record.NewInstancename == record.Instancename) continue;
-    const std::string id =
-        listed.instances[static_cast<size_t>(i - 1)].object->GetIdentifier().CastToCharPtr();
-    if (!seen.insert(id).second) continue;
-    // Its parent as the first run found it: a document saved in place, or one it changed.
-    const std::string parent_part_number = Text(record.ParentPartNumber);
-    int parent = -1;
-    if (const auto in_place = parents.find(parent_part_number); in_place != parents.end()) {
-      parent = in_place->second;
-    } else if (const auto changed_one = changed.find(parent_part_number);
-               changed_one != changed.end()) {
-      parent = changed_one->second;
-    }
-    if (parent < 0) continue;  // reported by the check already
-    lines[-1 - static_cast<int>(undo->instances.size())] =
-        map.KeyLine(listed.instances[static_cast<size_t>(i - 1)].record, "NEW_INSTANCENAME");
-    undo->instances.push_back(
-        {id, parent, Text(record.NewInstancename), Text(record.Instancename)});
-  }
-  LeaveOutWhatDidNotHappen(lines, undo, left_on_disk, report);
+  WayBack way_back(files, plan, listed, map, undo, left_on_disk);
+  way_back.Build();
+  way_back.LeaveOutWhatDidNotHappen(report);
   return 0;
 }

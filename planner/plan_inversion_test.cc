@@ -36,7 +36,7 @@ TEST_F(PlanInversionTest, PartNumbersChangedAloneAndInstancesUnderChangedParents
   RenamePlan undo;
   std::vector<std::string> left;
   Report report;
-  ASSERT_EQ(InvertControlFile("c.ztr", &undo, &left, &report), 0);
+  ASSERT_EQ(InvertControlFile(Disk(), "c.ztr", &undo, &left, &report), 0);
   EXPECT_EQ(report.ExitCode(), 0);
   ASSERT_EQ(undo.changes.size(), 1u);
   const PlanDocument& sub = undo.documents[static_cast<size_t>(undo.changes[0])];
@@ -62,7 +62,7 @@ TEST_F(PlanInversionTest, AfterARunThatPartlyFailedUndoesWhatItDidAndSaysWhatItL
   RenamePlan undo;
   std::vector<std::string> left;
   Report report;
-  ASSERT_EQ(InvertControlFile("rename.ztr", &undo, &left, &report), 0);
+  ASSERT_EQ(InvertControlFile(Disk(), "rename.ztr", &undo, &left, &report), 0);
   std::ostringstream said;
   report.Print("rename.ztr", said);
   EXPECT_EQ(said.str(),
