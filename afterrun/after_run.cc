@@ -5,16 +5,9 @@
 
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
+#include "plan/text.h"
 #include "system/files.h"
 #include "system/paths.h"
-
-namespace {
-
-std::string Text(const CATUnicodeString& text) {
-  return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
-}
-
-}  // namespace
 
 AfterRun::AfterRun(FileSystem& files, const char* session_name)
     : files_(files), session_name_(session_name) {

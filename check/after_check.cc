@@ -7,15 +7,12 @@
 
 #include "afterrun/after_run.h"
 #include "findings/display_text.h"
+#include "plan/text.h"
 #include "system/paths.h"
 
 namespace {
 
 const char kSessionName[] = "Quorvel_Check_After_Session";
-
-std::string Text(const CATUnicodeString& text) {
-  return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
-}
 
 std::string At(int line) { return " (line " + std::to_string(line) + ")"; }
 

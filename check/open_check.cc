@@ -5,13 +5,10 @@
 #include <vector>
 
 #include "findings/display_text.h"
+#include "plan/text.h"
 #include "system/paths.h"
 
 namespace {
-
-std::string Text(const CATUnicodeString& text) {
-  return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
-}
 
 // Files ".quorvel-save-*" in the folders of the listed documents: left by saves that were cut
 // short. Each folder is looked at once; what is found is said at the first document in it.

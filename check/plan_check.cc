@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "findings/suggestion.h"
+#include "plan/text.h"
 #include "system/paths.h"
 
 namespace {
@@ -20,10 +21,6 @@ const Keys kChangeableKeys = {"PARTNUMBER", "EXTERNAL_LOCATION", "NEW_PARTNUMBER
                               "NEW_EXTERNAL_LOCATION"};
 const Keys kInstanceKeys = {"PARENT_PARTNUMBER", "INSTANCENAME", "NEW_INSTANCENAME"};
 
-// Every byte of a text, NULs included, so that texts compare as the platform compares them.
-std::string Text(const CATUnicodeString& text) {
-  return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
-}
 std::string Text(const CATString& text) {
   return std::string(text.CastToCharPtr(), static_cast<size_t>(text.GetLengthInChar()));
 }

@@ -4,17 +4,13 @@
 #include <unordered_map>
 
 #include "output/output.h"
+#include "plan/text.h"
 
 namespace {
 
 // A control-file value as record text, unchanged.
 CATUnicodeString Value(const ZTRObject& object, const char* key) {
   return CATUnicodeString(object.GetAttribute(key).CastToCharPtr());
-}
-
-// A part number's bytes, every one of them.
-std::string Bytes(const CATUnicodeString& text) {
-  return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
 }
 
 // Appends to `list` one record made by `make` for each identifier listed under `key` of
@@ -58,11 +54,11 @@ ZTRDocumentManager::ZTRDocumentManager(const ZTRObjectManager& objects, std::ost
       });
   // The first document with each part number, failing that the first changeable document.
   for (int i = 1; i <= DocumentCount(); ++i) {
-    DocumentsByPartNumber.emplace(Bytes(DocumentAt(i).PartNumber),
+    DocumentsByPartNumber.emplace(Text(DocumentAt(i).PartNumber),
                                   DocumentPlace{StageList::kDocuments, i});
   }
   for (int i = 1; i <= ChangeableDocumentCount(); ++i) {
-    DocumentsByPartNumber.emplace(Bytes(ChangeableDocumentAt(i).PartNumber),
+    DocumentsByPartNumber.emplace(Text(ChangeableDocumentAt(i).PartNumber),
                                   DocumentPlace{StageList::kChangeableDocuments, i});
   }
 }
@@ -103,7 +99,7 @@ void ZTRDocumentManager::Dump() const {
 
 ZTRDocumentManager::DocumentPlace ZTRDocumentManager::FindParentDocument(
     const CATUnicodeString& part_number) const {
-  const auto found = DocumentsByPartNumber.find(Bytes(part_number));
+  const auto found = DocumentsByPartNumber.find(Text(part_number));
   return found == DocumentsByPartNumber.end() ? DocumentPlace() : found->second;
 }
 

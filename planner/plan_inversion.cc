@@ -11,14 +11,13 @@
 #include "findings/display_text.h"
 #include "findings/listed_objects.h"
 #include "findings/reading_map.h"
+#include "plan/text.h"
 #include "plan/ztr_document_manager.h"
 #include "system/paths.h"
 
 namespace {
 
 const char kSessionName[] = "Quorvel-plan invert";
-
-std::string Text(const CATUnicodeString& text) { return text.ConvertToChar(); }
 
 std::string Identifier(const ListedObject& object) {
   return object.object->GetIdentifier().CastToCharPtr();

@@ -6,16 +6,13 @@
 #include "CATDocumentServices.h"
 #include "CATSessionServices.h"
 #include "findings/display_text.h"
+#include "plan/text.h"
 #include "product/root_product.h"
 #include "session/run_stages.h"
 #include "system/files.h"
 #include "system/paths.h"
 
 namespace {
-
-std::string Text(const CATUnicodeString& text) {
-  return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
-}
 
 class Predictor {
  public:

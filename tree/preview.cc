@@ -12,6 +12,7 @@
 #include "findings/listed_objects.h"
 #include "findings/reading_map.h"
 #include "findings/report.h"
+#include "plan/text.h"
 #include "plan/ztr_document_manager.h"
 #include "prediction/placed_findings.h"
 #include "prediction/plan_runs.h"
@@ -20,10 +21,6 @@
 namespace {
 
 const char kSessionName[] = "Quorvel-tree preview";
-
-std::string Text(const CATUnicodeString& text) {
-  return std::string(text.ConvertToChar(), static_cast<size_t>(text.GetLengthInChar()));
-}
 
 // Which document of the structure before the runs each record of a control file names, as the
 // runs before it leave the files; -1: none.
