@@ -50,6 +50,8 @@ bool ReadTable(const std::string& bytes, RenameTable* table, Report* report);
 // of a column read that holds something other than text (a number, a formula...) is refused:
 // a spreadsheet made it of what was typed.
 bool ReadWorkbookTable(const std::string& path, RenameTable* table, Report* report);
+// The same, from the workbook's bytes.
+bool ReadWorkbookBytes(const std::string& bytes, RenameTable* table, Report* report);
 
 // Where a finding about `column` on the row at `line` is printed: the cell ("D7") in a table
 // read from a workbook, otherwise empty (the line).
