@@ -16,7 +16,7 @@ const size_t kFileLimit = size_t{32} << 20;     // a workbook's file at most
 const size_t kEntryLimit = size_t{256} << 20;   // bytes one part expands to at most
 const size_t kAnyRatio = size_t{4} << 20;       // a part may expand this far whatever its ratio
 const uint64_t kRatioLimit = 100;               // beyond: how many times a part may expand
-const size_t kParserLimit = size_t{16} << 20;   // memory of the XML parser of one part
+const size_t kParserLimit = size_t{4} << 20;    // memory of the XML parser of one part
 const size_t kHeldLimit = size_t{64} << 20;     // text held: shared strings and cells, expanded
 const int kDepthLimit = 64;                     // elements nested in one part
 const size_t kCellCharacters = 32767;           // a spreadsheet's cell holds at most
@@ -359,7 +359,7 @@ class Part {
                         "cannot have" +
                             std::string(kSaveAgain)
                   : code == XML_ERROR_NO_MEMORY
-                      ? "a tag or a name longer than a workbook has (more than 16 MiB)" +
+                      ? "a tag or a name longer than a workbook has (more than 4 MiB)" +
                             std::string(kSaveAgain)
                       : XML_ErrorString(code));
     }
