@@ -3,6 +3,7 @@
 #include <expat.h>
 #include <minizip/unzip.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
