@@ -209,10 +209,9 @@ bool IsWorkbookName(const std::string& name) {
   return extension == ".xlsx";
 }
 
-// Reads the table at `path`, whose bytes are `bytes`: a workbook (a zip archive) or CSV.
-bool ReadAnyTable(const std::string& path, const std::string& bytes, RenameTable* table,
-                  Report* report) {
-  if (bytes.compare(0, 4, "PK\x03\x04") == 0) return ReadWorkbookTable(path, table, report);
+// Reads the table whose bytes are `bytes`: a workbook (a zip archive) or CSV.
+bool ReadAnyTable(const std::string& bytes, RenameTable* table, Report* report) {
+  if (bytes.compare(0, 4, "PK\x03\x04") == 0) return ReadWorkbookBytes(bytes, table, report);
   return ReadTable(bytes, table, report);
 }
 
@@ -340,7 +339,7 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
       err << "Quorvel-plan: cannot write " << QuotedFile(line.output) << ": " << error << std::endl;
       return 3;
     }
-    writable = ReadWorkbookTable(temporary, &read_back, &report) &&
+    writable = ReadWorkbookTable(*line.files, temporary, &read_back, &report) &&
                PlanAgainstStructure(*line.files, read_back, &table, &plan, &report, &spreadsheet);
     std::error_code renamed;
     fs::rename(temporary, line.output, renamed);
@@ -419,7 +418,7 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   RenamePlan plan;
   std::vector<std::string> files;
   bool spreadsheet = false;
-  if (!ReadAnyTable(line.input, bytes, &table, &report) ||
+  if (!ReadAnyTable(bytes, &table, &report) ||
       !PlanAgainstStructure(*line.files, table, nullptr, &plan, &report, &spreadsheet,
                             line.redo ? Replaceable(HoldsPart) : nullptr)) {
     report.Print(line.input, err);

@@ -7,6 +7,7 @@
 #include "findings/report.h"
 #include "planner/csv_table.h"
 #include "planner/workbook_reader.h"
+#include "system/files.h"
 
 namespace {
 
@@ -168,13 +169,31 @@ bool ReadTable(const std::string& bytes, RenameTable* table, Report* report) {
   return TableFromRows(rows, false, table, report);
 }
 
-bool ReadWorkbookTable(const std::string& path, RenameTable* table, Report* report) {
+bool ReadWorkbookTable(FileSystem& files, const std::string& path, RenameTable* table,
+                       Report* report) {
+  *table = RenameTable();
+  FileFacts facts;
+  std::string bytes;
+  // Too large a file is not read into memory at all.
+  const std::string large = files.CurrentFacts(path, &facts) ? WhyWorkbookTooLarge(facts.size) : "";
+  if (!large.empty() || !files.ReadRegularFile(path, &bytes, &facts)) {
+    report->Error(1, !large.empty() ? large : "cannot be read");
+    return false;
+  }
+  return ReadWorkbookBytes(bytes, table, report);
+}
+
+bool ReadWorkbookBytes(const std::string& bytes, RenameTable* table, Report* report) {
   *table = RenameTable();
   std::vector<CsvRow> rows;
   std::vector<WorkbookCell> not_text;
-  std::string error;
-  if (!ReadWorkbook(path, &rows, &not_text, &error)) {
-    report->Error(1, error);
+  WorkbookRefusal refusal;
+  if (!ReadWorkbook(bytes, &rows, &not_text, &refusal)) {
+    if (refusal.cell.empty()) {
+      report->Error(1, refusal.reason);
+    } else {
+      report->ErrorAt(refusal.row, refusal.cell, refusal.reason);
+    }
     return false;
   }
   bool good = TableFromRows(rows, true, table, report);

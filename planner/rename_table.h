@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "findings/report.h"
+#include "system/files.h"
 
 struct TableDocument {
   int line = 0;  // of its row in the table read (a workbook's row number); 0 for none
@@ -49,7 +50,10 @@ bool ReadTable(const std::string& bytes, RenameTable* table, Report* report);
 // Reads the first sheet of the workbook at `path` as a table whose findings name cells. A cell
 // of a column read that holds something other than text (a number, a formula...) is refused:
 // a spreadsheet made it of what was typed.
-bool ReadWorkbookTable(const std::string& path, RenameTable* table, Report* report);
+bool ReadWorkbookTable(FileSystem& files, const std::string& path, RenameTable* table,
+                       Report* report);
+// The same, from the workbook's bytes.
+bool ReadWorkbookBytes(const std::string& bytes, RenameTable* table, Report* report);
 
 // Where a finding about `column` on the row at `line` is printed: the cell ("D7") in a table
 // read from a workbook, otherwise empty (the line).
