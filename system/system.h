@@ -3,6 +3,7 @@
 #ifndef SYSTEM_SYSTEM_H
 #define SYSTEM_SYSTEM_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -30,5 +31,12 @@ int64_t StreamPosition(FILE* stream);
 
 // Puts an open stream at byte `position`; false where it cannot.
 bool SetStreamPosition(FILE* stream, int64_t position);
+
+// Writes `size` bytes to standard output's file, past the C runtime's buffers; false, with the
+// system's error number in `error`, when not all of them were written.
+bool WriteStandardOutput(const char* bytes, size_t size, int* error);
+
+// True when standard output is a terminal that a person reads as it comes.
+bool StandardOutputIsTerminal();
 
 #endif  // SYSTEM_SYSTEM_H

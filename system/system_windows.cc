@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 
@@ -21,3 +23,18 @@ bool SetStreamPosition(FILE* stream, int64_t position) {
 }
 
 FILE* OpenForReading(const char* path) { return std::fopen(path, "rb"); }
+
+bool WriteStandardOutput(const char* bytes, size_t size, int* error) {
+  for (size_t done = 0; done < size;) {
+    const unsigned chunk = static_cast<unsigned>(std::min<size_t>(size - done, 1u << 30));
+    const int n = _write(_fileno(stdout), bytes + done, chunk);
+    if (n <= 0) {
+      *error = n < 0 ? errno : EIO;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool StandardOutputIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
