@@ -125,8 +125,12 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
     std::ostringstream no_log;
     ZTRDocumentManager plan(objects, &no_log);
     CheckedPlan listed;
-    CheckPlan(objects, plan, map, &listed, &report);
-    if (open) CheckOpen(&plan, listed, map, &report);
+    std::vector<RunConflict> conflicts;
+    CheckPlan(objects, plan, map, &listed, &report, &conflicts);
+    // What the control file alone shows of the run is said once: by the stages when they meet it.
+    RunPrediction predicted;
+    if (open) CheckOpen(&plan, listed, map, &report, &predicted);
+    ReportConflicts(conflicts, open ? &predicted : nullptr, &report);
     // A copy leaves its originals: none of them is an old file to remove.
     const bool copy = AsksForCopy(objects);
     if (after) {

@@ -53,7 +53,7 @@ class LeftoverCheck {
 }  // namespace
 
 void CheckOpen(ZTRDocumentManager* plan, const CheckedPlan& listed, const ReadingMap& map,
-               Report* report) {
+               Report* report, RunPrediction* predicted) {
   LeftoverCheck leftovers(map, report);
   for (int i = 1; i <= plan->DocumentCount(); ++i) {
     leftovers.Look(plan->DocumentAt(i).ExternalLocation, listed.documents[size_t(i - 1)]);
@@ -62,13 +62,12 @@ void CheckOpen(ZTRDocumentManager* plan, const CheckedPlan& listed, const Readin
     leftovers.Look(plan->ChangeableDocumentAt(i).ExternalLocation,
                    listed.changeable_documents[size_t(i - 1)]);
   }
-  RunPrediction prediction;
   std::string why;
-  if (!PredictRun(plan, kSessionName, &prediction, &why)) {
+  if (!PredictRun(plan, kSessionName, predicted, &why)) {
     report->Error(1, why);
     return;
   }
-  for (const PlacedFinding& finding : PlaceFindings(prediction, listed, map)) {
+  for (const PlacedFinding& finding : PlaceFindings(*predicted, listed, map)) {
     if (finding.error) {
       report->Error(finding.line, finding.message);
     } else {

@@ -11,9 +11,11 @@
 #include "findings/reading_map.h"
 #include "findings/report.h"
 #include "plan/ztr_document_manager.h"
+#include "prediction/run_prediction.h"
 
 // Runs the stages on `plan`; the caller holds a NothingWritten (system/files.h) around it.
+// What the run met is left in `predicted`, for ReportConflicts (check/plan_check.h).
 void CheckOpen(ZTRDocumentManager* plan, const CheckedPlan& listed, const ReadingMap& map,
-               Report* report);
+               Report* report, RunPrediction* predicted);
 
 #endif  // CHECK_OPEN_CHECK_H
