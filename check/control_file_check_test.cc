@@ -127,6 +127,11 @@ TEST_F(CheckTest, PlanProblems) {
             "first object is ever found\n"
             "8 errors, 6 warnings\n");
   EXPECT_EQ(exit_code_, 2);
+  // Its new file path is its own file: saved twice in place, found both times.
+  EXPECT_EQ(Check("@ROOT\n{PARENT_OBJECTS}{K}\n{CHILD_OBJECTS}{K}\n"
+                  "@K\n{PARTNUMBER}K\n{EXTERNAL_LOCATION}k.doc\n{NEW_EXTERNAL_LOCATION}./k.doc\n"),
+            "c.ztr:4: warning: changeable document \"K\" gets neither a new part number nor a "
+            "new file path\n0 errors, 1 warning\n");
 }
 
 // --open says what the control file alone shows once: in the stages' words where the run
