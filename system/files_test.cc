@@ -117,4 +117,10 @@ TEST(PathsTest, WindowsFoldsAsWindowsDoes) {
   EXPECT_EQ(PathProblem("C:/p/console.doc"), "");
 }
 
+TEST(PathsTest, AReferenceIsReadFromItsDocumentsFolderUnlessItIsAbsolute) {
+  if (OnWindows()) GTEST_SKIP() << "Windows references are held by the stand-in's Windows tests";
+  EXPECT_EQ(ReferenceStorageName("/lib/./b.doc", "/p/asm"), "/lib/b.doc");
+  EXPECT_EQ(ReferenceStorageName("../parts/b.doc", "/p/asm"), "/p/parts/b.doc");
+}
+
 }  // namespace
