@@ -321,30 +321,43 @@ class PlanChecker {
     }
   }
 
-  // Two documents that the saving stage writes to one file, in its order: changeable documents
-  // under their new files first, then the parents in place.
-  void CheckSavesToOneFile(const CheckedPlan& listed) {
-    struct Save {
-      RunConflict::Place place;
-      const std::string* to;  // the file written
-      const ZTRDocument* record;
-      const ListedObject* object;
-    };
+  // A save of the saving stage: the record, the file it writes and where the run meets it.
+  struct Save {
+    RunConflict::Place place;
+    const std::string* to;            // the storage key of the file written
+    const CATUnicodeString* written;  // that file as the record names it
+    const ZTRDocument* record;
+    const ListedObject* object;
+  };
+
+  // The saves in the saving stage's order: changeable documents under their new files first,
+  // then the parents in place.
+  std::vector<Save> SavingOrder(const CheckedPlan& listed) const {
     std::vector<Save> saves;
     for (size_t i = 0; i < listed.changeable_documents.size(); ++i) {
       const int index = static_cast<int>(i) + 1;
+      const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(index);
       saves.push_back({{StageList::kChangeableDocuments, index, "NEW_EXTERNAL_LOCATION"},
                        &new_files_[i],
-                       &plan_.ChangeableDocumentAt(index),
+                       &record.NewExternalLocation,
+                       &record,
                        &listed.changeable_documents[i]});
     }
     for (size_t i = 0; i < listed.documents.size(); ++i) {
       const int index = static_cast<int>(i) + 1;
+      const ZTRDocument& record = plan_.DocumentAt(index);
       saves.push_back({{StageList::kDocuments, index, "EXTERNAL_LOCATION"},
                        &document_files_[i],
-                       &plan_.DocumentAt(index),
+                       &record.ExternalLocation,
+                       &record,
                        &listed.documents[i]});
     }
+    return saves;
+  }
+
+  // Two documents that the saving stage writes to one file: the later replaces the earlier.
+  void CheckSavesToOneFile(const CheckedPlan& listed) {
+    const std::vector<Save> saves = SavingOrder(listed);
     std::unordered_map<std::string, const Save*> writers;  // file -> the first save to it
     for (const Save& save : saves) {
       if (save.to->empty()) continue;
@@ -356,8 +369,9 @@ class PlanChecker {
         continue;
       }
       Conflict(Line(*save.object),
-               "document " + Name(*save.object) + " would be saved to " + QuotedFile(*save.to) +
-                   ", as " + Name(*other.object) + At(Line(*other.object)) + " would",
+               "document " + Name(*save.object) + " would be saved to " +
+                   QuotedFile(Text(*save.written)) + ", as " + Name(*other.object) +
+                   At(Line(*other.object)) + " would",
                {save.place, other.place});
     }
   }
