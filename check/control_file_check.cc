@@ -113,8 +113,11 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
     Report report;
     map.Check(&report);
     CheckedPlan listed;
-    CheckPlan(objects, plan, map, &listed, &report);
+    std::vector<RunConflict> conflicts;
+    CheckPlan(files, objects, plan, map, &listed, &report, &conflicts);
+    // What the control file alone shows of the run is said once: by the stages when they meet it.
     if (open) CheckOpen(&runs, run, &report);
+    ReportConflicts(conflicts, open ? &run->prediction : nullptr, &report);
     // A copy leaves its originals: none of them is an old file to remove.
     const bool copy = AsksForCopy(objects);
     if (after) {

@@ -100,8 +100,16 @@ TEST_F(CheckTest, PlanProblems) {
                   "@N1\n"),                                              // 44
             "c.ztr:2: error: PARENT_OBJECTS lists \"P 2\", which names no object; did you mean "
             "\"P2\"?\n"
+            "c.ztr:5: error: document \"ASM\" would be saved to \"<dir>/asm.doc\", as \"BOTH\" "
+            "(line 20) would\n"
+            "c.ztr:15: error: changeable document \"K2\" names the document of \"K1\" (line 10); "
+            "its part number check would fail: the document then carries \"BOLT-B\", not "
+            "\"BOLT\"\n"
             "c.ztr:18: warning: new part number \"ASM\" is the part number of \"ASM\" (line 5) "
             "as well\n"
+            "c.ztr:20: error: document \"BOTH\" is listed under PARENT_OBJECTS too and gets a "
+            "new file path: once saved as \"<dir>/asm.doc\", it is not found under its old one to "
+            "be saved again, and saving stops there\n"
             "c.ztr:24: warning: changeable document \"SAME\" gets neither a new part number nor "
             "a new file path\n"
             "c.ztr:27: error: document \"K3\" has no EXTERNAL_LOCATION\n"
@@ -117,8 +125,30 @@ TEST_F(CheckTest, PlanProblems) {
             "c.ztr:42: error: instance \"N5\" has no INSTANCENAME\n"
             "c.ztr:44: warning: identifier \"N1\" is used again (first at line 29); only the "
             "first object is ever found\n"
-            "5 errors, 6 warnings\n");
+            "8 errors, 6 warnings\n");
   EXPECT_EQ(exit_code_, 2);
+  // Its new file path is its own file: saved twice in place, found both times.
+  EXPECT_EQ(Check("@ROOT\n{PARENT_OBJECTS}{K}\n{CHILD_OBJECTS}{K}\n"
+                  "@K\n{PARTNUMBER}K\n{EXTERNAL_LOCATION}k.doc\n{NEW_EXTERNAL_LOCATION}./k.doc\n"),
+            "c.ztr:4: warning: changeable document \"K\" gets neither a new part number nor a "
+            "new file path\n0 errors, 1 warning\n");
+}
+
+// --open says what the control file alone shows once: in the stages' words where the run
+// gets that far, as without --open where it stops before.
+TEST_F(CheckTest, OpeningSaysConflictsOfTheRunOnce) {
+  WriteFile("k.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber K\n");
+  const std::string control =
+      "@ROOT\n{PARENT_OBJECTS}{K}\n{CHILD_OBJECTS}{K}\n"
+      "@K\n{PARTNUMBER}K\n{EXTERNAL_LOCATION}k.doc\n{NEW_EXTERNAL_LOCATION}k2.doc\n";  // 4-7
+  EXPECT_EQ(Check(control, true),
+            "c.ztr:6: error: document \"K\": the run stops saving here: no document is open as "
+            "\"<dir>/k.doc\" any more: it was saved under another file before; nothing after it "
+            "is saved\n1 error, 0 warnings\n");
+  std::filesystem::remove("k.doc");
+  EXPECT_NE(Check(control, true)
+                .find("c.ztr:4: error: document \"K\" is listed under PARENT_OBJECTS too"),
+            std::string::npos);
 }
 
 TEST_F(CheckTest, RootInAnotherCaseAndKeysForAnotherRole) {

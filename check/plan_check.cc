@@ -4,11 +4,14 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "findings/suggestion.h"
 #include "plan/text.h"
+#include "prediction/run_prediction.h"
+#include "system/files.h"
 #include "system/paths.h"
 
 namespace {
@@ -33,9 +36,14 @@ std::string Upper(const std::string& text) {
 
 class PlanChecker {
  public:
-  PlanChecker(const ZTRObjectManager& objects, const ZTRDocumentManager& plan,
-              const ReadingMap& map, Report* report)
-      : objects_(objects), plan_(plan), map_(map), report_(report) {
+  PlanChecker(FileSystem& files, const ZTRObjectManager& objects, const ZTRDocumentManager& plan,
+              const ReadingMap& map, Report* report, std::vector<RunConflict>* conflicts)
+      : files_(files),
+        objects_(objects),
+        plan_(plan),
+        map_(map),
+        report_(report),
+        conflicts_(conflicts) {
     for (int i = 1; i <= objects.Size(); ++i) {
       index_[objects.GetObject(i)] = static_cast<size_t>(i - 1);
       identifiers_.push_back(Text(objects.GetObject(i)->GetIdentifier()));
@@ -62,6 +70,9 @@ class PlanChecker {
     CheckDocuments(*listed);
     CheckInstances(*listed);
     CheckPartNumbers(*listed);
+    CheckPartNumberChecks(*listed);
+    CheckSavedInPlaceAndRenamed(*listed);
+    CheckSavesToOneFile(*listed);
   }
 
  private:
@@ -252,10 +263,131 @@ class PlanChecker {
     }
   }
 
+  // Replays what loading and the part-number stage do to the part number of each file: a
+  // changeable document whose file an earlier record gave another part number fails its check.
+  void CheckPartNumberChecks(const CheckedPlan& listed) {
+    std::unordered_map<std::string, std::string> carried;  // file -> its part number by then
+    for (int i = 1; i <= plan_.DocumentCount(); ++i) {
+      carried[document_files_[size_t(i - 1)]] = Text(plan_.DocumentAt(i).PartNumber);
+    }
+    for (int i = 1; i <= plan_.ChangeableDocumentCount(); ++i) {
+      carried[changeable_files_[size_t(i - 1)]] = Text(plan_.ChangeableDocumentAt(i).PartNumber);
+    }
+    std::unordered_map<std::string, const ListedObject*> changed_by;
+    for (size_t i = 0; i < listed.changeable_documents.size(); ++i) {
+      const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(static_cast<int>(i) + 1);
+      const ListedObject& object = listed.changeable_documents[i];
+      const std::string& file = changeable_files_[i];
+      if (file.empty()) continue;
+      if (carried[file] != Text(record.PartNumber)) {
+        const auto earlier = changed_by.find(file);
+        Conflict(
+            Line(object),
+            "changeable document " + Name(object) + " names the document of " +
+                (earlier != changed_by.end() ? Name(*earlier->second) + At(Line(*earlier->second))
+                                             : std::string("another record")) +
+                "; its part number check would fail: the document then carries " +
+                Quoted(carried[file]) + ", not " + Quoted(Text(record.PartNumber)),
+            {{StageList::kChangeableDocuments, static_cast<int>(i) + 1, "PARTNUMBER"}});
+        continue;
+      }
+      carried[file] = Text(record.NewPartNumber);
+      changed_by[file] = &object;
+    }
+  }
+
+  // A changeable document saved under a new file is no longer open under its old one, where
+  // the document listed under PARENT_OBJECTS with that file is looked for to be saved.
+  void CheckSavedInPlaceAndRenamed(const CheckedPlan& listed) {
+    std::unordered_map<std::string, size_t> in_place;  // file -> its first parent record
+    for (size_t i = 0; i < listed.documents.size(); ++i) in_place.emplace(document_files_[i], i);
+    for (size_t i = 0; i < listed.changeable_documents.size(); ++i) {
+      const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(static_cast<int>(i) + 1);
+      const auto parent = in_place.find(changeable_files_[i]);
+      if (changeable_files_[i].empty() || parent == in_place.end() ||
+          files_.SameFile(Text(record.ExternalLocation), Text(record.NewExternalLocation))) {
+        continue;
+      }
+      const ListedObject& object = listed.changeable_documents[i];
+      const ListedObject& as = listed.documents[parent->second];
+      Conflict(
+          Line(object),
+          "document " + Name(object) + " is listed under PARENT_OBJECTS too" +
+              (as.object == object.object ? std::string()
+                                          : ", as " + Name(as) + At(Line(as)) + ",") +
+              " and gets a new file path: once saved as " +
+              QuotedFile(Text(record.NewExternalLocation)) +
+              ", it is not found under its old one to be saved again, and saving stops there",
+          {{StageList::kChangeableDocuments, static_cast<int>(i) + 1, "NEW_EXTERNAL_LOCATION"},
+           {StageList::kDocuments, static_cast<int>(parent->second) + 1, "EXTERNAL_LOCATION"}});
+    }
+  }
+
+  // A save of the saving stage: the record, the file it writes and where the run meets it.
+  struct Save {
+    RunConflict::Place place;
+    const std::string* to;            // the storage key of the file written
+    const CATUnicodeString* written;  // that file as the record names it
+    const ZTRDocument* record;
+    const ListedObject* object;
+  };
+
+  // The saves in the saving stage's order: changeable documents under their new files first,
+  // then the parents in place.
+  std::vector<Save> SavingOrder(const CheckedPlan& listed) const {
+    std::vector<Save> saves;
+    for (size_t i = 0; i < listed.changeable_documents.size(); ++i) {
+      const int index = static_cast<int>(i) + 1;
+      const ZTRChangeableDocument& record = plan_.ChangeableDocumentAt(index);
+      saves.push_back({{StageList::kChangeableDocuments, index, "NEW_EXTERNAL_LOCATION"},
+                       &new_files_[i],
+                       &record.NewExternalLocation,
+                       &record,
+                       &listed.changeable_documents[i]});
+    }
+    for (size_t i = 0; i < listed.documents.size(); ++i) {
+      const int index = static_cast<int>(i) + 1;
+      const ZTRDocument& record = plan_.DocumentAt(index);
+      saves.push_back({{StageList::kDocuments, index, "EXTERNAL_LOCATION"},
+                       &document_files_[i],
+                       &record.ExternalLocation,
+                       &record,
+                       &listed.documents[i]});
+    }
+    return saves;
+  }
+
+  // Two documents that the saving stage writes to one file: the later replaces the earlier.
+  void CheckSavesToOneFile(const CheckedPlan& listed) {
+    const std::vector<Save> saves = SavingOrder(listed);
+    std::unordered_map<std::string, const Save*> writers;  // file -> the first save to it
+    for (const Save& save : saves) {
+      if (save.to->empty()) continue;
+      const auto first = writers.emplace(*save.to, &save);
+      const Save& other = *first.first->second;
+      // A document saved twice to one file is one document.
+      if (first.second || files_.SameFile(Text(other.record->ExternalLocation),
+                                          Text(save.record->ExternalLocation))) {
+        continue;
+      }
+      Conflict(Line(*save.object),
+               "document " + Name(*save.object) + " would be saved to " +
+                   QuotedFile(Text(*save.written)) + ", as " + Name(*other.object) +
+                   At(Line(*other.object)) + " would",
+               {save.place, other.place});
+    }
+  }
+
+  void Conflict(int line, const std::string& message, std::vector<RunConflict::Place> places) {
+    conflicts_->push_back({line, message, std::move(places)});
+  }
+
+  FileSystem& files_;
   const ZTRObjectManager& objects_;
   const ZTRDocumentManager& plan_;
   const ReadingMap& map_;
   Report* report_;
+  std::vector<RunConflict>* conflicts_;
   std::map<const ZTRObject*, size_t> index_;
   std::vector<std::string> identifiers_;
   std::unordered_map<std::string, size_t> first_;  // identifier -> its first record
@@ -267,7 +399,39 @@ class PlanChecker {
 
 }  // namespace
 
-void CheckPlan(const ZTRObjectManager& objects, const ZTRDocumentManager& plan,
+void CheckPlan(FileSystem& files, const ZTRObjectManager& objects, const ZTRDocumentManager& plan,
                const ReadingMap& map, CheckedPlan* listed, Report* report) {
-  PlanChecker(objects, plan, map, report).Run(listed);
+  std::vector<RunConflict> conflicts;
+  CheckPlan(files, objects, plan, map, listed, report, &conflicts);
+  ReportConflicts(conflicts, nullptr, report);
+}
+
+void CheckPlan(FileSystem& files, const ZTRObjectManager& objects, const ZTRDocumentManager& plan,
+               const ReadingMap& map, CheckedPlan* listed, Report* report,
+               std::vector<RunConflict>* conflicts) {
+  conflicts->clear();
+  PlanChecker(files, objects, plan, map, report, conflicts).Run(listed);
+}
+
+void ReportConflicts(const std::vector<RunConflict>& conflicts, const RunPrediction* predicted,
+                     Report* report) {
+  // The places of the predicted run's errors. A parent's EXTERNAL_LOCATION is where loading
+  // fails as well as where saving does: it counts once the run got as far as saving.
+  std::set<std::tuple<StageList, int, std::string>> met;
+  bool saving = false;
+  if (predicted != nullptr) {
+    saving = !predicted->saves.empty();
+    for (const PredictedFinding& finding : predicted->findings) {
+      if (finding.error) met.emplace(finding.list, finding.index, finding.key);
+      saving = saving || std::string(finding.key) == "NEW_EXTERNAL_LOCATION";
+    }
+  }
+  for (const RunConflict& conflict : conflicts) {
+    const bool said = std::any_of(
+        conflict.places.begin(), conflict.places.end(), [&](const RunConflict::Place& place) {
+          return (saving || std::string(place.key) != "EXTERNAL_LOCATION") &&
+                 met.count({place.list, place.index, place.key}) != 0;
+        });
+    if (!said) report->Error(conflict.line, conflict.message);
+  }
 }

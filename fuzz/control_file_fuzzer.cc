@@ -107,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Report report;
     map.Check(&report);
     CheckedPlan listed;
-    CheckPlan(objects, plan, map, &listed, &report);
+    CheckPlan(Disk(), objects, plan, map, &listed, &report);
     report.Print("fuzz.ztr", console);
     if (plan.DocumentInstanceCount() > 0) {
       plan.FindDocumentName(plan.DocumentInstanceAt(1).ParentPartNumber);

@@ -257,7 +257,7 @@ int InvertControlFile(FileSystem& files, const std::string& control_file, Rename
   std::ostringstream no_log;
   const ZTRDocumentManager plan(objects, &no_log);
   CheckedPlan listed;
-  CheckPlan(objects, plan, map, &listed, report);
+  CheckPlan(files, objects, plan, map, &listed, report);
   if (report->ExitCode() == 2) return 2;
   if (AsksForCopy(objects)) {
     report->Error(1,

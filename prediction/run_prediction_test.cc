@@ -148,6 +148,20 @@ const std::vector<Hazard>& Hazards() {
         "has no component \"X.1\"",
         "c.ztr:23: error: document \"BOLT\": the run stops here: the root product of "
         "\"<dir>/parts/bolt-m8x20.CATPart\" carries the part number \"BOLT-M8x25\" by then"}},
+      {"a new file spelt another way is the document's own file",
+       [] { Edit("parts/bolt-m8x25.CATPart", "parts/./bolt-m8x20.CATPart"); },
+       "Document parts/bolt-m8x20.CATPart saved as parts/./bolt-m8x20.CATPart\n",
+       2,
+       {"c.ztr:18: error: document \"BOLT\": \"parts/./bolt-m8x20.CATPart\" is the document's "
+        "own file \"<dir>/parts/bolt-m8x20.CATPart\", spelt otherwise"}},
+      {"a new file exists already and holds another part",
+       [] {
+         WriteFile("parts/bolt-m8x25.CATPart", "STANDIN-DOCUMENT 1\nproduct\npartnumber WASHER\n");
+       },
+       "",
+       1,
+       {"c.ztr:18: warning: document \"BOLT\": a file \"<dir>/parts/bolt-m8x25.CATPart\" "
+        "exists already and is replaced; it holds the part \"WASHER\"\n"}},
       {"a new file exists and is read-only",
        [] {
          WriteFile("parts/bolt-m8x25.CATPart", "STANDIN-DOCUMENT 1\n");

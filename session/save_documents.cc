@@ -43,7 +43,9 @@ int ZTRDocumentManager::SaveDocuments() {
   for (int i = 1; i <= ChangeableDocumentCount(); ++i) {
     const CATUnicodeString location = ChangeableDocumentAt(i).ExternalLocation;
     const CATUnicodeString target = ChangeableDocumentAt(i).NewExternalLocation;
-    if (location == empty || target == empty) {
+    // A record without a new file path is given its file path as its new one (rename_records):
+    // the new one is missing only when both are.
+    if (location == empty) {
       Tell("saving", StageList::kChangeableDocuments, i, true, "the record has no file path");
       return 2;
     }

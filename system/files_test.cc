@@ -168,4 +168,10 @@ TEST(PathsTest, PiecesOfAPathAsSpelled) {
   }
 }
 
+TEST(PathsTest, AReferenceIsReadFromItsDocumentsFolderUnlessItIsAbsolute) {
+  if (OnWindows()) GTEST_SKIP() << "Windows references are held by the stand-in's Windows tests";
+  EXPECT_EQ(ReferenceStorageName("/lib/./b.doc", "/p/asm"), "/lib/b.doc");
+  EXPECT_EQ(ReferenceStorageName("../parts/b.doc", "/p/asm"), "/p/parts/b.doc");
+}
+
 }  // namespace

@@ -55,98 +55,152 @@ int Usage(const char* invocation, std::ostream& err) {
   return 3;
 }
 
+// What the command line asks for.
+struct Request {
+  std::string root;
+  bool has_root = false;          // the root may be given as an empty argument
+  std::vector<std::string> plan;  // the control files, run in this order
+  bool changed = false, dot = false, help = false, version = false;
+  long expand_limit = 0;
+};
+
+// The limit of --expand=LINES; false unless it is a positive number.
+bool ReadExpandLimit(const std::string& digits, long* limit) {
+  char* end = nullptr;
+  *limit = std::strtol(digits.c_str(), &end, 10);
+  return !digits.empty() && *end == '\0' && *limit > 0;
+}
+
+// Takes the option argv[*i], and the value after it that it takes, into `request`; false when
+// it is wrong (an unknown option is said on `err`).
+bool ReadOption(int argc, char* argv[], int* i, Request* request, std::ostream& err) {
+  const std::string argument = argv[*i];
+  if (argument == "--help") {
+    request->help = true;
+  } else if (argument == "--version") {
+    request->version = true;
+  } else if (argument == "--plan") {
+    if (*i + 1 == argc) return false;
+    request->plan.push_back(argv[++*i]);
+  } else if (argument.rfind("--plan=", 0) == 0) {
+    request->plan.push_back(argument.substr(7));
+  } else if (argument == "--changed") {
+    request->changed = true;
+  } else if (argument == "--dot") {
+    request->dot = true;
+  } else if (argument == "--expand") {
+    request->expand_limit = kDefaultExpandLimit;
+  } else if (argument.rfind("--expand=", 0) == 0) {
+    return ReadExpandLimit(argument.substr(9), &request->expand_limit);
+  } else {
+    err << argv[0] << ": unknown option " << Quoted(argument) << std::endl;
+    return false;
+  }
+  return true;
+}
+
+// Reads the command line into `request`, up to --help or --version; false when it is wrong.
+bool ReadCommandLine(int argc, char* argv[], Request* request, std::ostream& err) {
+  bool options_end = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (options_end || argument.empty() || argument[0] != '-' || argument == "-") {
+      if (request->has_root) return false;
+      request->root = argument;
+      request->has_root = true;
+    } else if (argument == "--") {
+      options_end = true;
+    } else if (!ReadOption(argc, argv, &i, request, err)) {
+      return false;
+    } else if (request->help || request->version) {
+      return true;
+    }
+  }
+  return request->has_root && (!request->changed || !request->plan.empty());
+}
+
+// The structure under the root as the plan will leave it, with what the run meets, or as it is
+// without a plan; false with the reason in `why` when an input cannot be read.
+bool FindStructure(FileSystem& files, const Request& request, Preview* preview, std::string* why) {
+  if (!request.plan.empty()) {
+    return ComputePreview(files, request.root, request.plan, preview, why);
+  }
+  ProductStructure structure;
+  if (!ReadProductStructure(files, request.root, &structure, why)) {
+    *why = "cannot read " + QuotedFile(request.root) + ": " + *why;
+    return false;
+  }
+  preview->structure = UnchangedStructure(structure);
+  return true;
+}
+
+// 0 nothing found, 1 warnings only, 2 an error among the findings.
+int FindingsExitCode(const std::vector<PreviewFinding>& findings) {
+  int exit_code = findings.empty() ? 0 : 1;
+  for (const PreviewFinding& finding : findings) {
+    if (finding.error) exit_code = 2;
+  }
+  return exit_code;
+}
+
+// Writes the structure as a graph or a tree; false when --expand stopped the tree early.
+bool ShowStructure(const Request& request, const Preview& preview, const std::string& cwd,
+                   std::ostream& out) {
+  const bool has_plan = !request.plan.empty();
+  if (request.dot) {
+    WriteDotGraph(preview.structure, has_plan, request.changed, cwd, out);
+    return true;
+  }
+  TreeOptions options;
+  options.plan = has_plan;
+  options.changed_only = request.changed;
+  options.expand_limit = request.expand_limit;
+  return PrintTree(preview.structure, options, cwd, out);
+}
+
+// Each finding as control_file:LINE: error: MESSAGE (or warning:).
+void PrintFindings(const std::vector<std::string>& plan,
+                   const std::vector<PreviewFinding>& findings, std::ostream& out) {
+  for (const PreviewFinding& finding : findings) {
+    out << DisplayText(plan[finding.file]) << ':';
+    if (finding.line > 0) out << finding.line << ':';
+    out << (finding.error ? " error: " : " warning: ") << finding.message << '\n';
+  }
+  out.flush();
+}
+
 }  // namespace
 
 int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err,
                    FileSystem& files) {
   const char* invocation = argc > 0 ? argv[0] : "Quorvel-tree";
-  std::string root;
-  std::vector<std::string> plan;  // the control files, run in this order
-  bool has_root = false, changed = false, dot = false, options_end = false;
-  long expand_limit = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (options_end || argument.empty() || argument[0] != '-' || argument == "-") {
-      if (has_root) return Usage(invocation, err);
-      root = argument;
-      has_root = true;
-    } else if (argument == "--") {
-      options_end = true;
-    } else if (argument == "--help") {
-      out << "Usage: " << invocation << kUsage << "\n\n" << kHelp;
-      return 0;
-    } else if (argument == "--version") {
-      out << "Quorvel-tree " << QUORVEL_VERSION << "\n";
-      return 0;
-    } else if (argument == "--plan" || argument.rfind("--plan=", 0) == 0) {
-      if (argument == "--plan") {
-        if (i + 1 == argc) return Usage(invocation, err);
-        plan.push_back(argv[++i]);
-      } else {
-        plan.push_back(argument.substr(7));
-      }
-    } else if (argument == "--changed") {
-      changed = true;
-    } else if (argument == "--dot") {
-      dot = true;
-    } else if (argument == "--expand") {
-      expand_limit = kDefaultExpandLimit;
-    } else if (argument.rfind("--expand=", 0) == 0) {
-      char* end = nullptr;
-      const std::string digits = argument.substr(9);
-      expand_limit = std::strtol(digits.c_str(), &end, 10);
-      if (digits.empty() || *end != '\0' || expand_limit <= 0) return Usage(invocation, err);
-    } else {
-      err << invocation << ": unknown option " << Quoted(argument) << std::endl;
-      return Usage(invocation, err);
-    }
+  Request request;
+  if (!ReadCommandLine(argc, argv, &request, err)) return Usage(invocation, err);
+  if (request.help) {
+    out << "Usage: " << invocation << kUsage << "\n\n" << kHelp;
+    return 0;
   }
-  const bool has_plan = !plan.empty();
-  if (!has_root || (changed && !has_plan)) return Usage(invocation, err);
+  if (request.version) {
+    out << "Quorvel-tree " << QUORVEL_VERSION << "\n";
+    return 0;
+  }
   // Only the tree, the graph and the findings are written: the tool's own console lines stay off.
   g_ZTRConfig.SetTraceLevel(0);
 
   const std::string cwd = StorageName(".");
   Preview preview;
   std::string why;
-  if (has_plan) {
-    if (!ComputePreview(files, root, plan, &preview, &why)) {
-      err << invocation << ": " << why << std::endl;
-      return 3;
-    }
-  } else {
-    ProductStructure structure;
-    if (!ReadProductStructure(files, root, &structure, &why)) {
-      err << invocation << ": cannot read " << QuotedFile(root) << ": " << why << std::endl;
-      return 3;
-    }
-    preview.structure = UnchangedStructure(structure);
+  if (!FindStructure(files, request, &preview, &why)) {
+    err << invocation << ": " << why << std::endl;
+    return 3;
   }
-
-  int exit_code = preview.findings.empty() ? 0 : 1;
-  for (const PreviewFinding& finding : preview.findings) {
-    if (finding.error) exit_code = 2;
-  }
-  if (dot) {
-    WriteDotGraph(preview.structure, has_plan, changed, cwd, out);
-  } else {
-    TreeOptions options;
-    options.plan = has_plan;
-    options.changed_only = changed;
-    options.expand_limit = expand_limit;
-    if (!PrintTree(preview.structure, options, cwd, out)) {
-      err << invocation << ": warning: --expand stopped after " << expand_limit << " lines"
-          << std::endl;
-      if (exit_code == 0) exit_code = 1;
-    }
+  int exit_code = FindingsExitCode(preview.findings);
+  if (!ShowStructure(request, preview, cwd, out)) {
+    err << invocation << ": warning: --expand stopped after " << request.expand_limit << " lines"
+        << std::endl;
+    if (exit_code == 0) exit_code = 1;
   }
   // Findings follow the tree; beside a graph they go to standard error.
-  std::ostream& findings = dot ? err : out;
-  for (const PreviewFinding& finding : preview.findings) {
-    findings << DisplayText(plan[finding.file]) << ':';
-    if (finding.line > 0) findings << finding.line << ':';
-    findings << (finding.error ? " error: " : " warning: ") << finding.message << '\n';
-  }
-  findings.flush();
+  PrintFindings(request.plan, preview.findings, request.dot ? err : out);
   return exit_code;
 }
