@@ -27,30 +27,30 @@ TEST(StandinFilesWindowsTest, OnlyFilesOnADiskAreReadAndKnownWhateverTheSpelling
   WriteFile(dir.File("b.doc"), "other");
   std::string bytes;
   FileFacts facts;
-  ASSERT_TRUE(ReadRegularFile(dir.File("a.doc"), &bytes, &facts));
+  ASSERT_TRUE(Disk().ReadRegularFile(dir.File("a.doc"), &bytes, &facts));
   EXPECT_EQ(bytes, "bytes");
   EXPECT_EQ(facts.permissions, 0666u);
   for (const std::string& path :
        {dir.path(), std::string("NUL"), std::string("con"), std::string("\\\\.\\NUL"),
         dir.File("folder\\..\\nul"), dir.File("gone.doc"), dir.File("a.doc") + '\0' + "x"}) {
-    EXPECT_FALSE(ReadRegularFile(path, &bytes, &facts)) << path;
+    EXPECT_FALSE(Disk().ReadRegularFile(path, &bytes, &facts)) << path;
     EXPECT_EQ(bytes, "");
   }
   ASSERT_TRUE(SetFileAttributesA(dir.File("a.doc").c_str(), FILE_ATTRIBUTE_READONLY));
-  ASSERT_TRUE(ReadRegularFile(dir.File("a.doc"), &bytes, &facts));
+  ASSERT_TRUE(Disk().ReadRegularFile(dir.File("a.doc"), &bytes, &facts));
   EXPECT_EQ(facts.permissions, 0444u);
   SetFileAttributesA(dir.File("a.doc").c_str(), FILE_ATTRIBUTE_NORMAL);
 
   FileId a, spelled, b;
-  ASSERT_TRUE(FindFileId(dir.File("a.doc"), &a));
+  ASSERT_TRUE(Disk().FindFileId(dir.File("a.doc"), &a));
   std::string other_spelling = dir.File("A.DOC");
   for (char& c : other_spelling) c = c == '/' ? '\\' : c;
-  ASSERT_TRUE(FindFileId(other_spelling, &spelled));
-  ASSERT_TRUE(FindFileId(dir.File("b.doc"), &b));
+  ASSERT_TRUE(Disk().FindFileId(other_spelling, &spelled));
+  ASSERT_TRUE(Disk().FindFileId(dir.File("b.doc"), &b));
   EXPECT_EQ(a, spelled);
   EXPECT_FALSE(a == b);
-  EXPECT_TRUE(FindFileId(dir.path(), &b));  // a folder is a file too
-  EXPECT_FALSE(FindFileId(dir.File("gone.doc"), &b));
+  EXPECT_TRUE(Disk().FindFileId(dir.path(), &b));  // a folder is a file too
+  EXPECT_FALSE(Disk().FindFileId(dir.File("gone.doc"), &b));
 }
 
 TEST(StandinFilesWindowsTest, ReplacementKeepsAttributesAndLeavesReadOnlyFilesAlone) {
@@ -61,37 +61,36 @@ TEST(StandinFilesWindowsTest, ReplacementKeepsAttributesAndLeavesReadOnlyFilesAl
   FileFacts written;
   FileId found;
   {
-    FileReplacement replacement;
-    ASSERT_TRUE(replacement.Begin(hidden, 0666));
-    EXPECT_FALSE(replacement.temporary_path().empty());
-    ASSERT_TRUE(replacement.Write("new"));
-    ASSERT_TRUE(replacement.Commit(&written));
+    std::unique_ptr<FileReplacement> replacement = Disk().BeginReplacement(hidden, 0666);
+    ASSERT_NE(replacement, nullptr);
+    EXPECT_FALSE(replacement->temporary_path().empty());
+    ASSERT_TRUE(replacement->Write("new"));
+    ASSERT_TRUE(replacement->Commit(&written));
   }
   EXPECT_EQ(ReadWholeFile(hidden), "new");
   EXPECT_TRUE(Attributes(hidden) & FILE_ATTRIBUTE_HIDDEN);
-  ASSERT_TRUE(FindFileId(hidden, &found));
+  ASSERT_TRUE(Disk().FindFileId(hidden, &found));
   EXPECT_EQ(written.id, found);
 
   // A new file is read-only where the document's own file was.
   const std::string created = dir.File("created.doc");
   {
-    FileReplacement replacement;
-    ASSERT_TRUE(replacement.Begin(created, 0444));
-    ASSERT_TRUE(replacement.Write("made"));
-    ASSERT_TRUE(replacement.Commit(&written));
+    std::unique_ptr<FileReplacement> replacement = Disk().BeginReplacement(created, 0444);
+    ASSERT_NE(replacement, nullptr);
+    ASSERT_TRUE(replacement->Write("made"));
+    ASSERT_TRUE(replacement->Commit(&written));
   }
   EXPECT_EQ(ReadWholeFile(created), "made");
   EXPECT_TRUE(Attributes(created) & FILE_ATTRIBUTE_READONLY);
 
   // Never replaced: a read-only file, a folder; a replacement given up leaves nothing.
-  FileReplacement refused;
-  EXPECT_FALSE(refused.Begin(created, 0666));
-  EXPECT_FALSE(refused.Begin(dir.path(), 0666));
-  EXPECT_FALSE(refused.Begin(dir.File("no/such/folder.doc"), 0666));
+  EXPECT_EQ(Disk().BeginReplacement(created, 0666), nullptr);
+  EXPECT_EQ(Disk().BeginReplacement(dir.path(), 0666), nullptr);
+  EXPECT_EQ(Disk().BeginReplacement(dir.File("no/such/folder.doc"), 0666), nullptr);
   {
-    FileReplacement abandoned;
-    ASSERT_TRUE(abandoned.Begin(hidden, 0666));
-    ASSERT_TRUE(abandoned.Write("half"));
+    std::unique_ptr<FileReplacement> abandoned = Disk().BeginReplacement(hidden, 0666);
+    ASSERT_NE(abandoned, nullptr);
+    ASSERT_TRUE(abandoned->Write("half"));
   }
   EXPECT_EQ(ReadWholeFile(created), "made");
   EXPECT_EQ(ReadWholeFile(hidden), "new");
