@@ -54,6 +54,10 @@ TEST_F(CheckTest, ReadingProblems) {
   EXPECT_NE(Check("@ROOT\n{PARENT_OBJECTS}{P1}\n@P1\n{EXTERNAL_LOCATION\n")
                 .find("c.ztr:4: error: reading stops here: an attribute line without its closing"),
             std::string::npos);
+  // A NUL byte ends a value for the tool where an editor shows more of it.
+  EXPECT_EQ(Check(std::string("@ROOT\n{NOTE}a\0b\n", 16)),
+            "c.ztr:2: error: a NUL byte at column 8 ends the value of \"NOTE\" there for the "
+            "tool; remove it\nc.ztr:2: warning: key \"NOTE\" is never read\n1 error, 1 warning\n");
   EXPECT_NE(Check("@ROOT\n@\n")
                 .find("c.ztr:2: error: reading stops here: an identifier line "
                       "with no identifier"),

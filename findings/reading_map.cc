@@ -63,14 +63,33 @@ std::string ReadingMap::WhyNotRead(size_t offset) const {
   return "a line that is not read";
 }
 
+size_t ReadingMap::NulColumn(int line) const {
+  if (line < 1 || static_cast<size_t>(line) > line_starts_.size()) return 0;
+  const size_t start = line_starts_[static_cast<size_t>(line - 1)];
+  const size_t end = static_cast<size_t>(line) < line_starts_.size()
+                         ? line_starts_[static_cast<size_t>(line)]
+                         : bytes_.size();
+  const size_t nul = bytes_.find('\0', start);
+  return nul < end ? nul - start + 1 : 0;
+}
+
 void ReadingMap::Check(Report* report) const {
   for (const Record& record : records_) {
+    if (const size_t column = NulColumn(record.line)) {
+      report->Error(record.line, "a NUL byte at column " + std::to_string(column) +
+                                     " ends the identifier there for the tool; remove it");
+    }
     if (record.identifier_cut) {
       report->Error(record.line,
                     "identifier longer than 65,535 characters; it is cut to its first 65,535");
     }
     std::map<std::string, int> first_lines;
     for (const Attribute& attribute : record.attributes) {
+      if (const size_t column = NulColumn(attribute.line)) {
+        report->Error(attribute.line, "a NUL byte at column " + std::to_string(column) +
+                                          " ends the value of " + Quoted(attribute.key) +
+                                          " there for the tool; remove it");
+      }
       if (attribute.value_cut) {
         report->Error(attribute.line, "value of " + Quoted(attribute.key) +
                                           " longer than 65,535 characters; it is cut to its "

@@ -41,6 +41,8 @@ class ReadingMap : public ControlFileObserver {
 
  private:
   int LineOf(size_t offset) const;
+  // The column (from 1) of the first NUL byte on `line`, or 0 when it has none.
+  size_t NulColumn(int line) const;
   // Why the line at `offset`, where reading stopped, could not be read.
   std::string WhyNotRead(size_t offset) const;
 

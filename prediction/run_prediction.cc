@@ -96,6 +96,8 @@ class Predictor {
     const std::string target = StorageName(Text(saved_to));
     FileId file;
     if (target.empty() || !files_.FindFileId(target, &file)) return;
+    const std::string link = files_.LinkTarget(target);
+    if (!link.empty()) links_.emplace(StorageKey(target), link);
     const auto reader = reads_.find(file);
     if (reader != reads_.end()) {
       before_.emplace(StorageKey(target), reader->second);
@@ -165,6 +167,14 @@ class Predictor {
       return;
     }
     prediction_.saves.push_back({saved.list, saved.index, StorageName(location), answer.target});
+    const auto link = links_.find(StorageKey(answer.target));
+    if (link != links_.end()) {
+      Finding(saved.list, saved.index, key, false,
+              QuotedFile(answer.target) + " is a link to " + QuotedFile(link->second) +
+                  ": the run puts the saved document in place of the link, and " +
+                  QuotedFile(link->second) + " keeps what it holds; save to " +
+                  QuotedFile(link->second) + " itself to change it");
+    }
     const auto was = before_.find(StorageKey(answer.target));
     if (was != before_.end()) {
       const ZTRDocument* reader = was->second;
@@ -213,6 +223,7 @@ class Predictor {
   std::map<FileId, const ZTRDocument*> reads_;         // file -> first record reading it
   std::map<std::string, const ZTRDocument*> before_;   // save target -> record reading it
   std::map<std::string, const ZTRDocument*> written_;  // by the storage key of the target
+  std::map<std::string, std::string> links_;           // save target -> the file its link leads to
   std::map<std::string, std::string> held_;  // save target -> the part number its file holds
 };
 

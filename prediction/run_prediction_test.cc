@@ -185,6 +185,17 @@ const std::vector<Hazard>& Hazards() {
          if (!error) Edit("parts/hinge-pin-b.CATPart", "alias/bolt-m8x25.CATPart");
        },
        OnWindows() ? nullptr : "Failed to save document: parts/hinge-pin.CATPart\n"},
+      {"a parent saved in place is a link",
+       [] {
+         std::error_code error;
+         fs::rename("hinge/hinge-sub.CATProduct", "hinge/real-sub.CATProduct");
+         fs::create_symlink("real-sub.CATProduct", "hinge/hinge-sub.CATProduct", error);
+       },
+       OnWindows() ? nullptr : "",
+       1,
+       {"c.ztr:12: warning: document \"HINGE\": \"<dir>/hinge/hinge-sub.CATProduct\" is a link to "
+        "\"<dir>/hinge/real-sub.CATProduct\": the run puts the saved document in place of the "
+        "link, and \"<dir>/hinge/real-sub.CATProduct\" keeps what it holds"}},
       {"a changeable document is a parent too",
        [] { Edit("{PARENT_OBJECTS}{ASM}{HINGE}", "{PARENT_OBJECTS}{ASM}{HINGE}{PIN}"); },
        "********* Failed to get document: parts/hinge-pin.CATPart\n"},

@@ -3,6 +3,7 @@
 #ifndef SYSTEM_DISK_H
 #define SYSTEM_DISK_H
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,15 @@ std::string DiskWhyNotReplace(const std::string& target);
 // begin. The caller has asked DiskWhyNotReplace first.
 std::unique_ptr<FileReplacement> DiskBeginReplacement(const std::string& target,
                                                       unsigned new_permissions);
+
+// A path as the standard library's file functions take it, and a name they give back, in the
+// encoding the system's own file functions use for the program's 8-bit names.
+std::filesystem::path NativePath(const std::string& path);
+std::string NameOf(const std::filesystem::path& path);
+
+// The storage name of the file that the link at `path` leads to, links followed to the end;
+// empty when `path` is no link.
+std::string DiskLinkTarget(const std::string& path);
 
 // A fresh name for a temporary file: ".quorvel-save-" and six random letters of one case or
 // digits (names that differ in case alone are one name on Windows).

@@ -14,9 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A path as the standard library takes it: UTF-8 on every system (on Windows made wide).
-fs::path Native(const std::string& path) { return fs::u8path(path); }
-
 class DiskFileSystem : public FileSystem {
  public:
   bool ReadRegularFile(const std::string& path, std::string* bytes, FileFacts* facts) override {
@@ -29,15 +26,16 @@ class DiskFileSystem : public FileSystem {
   bool IsFolder(const std::string& path) override {
     std::error_code error;
     return !path.empty() && path.find('\0') == std::string::npos &&
-           fs::is_directory(Native(path), error);
+           fs::is_directory(NativePath(path), error);
   }
+  std::string LinkTarget(const std::string& path) override { return DiskLinkTarget(path); }
   bool ListFolder(const std::string& folder, std::vector<std::string>* names) override {
     names->clear();
     std::error_code error;
     if (folder.find('\0') != std::string::npos) return false;
-    for (fs::directory_iterator entry(Native(folder), error), end; !error && entry != end;
+    for (fs::directory_iterator entry(NativePath(folder), error), end; !error && entry != end;
          entry.increment(error)) {
-      names->push_back(entry->path().filename().u8string());
+      names->push_back(NameOf(entry->path().filename()));
     }
     return !error;
   }
@@ -48,7 +46,7 @@ class DiskFileSystem : public FileSystem {
     const std::string name = StorageName(folder);
     std::error_code error;
     if (name.empty() || IsFolder(name)) return true;
-    fs::create_directories(Native(name), error);
+    fs::create_directories(NativePath(name), error);
     if (error) *why = "\"" + name + "\": " + error.message();
     return !error;
   }
@@ -63,7 +61,7 @@ class DiskFileSystem : public FileSystem {
       *why = "\"" + path + "\" is no file";
       return false;
     }
-    if (!fs::remove(Native(path), error) && !error)
+    if (!fs::remove(NativePath(path), error) && !error)
       error = std::make_error_code(std::errc::no_such_file_or_directory);
     if (error) *why = "\"" + path + "\": " + error.message();
     return !error;
@@ -121,7 +119,7 @@ std::string WhyNotReadable(const std::string& path) {
   if (path.find('\0') != std::string::npos) {
     return std::make_error_code(std::errc::no_such_file_or_directory).message();
   }
-  const fs::file_status status = fs::status(Native(path), error);
+  const fs::file_status status = fs::status(NativePath(path), error);
   if (error) return error.message();
   if (fs::is_directory(status)) return std::make_error_code(std::errc::is_a_directory).message();
   if (!fs::is_regular_file(status)) return "Not a regular file";

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "system/disk.h"
@@ -249,4 +250,21 @@ std::unique_ptr<FileReplacement> DiskBeginReplacement(const std::string& target,
   auto replacement = std::make_unique<DiskReplacement>();
   if (!replacement->Begin(target, new_permissions)) return nullptr;
   return replacement;
+}
+
+std::filesystem::path NativePath(const std::string& path) { return std::filesystem::path(path); }
+
+std::string NameOf(const std::filesystem::path& path) { return path.string(); }
+
+std::string DiskLinkTarget(const std::string& path) {
+  struct stat link;
+  if (path.find('\0') != std::string::npos || lstat(path.c_str(), &link) != 0 ||
+      !S_ISLNK(link.st_mode)) {
+    return std::string();
+  }
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return std::string();
+  const std::string target = resolved;
+  free(resolved);
+  return target;
 }
