@@ -1,5 +1,6 @@
 #include <errno.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -250,3 +251,14 @@ std::unique_ptr<FileReplacement> DiskBeginReplacement(const std::string& target,
   if (!replacement->Begin(target, new_permissions)) return nullptr;
   return replacement;
 }
+
+std::string DiskMakePrivateFolder() {
+  const char* temporary = getenv("TMPDIR");
+  std::string folder = temporary != nullptr && temporary[0] == '/' ? temporary : "/tmp";
+  folder = StorageName(folder) + "/quorvel-XXXXXX";
+  // mkdtemp makes a new folder with permissions 0700, never one that was there.
+  if (mkdtemp(&folder[0]) == nullptr) return std::string();
+  return folder;
+}
+
+void DiskRemoveFolder(const std::string& folder) { rmdir(folder.c_str()); }
