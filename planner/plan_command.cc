@@ -1,16 +1,10 @@
 #include "planner/plan_command.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "CATDocumentServices.h"
-#include "CATIProduct.h"
-#include "CATSessionServices.h"
 #include "findings/display_text.h"
 #include "planner/control_file_writer.h"
 #include "planner/naming_rules.h"
@@ -22,13 +16,12 @@
 #include "planner/structure_match.h"
 #include "planner/structure_table.h"
 #include "planner/workbook_writer.h"
-#include "product/root_product.h"
+#include "structure/root_part_number.h"
 #include "system/files.h"
 #include "system/paths.h"
+#include "system/system.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 const char kUsage[] =
     " table [-o FILE] ROOT_DOCUMENT [RULE...] | write [-o FILE] [--redo] [--copy]"
@@ -78,64 +71,115 @@ struct CommandLine {
 // runs out.
 constexpr size_t kInputLimit = size_t{256} << 20;
 
-// The whole of `path`; false with the system's reason when it cannot be read.
-bool ReadBytes(const std::string& path, std::string* bytes, std::string* reason) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    *reason = std::strerror(errno);
+// Permissions of an output file where there is none yet.
+constexpr unsigned kNewFilePermissions = 0644;
+
+// The whole of the input `path`: through `files` when it is a regular file, otherwise (a pipe,
+// a device) as the system gives it. False, with the reason, when it cannot be read or goes on
+// past kInputLimit.
+bool ReadInput(FileSystem& files, const std::string& path, std::string* bytes,
+               std::string* reason) {
+  const std::string too_long =
+      "goes on past 256 MiB, more than any rename table or control file holds; not read";
+  const std::string name = StorageName(path);
+  FileFacts facts;
+  if (!files.CurrentFacts(name, &facts)) {
+    if (ReadWholeInput(path, kInputLimit, bytes, reason)) return true;
+    if (reason->empty()) *reason = too_long;
     return false;
   }
-  char buffer[65536];
-  size_t got;
-  errno = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && bytes->size() <= kInputLimit) {
-    bytes->append(buffer, got);
+  if (facts.size <= kInputLimit && files.ReadRegularFile(name, bytes, &facts) &&
+      bytes->size() <= kInputLimit) {
+    return true;
   }
-  bool read = !std::ferror(file);
-  if (!read) *reason = errno != 0 ? std::strerror(errno) : "read error";
-  if (read && bytes->size() > kInputLimit) {
-    read = false;
-    *reason = "goes on past 256 MiB, more than any rename table or control file holds; not read";
-  }
-  std::fclose(file);
-  return read;
+  *reason =
+      facts.size > kInputLimit || bytes->size() > kInputLimit ? too_long : WhyNotReadable(path);
+  if (reason->empty()) *reason = "it cannot be read";
+  bytes->clear();
+  return false;
 }
 
 // The name of the `n`th output (from 1) when the first is `first`: rename.ztr, rename-2.ztr...
 std::string OutputName(const std::string& first, size_t n) {
   if (n == 1) return first;
-  fs::path path = first;
-  const std::string extension = path.extension().string();
-  path.replace_filename(path.stem().string() + "-" + std::to_string(n) + extension);
-  return path.generic_string();
+  const std::string folder = first.substr(0, first.size() - FileNameOf(first).size());
+  return folder + StemOf(first) + "-" + std::to_string(n) + ExtensionOf(first);
 }
 
-// Writes `texts` to their files whole, or none of them: each goes to a new file beside its
-// target first, and replaces the target only when all were written.
-bool WriteFiles(const std::string& first, const std::vector<std::string>& texts,
-                std::ostream& err) {
-  std::vector<std::string> written;
-  auto abandon = [&](const std::string& name, const std::string& reason) {
-    err << "Quorvel-plan: cannot write " << QuotedFile(name) << ": " << reason << std::endl;
-    std::error_code ignored;
-    for (const std::string& temporary : written) fs::remove(temporary, ignored);
-    return false;
-  };
-  for (size_t i = 0; i < texts.size(); ++i) {
-    const std::string temporary = OutputName(first, i + 1) + ".quorvel-plan-new";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) return abandon(OutputName(first, i + 1), std::strerror(errno));
-    written.push_back(temporary);
-    const bool whole = std::fwrite(texts[i].data(), 1, texts[i].size(), file) == texts[i].size();
-    const int error = errno;
-    if ((std::fclose(file) != 0) || !whole) {
-      return abandon(OutputName(first, i + 1), std::strerror(whole ? errno : error));
+// One output file on its way: its replacement begun, and what the file held before, to be put
+// back when a later output cannot be put in place.
+struct Output {
+  std::string name;  // a storage name
+  std::unique_ptr<FileReplacement> replacement;
+  bool existed = false;  // a file was there
+  bool kept = false;     // and `old_bytes` are its bytes
+  std::string old_bytes;
+};
+
+// Keeps what is at `output->name` now.
+void KeepOld(FileSystem& files, Output* output) {
+  FileFacts facts;
+  output->existed = files.CurrentFacts(output->name, &facts);
+  output->kept = output->existed && facts.size <= kInputLimit &&
+                 files.ReadRegularFile(output->name, &output->old_bytes, &facts);
+}
+
+// Puts back the outputs before `failed`, which are in place: each gets the bytes it held, or
+// is removed where there was no file. Names each on `err`, put back or written all the same.
+void PutBack(FileSystem& files, const std::vector<Output>& outputs, size_t failed,
+             std::ostream& err) {
+  for (size_t i = failed; i-- > 0;) {
+    const Output& output = outputs[i];
+    std::string why = "what it held was not kept";
+    const bool back = !output.existed ? files.RemoveFile(output.name, &why)
+                      : output.kept   ? files.WriteWholeFile(output.name, output.old_bytes,
+                                                             kNewFilePermissions, &why)
+                                      : false;
+    if (back) {
+      err << "Quorvel-plan: " << QuotedFile(output.name)
+          << (output.existed ? " is put back as it was" : " is removed again") << "\n";
+    } else {
+      err << "Quorvel-plan: error: " << QuotedFile(output.name)
+          << " is written all the same: it could not be put back as it was: " << why << "\n";
     }
   }
+  err << std::flush;
+}
+
+// Writes `texts` to the files OutputName(first, 1), (first, 2)... whole, and all of them or
+// none: each goes to a temporary file beside its target that no one else can have made, and
+// the targets are replaced, in order, only when all were written. When one cannot be put in
+// place, the ones replaced before it get back what they held (removed where they were new);
+// any that cannot is named on `err` as written all the same. A link at a target's name is
+// replaced itself: the file it led to stays as it was.
+bool WriteFiles(FileSystem& files, const std::string& first, const std::vector<std::string>& texts,
+                std::ostream& err) {
+  std::vector<Output> outputs(texts.size());
   for (size_t i = 0; i < texts.size(); ++i) {
-    std::error_code error;
-    fs::rename(written[i], OutputName(first, i + 1), error);
-    if (error) return abandon(OutputName(first, i + 1), error.message());
+    Output& output = outputs[i];
+    output.name = StorageName(OutputName(first, i + 1));
+    std::string refused = files.WhyNotReplace(output.name);
+    if (refused.empty() && i + 1 < texts.size()) KeepOld(files, &output);
+    if (refused.empty()) {
+      output.replacement = files.BeginReplacement(output.name, kNewFilePermissions);
+      if (output.replacement == nullptr) refused = "no temporary file can be made beside it";
+    }
+    if (refused.empty() && !output.replacement->Write(texts[i])) {
+      refused = "it could not be written in full";
+    }
+    if (!refused.empty()) {
+      err << "Quorvel-plan: cannot write " << QuotedFile(output.name) << ": " << refused
+          << std::endl;
+      return false;  // the replacements begun are dropped: no target has changed
+    }
+  }
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    FileFacts written;
+    if (outputs[i].replacement->Commit(&written)) continue;
+    err << "Quorvel-plan: cannot write " << QuotedFile(outputs[i].name)
+        << ": it could not be put in place" << std::endl;
+    PutBack(files, outputs, i, err);
+    return false;
   }
   return true;
 }
@@ -154,7 +198,7 @@ int Emit(const CommandLine& line, const std::vector<std::string>& files, std::os
     out << files.front() << std::flush;
     return 0;
   }
-  if (!WriteFiles(line.output, files, err)) return 3;
+  if (!WriteFiles(*line.files, line.output, files, err)) return 3;
   if (files.size() > 1) {
     // The lines after the first are commands, as a shell or a batch file takes them.
     err << "Quorvel-plan: the plan is in " << files.size()
@@ -202,75 +246,26 @@ void NoteSpreadsheetRisks(const RenameTable& table, std::ostream& err) {
       << std::endl;
 }
 
-// Whether `name` names a workbook: it ends in ".xlsx", in any case.
-bool IsWorkbookName(const std::string& name) {
-  std::string extension = fs::path(name).extension().string();
-  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return extension == ".xlsx";
-}
-
 // Reads the table whose bytes are `bytes`: a workbook (a zip archive) or CSV.
 bool ReadAnyTable(const std::string& bytes, RenameTable* table, Report* report) {
   if (bytes.compare(0, 4, "PK\x03\x04") == 0) return ReadWorkbookBytes(bytes, table, report);
   return ReadTable(bytes, table, report);
 }
 
-// Whether the file `file` holds a document whose part number is `part_number`: a file that an
-// earlier run of the same plan wrote, which write --redo may replace.
-bool HoldsPart(const std::string& file, const std::string& part_number) {
-  const char kSessionName[] = "Quorvel-plan redo";
-  CATSession* session = nullptr;
-  if (FAILED(Create_Session(kSessionName, session)) || session == nullptr) return false;
-  CATDocument* document = nullptr;
-  bool holds = false;
-  if (SUCCEEDED(CATDocumentServices::OpenDocument(file.c_str(), document, false))) {
-    CATIProduct_var root = FindRootProduct(document);
-    holds = root != NULL_var && std::string(root->GetPartNumber().ConvertToChar()) == part_number;
-  }
-  Delete_Session(kSessionName, 0, 0);
-  return holds;
-}
-
-// Makes `plan` a copy of the documents it changes: each is saved as a new document under its
-// new file, the documents that refer to them from outside are not saved (they keep referring
-// to the originals), and no instance outside them is renamed. False, with the reasons on `err`,
+// Makes `plan` a copy of the documents it changes (MakeCopy). False, with the reasons on `err`,
 // when a changed document has no new file of its own.
-bool MakeCopy(FileSystem& files, RenamePlan* plan, const std::string& input, std::ostream& err) {
-  std::vector<bool> copied(plan->documents.size(), false);
-  bool whole = true;
-  for (const int d : plan->changes) {
-    const PlanDocument& document = plan->documents[static_cast<size_t>(d)];
-    copied[static_cast<size_t>(d)] = true;
-    if (files.SameFile(document.new_file, document.file)) {
-      err << DisplayText(input) << ": error: a copy of " << QuotedFile(document.file)
-          << " needs a new file of its own" << std::endl;
-      whole = false;
-    }
-  }
-  for (PlanDocument& document : plan->documents) {
-    std::vector<int> holders;
-    for (const int holder : document.holders) {
-      if (copied[static_cast<size_t>(holder)]) holders.push_back(holder);
-    }
-    document.holders = holders;
-  }
-  std::vector<PlanInstance> instances;
-  size_t left = 0;
-  for (const PlanInstance& instance : plan->instances) {
-    if (copied[static_cast<size_t>(instance.parent)]) {
-      instances.push_back(instance);
-    } else {
-      ++left;
-    }
+bool Copy(FileSystem& files, RenamePlan* plan, const std::string& input, std::ostream& err) {
+  std::vector<std::string> own_file_missing;
+  const size_t left = MakeCopy(files, plan, &own_file_missing);
+  for (const std::string& file : own_file_missing) {
+    err << DisplayText(input) << ": error: a copy of " << QuotedFile(file)
+        << " needs a new file of its own" << std::endl;
   }
   if (left > 0) {
     err << "Quorvel-plan: note: " << left << " instance" << (left == 1 ? " is" : "s are")
         << " not renamed: a copy saves nothing outside it" << std::endl;
   }
-  plan->instances = instances;
-  plan->saved_with_changes.clear();
-  plan->copy = true;
-  return whole;
+  return own_file_missing.empty();
 }
 
 // The plan that `table` asks for, held against the structure it names: the one under the
@@ -288,7 +283,7 @@ bool PlanAgainstStructure(FileSystem& files, const RenameTable& table, const Ren
   if (structure == nullptr) {
     std::vector<std::string> notes;
     std::string error;
-    if (!ReadStructureTable(first.file, &opened, &notes, &error)) {
+    if (!ReadStructureTable(files, first.file, &opened, &notes, &error)) {
       report->ErrorAt(first.line, CellPlace(table, first.line, "file"),
                       "file " + QuotedFile(first.file) + ": " + error +
                           "; the first document's row names the root document, whose "
@@ -310,7 +305,7 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   }
   RenameTable table;
   std::vector<std::string> notes;
-  if (!ReadStructureTable(line.input, &table, &notes, &error)) {
+  if (!ReadStructureTable(*line.files, line.input, &table, &notes, &error)) {
     err << "Quorvel-plan: cannot read " << QuotedFile(line.input) << ": " << error << std::endl;
     return 3;
   }
@@ -331,31 +326,22 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   RenamePlan plan;
   bool spreadsheet = false;
   bool writable;
-  if (IsWorkbookName(line.output)) {
-    const std::string temporary = line.output + ".quorvel-plan-new";
-    std::error_code ignored;
-    if (!WriteWorkbook(table, temporary, &error)) {
-      fs::remove(temporary, ignored);
+  if (HasExtension(line.output, ".xlsx")) {
+    std::string workbook;
+    if (!WorkbookBytes(table, &workbook, &error)) {
       err << "Quorvel-plan: cannot write " << QuotedFile(line.output) << ": " << error << std::endl;
       return 3;
     }
-    writable = ReadWorkbookTable(*line.files, temporary, &read_back, &report) &&
+    writable = ReadWorkbookBytes(workbook, &read_back, &report) &&
                PlanAgainstStructure(*line.files, read_back, &table, &plan, &report, &spreadsheet);
-    std::error_code renamed;
-    fs::rename(temporary, line.output, renamed);
-    if (renamed) {
-      fs::remove(temporary, ignored);
-      err << "Quorvel-plan: cannot write " << QuotedFile(line.output) << ": " << renamed.message()
-          << std::endl;
-      return 3;
-    }
+    if (!WriteFiles(*line.files, line.output, {workbook}, err)) return 3;
   } else {
     const std::string csv = TableToCsv(table);
     writable = ReadTable(csv, &read_back, &report) &&
                PlanAgainstStructure(*line.files, read_back, &table, &plan, &report, &spreadsheet);
     if (line.output.empty()) {
       out << csv << std::flush;
-    } else if (!WriteFiles(line.output, {csv}, err)) {
+    } else if (!WriteFiles(*line.files, line.output, {csv}, err)) {
       return 3;
     }
     NoteSpreadsheetRisks(table, err);
@@ -403,7 +389,7 @@ bool MakeNewFolders(FileSystem& files, const RenamePlan& plan, std::ostream& err
 
 int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   std::string bytes, reason;
-  if (!ReadBytes(line.input, &bytes, &reason)) {
+  if (!ReadInput(*line.files, line.input, &bytes, &reason)) {
     err << "Quorvel-plan: cannot read " << QuotedFile(line.input) << ": " << reason << std::endl;
     return 3;
   }
@@ -418,9 +404,15 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   RenamePlan plan;
   std::vector<std::string> files;
   bool spreadsheet = false;
+  // A new file that is there already and holds the part it is to hold: an earlier run of the
+  // same plan wrote it, and write --redo may replace it.
+  const auto holds_part = [&line](const std::string& file, const std::string& part_number) {
+    std::string held;
+    return RootPartNumber(*line.files, file, &held) && held == part_number;
+  };
   if (!ReadAnyTable(bytes, &table, &report) ||
       !PlanAgainstStructure(*line.files, table, nullptr, &plan, &report, &spreadsheet,
-                            line.redo ? Replaceable(HoldsPart) : nullptr)) {
+                            line.redo ? Replaceable(holds_part) : nullptr)) {
     report.Print(line.input, err);
     if (spreadsheet && table.cell_columns.empty()) {
       err << "Quorvel-plan: note: a spreadsheet has changed this table; edit rename tables by "
@@ -435,7 +427,7 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
     err << "Quorvel-plan: " << DisplayText(line.input) << ": error: " << problem << "\n";
   }
   if (!held.errors.empty()) return 2;
-  if (line.copy && !MakeCopy(*line.files, &plan, line.input, err)) return 2;
+  if (line.copy && !Copy(*line.files, &plan, line.input, err)) return 2;
   if (!WriteControlFiles(plan, &files, &error, line.list_limit)) {
     err << DisplayText(line.input) << ": error: " << error << std::endl;
     return 2;
@@ -460,7 +452,7 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
 
 int Invert(const CommandLine& line, std::ostream& out, std::ostream& err) {
   std::string bytes, reason;
-  if (!ReadBytes(line.input, &bytes, &reason)) {
+  if (!ReadInput(*line.files, line.input, &bytes, &reason)) {
     err << "Quorvel-plan: cannot read " << QuotedFile(line.input) << ": " << reason << std::endl;
     return 3;
   }

@@ -14,7 +14,11 @@
 // everything else to `err`. Returns 0 done, 1 a table written that write would refuse as it
 // is, 2 a table or control file refused, 3 a wrong command line or a file that cannot be read
 // or written.
-// Files are read and written through `files`.
+// Files are read and written through `files`. An output goes to a temporary file beside it
+// that no one else can have made and is put in place whole; a link at its name is replaced,
+// never written through. Several control files are all written or none: none is put in place
+// before all are written, and when one cannot be, the ones put in place before it get back
+// what they held, each named on `err` (with any that could not be put back).
 int RunPlanCommand(int argc, char* argv[], std::ostream& out, std::ostream& err,
                    FileSystem& files = Disk());
 

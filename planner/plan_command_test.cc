@@ -8,6 +8,7 @@
 
 #include "check/control_file_check.h"
 #include "standin_process.h"
+#include "system/faulty_files.h"
 #include "system/system.h"
 #include "testing/test_support.h"
 #include "tree/tree_command.h"
@@ -24,12 +25,18 @@ class PlanCommandTest : public ::testing::Test {
  protected:
   // Runs Quorvel-plan (or, with "Quorvel-check" or "Quorvel-tree" first, that command) in the
   // scratch folder; returns its standard output and sets `exit_code_` and `errors_`.
-  std::string Run(const std::vector<std::string>& args) {
+  // Quorvel-plan runs on `files`, with ROOT lists of `list_limit` bytes at most.
+  std::string Run(const std::vector<std::string>& args, FileSystem& files = Disk(),
+                  size_t list_limit = kListLimit) {
     const std::vector<std::string> rest(args.begin() + 1, args.end());
+    const auto plan = [list_limit](int argc, char* argv[], std::ostream& out, std::ostream& err,
+                                   FileSystem& files) {
+      return RunPlanCommandWithListLimit(list_limit, argc, argv, out, err, files);
+    };
     const CommandOutcome outcome =
         args[0] == "Quorvel-check"  ? RunCommand(RunControlFileCheck, "Quorvel-check", rest)
         : args[0] == "Quorvel-tree" ? RunCommand(RunTreeCommand, "Quorvel-tree", rest)
-                                    : RunCommand(RunPlanCommand, "Quorvel-plan", rest);
+                                    : RunCommand(plan, "Quorvel-plan", rest, files);
     exit_code_ = outcome.exit_code;
     errors_ = dir_.Scrub(outcome.err);
     return dir_.Scrub(outcome.out);
@@ -239,6 +246,61 @@ TEST_F(PlanCommandTest, AnInputThatGoesOnIsRefusedNotReadUntilMemoryRunsOut) {
               "table or "
               "control file holds; not read\n");
   }
+}
+
+// An output is written to a temporary file that no one else can have made, and put in place
+// whole: a link planted where the output goes, or at the name that a writer that wrote beside
+// it before would have used, is replaced, and the file it leads to stays as it was.
+TEST_F(PlanCommandTest, AnOutputReplacesALinkAndNeverWritesThroughOne) {
+  if (OnWindows()) GTEST_SKIP() << "links need privileges on Windows";
+  WriteFile("top.doc",
+            "STANDIN-DOCUMENT 1\nproduct\npartnumber TOP\ncomponent A.1\nreference a.doc\n");
+  WriteFile("a.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber A\n");
+  WriteFile("t.csv", kHeader + "top.doc,TOP,,,,,,\na.doc,A,A2,,,,,\n");
+  WriteFile("precious.txt", "precious\n");
+  for (const std::string output : {"x.ztr", "x.xlsx"}) {
+    for (const std::string& link : {output + ".quorvel-plan-new", output}) {
+      fs::remove(output);
+      fs::remove(output + ".quorvel-plan-new");
+      fs::create_symlink("precious.txt", link);
+      Run({"Quorvel-plan", output == "x.ztr" ? "write" : "table", "-o", output,
+           output == "x.ztr" ? "t.csv" : "top.doc"});
+      EXPECT_EQ(exit_code_, 0) << errors_;
+      EXPECT_EQ(ReadWholeFile("precious.txt"), "precious\n") << link;
+      EXPECT_FALSE(fs::is_symlink(output)) << link;
+      EXPECT_EQ(ReadWholeFile(output).substr(0, 2), output == "x.ztr" ? "@R" : "PK") << link;
+    }
+  }
+}
+
+// A plan in several control files is written whole or not at all: when one cannot be put in
+// place, those put in place before it hold what they held again (a file that was not there is
+// removed), and each is named.
+TEST_F(PlanCommandTest, SeveralControlFilesAreAllWrittenOrNone) {
+  std::string top = "STANDIN-DOCUMENT 1\nproduct\npartnumber TOP\n",
+              table = kHeader + "top.doc,TOP,,,,,,\n";
+  for (const std::string name : {"a", "b", "c", "d", "e", "f"}) {
+    WriteFile(name + ".doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber " + name + "\n");
+    top += "component " + name + ".1\nreference " + name + ".doc\n";
+    table += name + ".doc," + name + ",NEW-" + name + ",,,,,\n";
+  }
+  WriteFile("top.doc", top);
+  WriteFile("t.csv", table);
+  WriteFile("x.ztr", "old\n");
+  FaultyFiles faulty(Disk());
+  faulty.Fail(FaultyFiles::Operation::kCommit, "x-3.ztr");
+  Run({"Quorvel-plan", "write", "-o", "x.ztr", "t.csv"}, faulty, 6);
+  EXPECT_EQ(exit_code_, 3);
+  EXPECT_EQ(ReadWholeFile("x.ztr"), "old\n");
+  EXPECT_FALSE(fs::exists("x-2.ztr"));
+  EXPECT_FALSE(fs::exists("x-3.ztr"));
+  EXPECT_EQ(errors_,
+            "Quorvel-plan: cannot write \"<dir>/x-3.ztr\": it could not be put in place\n"
+            "Quorvel-plan: \"<dir>/x-2.ztr\" is removed again\n"
+            "Quorvel-plan: \"<dir>/x.ztr\" is put back as it was\n");
+  Run({"Quorvel-plan", "write", "-o", "x.ztr", "t.csv"}, Disk(), 6);
+  EXPECT_EQ(exit_code_, 0) << errors_;
+  EXPECT_TRUE(fs::exists("x-3.ztr")) << errors_;
 }
 
 }  // namespace

@@ -320,3 +320,30 @@ bool PlanFromTable(FileSystem& files, const RenameTable& table, RenamePlan* plan
   *plan = RenamePlan();
   return PlanBuilder(files, table, plan, report, replaceable).Build();
 }
+
+size_t MakeCopy(FileSystem& files, RenamePlan* plan, std::vector<std::string>* own_file_missing) {
+  std::vector<bool> copied(plan->documents.size(), false);
+  for (const int d : plan->changes) {
+    const PlanDocument& document = plan->documents[static_cast<size_t>(d)];
+    copied[static_cast<size_t>(d)] = true;
+    if (files.SameFile(document.new_file, document.file)) {
+      own_file_missing->push_back(document.file);
+    }
+  }
+  for (PlanDocument& document : plan->documents) {
+    std::vector<int> holders;
+    for (const int holder : document.holders) {
+      if (copied[static_cast<size_t>(holder)]) holders.push_back(holder);
+    }
+    document.holders = holders;
+  }
+  std::vector<PlanInstance> instances;
+  for (const PlanInstance& instance : plan->instances) {
+    if (copied[static_cast<size_t>(instance.parent)]) instances.push_back(instance);
+  }
+  const size_t left = plan->instances.size() - instances.size();
+  plan->instances = instances;
+  plan->saved_with_changes.clear();
+  plan->copy = true;
+  return left;
+}

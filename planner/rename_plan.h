@@ -52,4 +52,12 @@ bool PlanFromTable(FileSystem& files, const RenameTable& table, RenamePlan* plan
 // A readable identifier made of `text`, unique among `taken`, which it joins.
 std::string UniqueIdentifier(const std::string& text, std::set<std::string>* taken);
 
+// Makes `plan` a copy of the documents it changes: each is saved as a new document under its
+// new file, the documents that refer to them from outside are not saved (they keep referring
+// to the originals), and no instance outside them is renamed. Returns how many instances are
+// no longer renamed. `own_file_missing` gets the file of each changed document whose new file
+// is its file again (as `files` tells), which a copy cannot be saved to: the plan is then no
+// copy to run.
+size_t MakeCopy(FileSystem& files, RenamePlan* plan, std::vector<std::string>* own_file_missing);
+
 #endif  // PLANNER_RENAME_PLAN_H

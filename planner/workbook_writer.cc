@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "findings/report.h"
+#include "system/files.h"
 
 namespace {
 
@@ -144,6 +145,22 @@ bool WriteWorkbook(const RenameTable& table, const std::string& path, std::strin
   if (written == LXW_NO_ERROR) written = closed;
   if (written != LXW_NO_ERROR) {
     *error = lxw_strerror(written);
+    return false;
+  }
+  return true;
+}
+
+bool WorkbookBytes(const RenameTable& table, std::string* bytes, std::string* error) {
+  PrivateFolder folder;
+  if (folder.path().empty()) {
+    *error = "no folder of its own can be made for the workbook among the temporary files";
+    return false;
+  }
+  const std::string made = folder.path() + "/rename.xlsx";
+  FileFacts facts;
+  if (!WriteWorkbook(table, made, error)) return false;
+  if (!Disk().ReadRegularFile(made, bytes, &facts)) {
+    *error = "the workbook made in \"" + folder.path() + "\" cannot be read back";
     return false;
   }
   return true;

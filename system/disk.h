@@ -31,4 +31,10 @@ std::string DiskLinkTarget(const std::string& path);
 // digits (names that differ in case alone are one name on Windows).
 std::string TemporaryFileName();
 
+// A new folder that only this user may enter, under the system's folder for temporary files,
+// made so that it cannot be anything that was there before; empty when none can be made.
+std::string DiskMakePrivateFolder();
+// Removes the empty folder `folder`.
+void DiskRemoveFolder(const std::string& folder);
+
 #endif  // SYSTEM_DISK_H

@@ -141,3 +141,39 @@ std::string TemporaryFileName() {
   }
   return name;
 }
+
+bool ReadWholeInput(const std::string& path, size_t limit, std::string* bytes, std::string* why) {
+  bytes->clear();
+  errno = 0;
+  FILE* file = path.find('\0') == std::string::npos ? OpenForReading(path.c_str()) : nullptr;
+  if (file == nullptr) {
+    *why = std::generic_category().message(errno != 0 ? errno : ENOENT);
+    return false;
+  }
+  char buffer[65536];
+  size_t got;
+  errno = 0;
+  while (bytes->size() <= limit && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    bytes->append(buffer, got);
+  }
+  bool read = !std::ferror(file);
+  if (!read) *why = errno != 0 ? std::generic_category().message(errno) : "read error";
+  std::fclose(file);
+  if (read && bytes->size() > limit) {
+    read = false;
+    why->clear();
+  }
+  if (!read) bytes->clear();
+  return read;
+}
+
+PrivateFolder::PrivateFolder() : path_(DiskMakePrivateFolder()) {}
+
+PrivateFolder::~PrivateFolder() {
+  if (path_.empty()) return;
+  std::vector<std::string> names;
+  std::string why;
+  Disk().ListFolder(path_, &names);
+  for (const std::string& name : names) Disk().RemoveFile(path_ + "/" + name, &why);
+  DiskRemoveFolder(path_);
+}

@@ -116,4 +116,19 @@ class FileSystem {
 // The process's disk.
 FileSystem& Disk();
 
+// A new folder under the system's folder for temporary files that only this user may enter,
+// for a library that writes files by name alone: no one else can plant a link or a file in it.
+// Destroyed, it is removed with the files in it. path() is empty when none could be made.
+class PrivateFolder {
+ public:
+  PrivateFolder();
+  ~PrivateFolder();
+  PrivateFolder(const PrivateFolder&) = delete;
+  PrivateFolder& operator=(const PrivateFolder&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 #endif  // SYSTEM_FILES_H

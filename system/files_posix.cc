@@ -1,5 +1,6 @@
 #include <errno.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -268,3 +269,14 @@ std::string DiskLinkTarget(const std::string& path) {
   free(resolved);
   return target;
 }
+
+std::string DiskMakePrivateFolder() {
+  const char* temporary = getenv("TMPDIR");
+  std::string folder = temporary != nullptr && temporary[0] == '/' ? temporary : "/tmp";
+  folder = StorageName(folder) + "/quorvel-XXXXXX";
+  // mkdtemp makes a new folder with permissions 0700, never one that was there.
+  if (mkdtemp(&folder[0]) == nullptr) return std::string();
+  return folder;
+}
+
+void DiskRemoveFolder(const std::string& folder) { rmdir(folder.c_str()); }

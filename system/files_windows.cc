@@ -281,3 +281,20 @@ std::string DiskLinkTarget(const std::string& path) {
   if (n == 0 || n >= 32768) return std::string();
   return StorageName(Narrow(std::wstring(final_path, n)));
 }
+
+std::string DiskMakePrivateFolder() {
+  wchar_t buffer[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+  if (length == 0 || length > MAX_PATH) return std::string();
+  const std::string parent = StorageName(Narrow(std::wstring(buffer, length)));
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string folder = parent + (parent.back() == '/' ? "" : "/") + TemporaryFileName();
+    // Made new or not at all; the user's folder for temporary files is the user's own, and so
+    // is what is made in it.
+    if (CreateDirectoryW(Wide(folder).c_str(), nullptr)) return folder;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  return std::string();
+}
+
+void DiskRemoveFolder(const std::string& folder) { RemoveDirectoryW(Wide(folder).c_str()); }

@@ -45,3 +45,15 @@ std::string StemOf(const std::string& path) {
   const size_t dot = name.rfind('.');
   return dot == std::string::npos || dot == 0 || name == ".." ? name : name.substr(0, dot);
 }
+
+std::string ExtensionOf(const std::string& path) {
+  return FileNameOf(path).substr(StemOf(path).size());
+}
+
+bool HasExtension(const std::string& path, const std::string& extension) {
+  const auto folded = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  const std::string ending = ExtensionOf(path);
+  return ending.size() == extension.size() &&
+         std::equal(ending.begin(), ending.end(), extension.begin(),
+                    [&](char a, char b) { return folded(a) == folded(b); });
+}

@@ -51,4 +51,10 @@ std::string FileNameOf(const std::string& path);
 // ".." are their own stems).
 std::string StemOf(const std::string& path);
 
+// The end of the file's name from its stem on (".xlsx" for "a/t.xlsx"); empty where none.
+std::string ExtensionOf(const std::string& path);
+// True when the file's name ends in `extension` (".xlsx"), its letters A to Z in either case on
+// every system: the ending names a format, whatever the system's rules for file names.
+bool HasExtension(const std::string& path, const std::string& extension);
+
 #endif  // SYSTEM_PATHS_H

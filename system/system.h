@@ -39,4 +39,10 @@ bool WriteStandardOutput(const char* bytes, size_t size, int* error);
 // True when standard output is a terminal that a person reads as it comes.
 bool StandardOutputIsTerminal();
 
+// The whole of what `path` gives when read, as fopen(path, "rb") reads it: a regular file, or a
+// pipe or device that a user names (a shell's process substitution, /dev/stdin), at most
+// `limit` bytes. False, with the system's reason, when it cannot be opened or read; false with
+// `why` empty when it goes on past `limit`, of which no more is read.
+bool ReadWholeInput(const std::string& path, size_t limit, std::string* bytes, std::string* why);
+
 #endif  // SYSTEM_SYSTEM_H
