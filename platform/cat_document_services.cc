@@ -155,7 +155,8 @@ HRESULT CATDocumentServices::SaveAs(CATDocument& document, const CATUnicodeStrin
   std::unordered_map<const StandinDocument*, std::string> relative;
   std::unique_ptr<FileReplacement> replacement =
       files.BeginReplacement(storage_name, saved.file().permissions);
-  if (replacement != nullptr) replacement->ExpectTarget(own_file ? &saved.file() : exists ? &there : nullptr);
+  if (replacement != nullptr)
+    replacement->ExpectTarget(own_file ? &saved.file() : exists ? &there : nullptr);
   FileFacts written;
   if (replacement == nullptr ||
       !WriteStandinDocument(

@@ -166,7 +166,8 @@ bool DiskReplacement::TargetAsExpected() const {
   if (!expects_) return true;
   FileFacts now;
   if (!DiskCurrentFacts(target_name_, &now)) {
-    return !expects_file_ && GetFileAttributesW(Wide(target_name_).c_str()) == INVALID_FILE_ATTRIBUTES;
+    return !expects_file_ &&
+           GetFileAttributesW(Wide(target_name_).c_str()) == INVALID_FILE_ATTRIBUTES;
   }
   return expects_file_ && now.SameContentAs(expected_);
 }

@@ -140,9 +140,9 @@ std::string HoldFileOf(const std::string& path) {
 
 std::string HoldText(const Holder& holder) {
   std::ostringstream text;
-  text << "quorvel-hold 1\nuser " << OneLine(holder.user) << "\nmachine "
-       << OneLine(holder.machine) << "\nprocess " << holder.process << "\nstarted "
-       << holder.started << "\nsince " << holder.since << "\n";
+  text << "quorvel-hold 1\nuser " << OneLine(holder.user) << "\nmachine " << OneLine(holder.machine)
+       << "\nprocess " << holder.process << "\nstarted " << holder.started << "\nsince "
+       << holder.since << "\n";
   return text.str();
 }
 
@@ -218,9 +218,9 @@ std::string DescribeHolder(const Holder& holder) {
   if (holder.machine.empty()) {
     return "held by a session whose hold file \"" + holder.hold_file + "\" cannot be read";
   }
-  std::string text = "held by " + (holder.user.empty() ? "an unknown user" : holder.user) +
-                     " on " + holder.machine + " (process " + std::to_string(holder.process) +
-                     ", since " + TimeText(holder.since) + ")";
+  std::string text = "held by " + (holder.user.empty() ? "an unknown user" : holder.user) + " on " +
+                     holder.machine + " (process " + std::to_string(holder.process) + ", since " +
+                     TimeText(holder.since) + ")";
   if (!SameMachine(holder.machine, ThisProcess().machine)) {
     text += "; if that process no longer runs on " + holder.machine + ", remove \"" +
             holder.hold_file + "\"";

@@ -16,9 +16,9 @@
 struct Holder {
   std::string user;
   std::string machine;
-  int64_t process = 0;  // the process number on `machine`
-  int64_t started = 0;  // when that process started, in the system's own unit (0: unknown)
-  int64_t since = 0;    // when the hold was taken, in seconds since 1970 (UTC)
+  int64_t process = 0;    // the process number on `machine`
+  int64_t started = 0;    // when that process started, in the system's own unit (0: unknown)
+  int64_t since = 0;      // when the hold was taken, in seconds since 1970 (UTC)
   std::string hold_file;  // the file that keeps the hold
 };
 

@@ -66,16 +66,17 @@ std::string ResolvedPath(const std::string& path) { return path; }
 int CreateHoldFile(const std::string& path, const std::string& text) {
   // CREATE_NEW never opens what is there; other processes may read it, and delete it once
   // this one has let it go.
-  const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+  const HANDLE file =
+      CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                  CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? 0 : -1;
   }
   DWORD written = 0;
-  const bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written,
-                            nullptr) &&
-                  written == text.size();
+  const bool ok =
+      WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+      written == text.size();
   CloseHandle(file);
   if (!ok) {
     DeleteFileW(Wide(path).c_str());
