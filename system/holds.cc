@@ -18,36 +18,36 @@ const size_t kHoldFileLimit = 4096;
 // process died before it wrote it.
 const int64_t kUnreadableHoldSeconds = 10;
 
-// The holds this process keeps, by storage key of the hold file: how often each is held, and
-// the text it was made with (so that only our own file is ever removed).
+// The holds this process keeps, by hold file in the form StorageKey gives (which reaches the
+// same file): how often each is held, and since when (so that only the hold file this process
+// made is ever removed).
 struct HeldHere {
-  std::string file;
-  std::string text;
+  int64_t since = 0;
   int count = 0;
 };
-std::map<std::string, HeldHere>& Held() {
-  static std::map<std::string, HeldHere> held;
+using HeldFiles = std::map<std::string, HeldHere>;
+HeldFiles& Held() {
+  static HeldFiles held;
   return held;
 }
 
 class DiskHold : public FileHold {
  public:
-  explicit DiskHold(std::string key) : key_(std::move(key)) {}
+  explicit DiskHold(HeldFiles::iterator held) : held_(held) {}
   ~DiskHold() override {
-    if (key_.empty()) return;  // a hold that keeps nothing
-    const auto held = Held().find(key_);
-    if (held == Held().end() || --held->second.count > 0) return;
+    if (--held_->second.count > 0) return;
+    Holder me = ThisProcess();
+    me.since = held_->second.since;
     std::string there;
     int64_t age = 0;
-    if (ReadHoldFile(held->second.file, kHoldFileLimit, &there, &age) == 1 &&
-        there == held->second.text) {
-      RemoveHoldFile(held->second.file);
+    if (ReadHoldFile(held_->first, kHoldFileLimit, &there, &age) == 1 && there == HoldText(me)) {
+      RemoveHoldFile(held_->first);
     }
-    Held().erase(held);
+    Held().erase(held_);
   }
 
  private:
-  std::string key_;
+  HeldFiles::iterator held_;
 };
 
 bool SameMachine(const std::string& a, const std::string& b) {
@@ -178,7 +178,7 @@ std::unique_ptr<FileHold> HoldDiskFile(const std::string& path, Holder* holder) 
   const auto held = Held().find(key);
   if (held != Held().end()) {
     ++held->second.count;
-    return std::make_unique<DiskHold>(key);
+    return std::make_unique<DiskHold>(held);
   }
   Holder me = ThisProcess();
   me.since = static_cast<int64_t>(std::time(nullptr));
@@ -186,9 +186,10 @@ std::unique_ptr<FileHold> HoldDiskFile(const std::string& path, Holder* holder) 
   // A few tries: a hold released or cleared meanwhile is taken on the next.
   for (int attempt = 0; attempt < 5; ++attempt) {
     const int made = CreateHoldFile(file, text);
-    if (made < 0) return std::make_unique<DiskHold>(std::string());
-    std::string there = text;
+    if (made < 0) return std::make_unique<FileHold>();  // keeps nothing
+    int64_t since = me.since;
     if (made == 0) {
+      std::string there;
       switch (Look(file, holder, &there)) {
         case HoldState::kNone:
           continue;
@@ -198,11 +199,11 @@ std::unique_ptr<FileHold> HoldDiskFile(const std::string& path, Holder* holder) 
           ClearStale(file, there);
           continue;
         case HoldState::kThisProcess:
-          break;  // left by an earlier session of this process: taken over
+          since = holder->since;  // left by an earlier session of this process: taken over
+          break;
       }
     }
-    Held()[key] = {file, there, 1};
-    return std::make_unique<DiskHold>(key);
+    return std::make_unique<DiskHold>(Held().emplace(key, HeldHere{since, 1}).first);
   }
   std::string there;
   Look(file, holder, &there);  // still contended: who holds it now
