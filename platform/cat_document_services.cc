@@ -65,9 +65,15 @@ HRESULT CATDocumentServices::OpenDocument(const CATUnicodeString& path, CATDocum
   if (session == nullptr) return E_FAIL;
   const std::string storage_name =
       StorageName(std::string(path.ConvertToChar(), static_cast<size_t>(path.GetLengthInChar())));
+  // Held before it is read, so that what is read stays the file until the session ends: a
+  // document that another process holds is not opened.
+  Holder holder;
+  std::unique_ptr<FileHold> hold = session->files().Hold(storage_name, &holder);
+  if (hold == nullptr) return E_FAIL;
   const bool was_open = session->Find(storage_name) != nullptr;
   document = Open(session, storage_name);
   if (document == nullptr) return E_FAIL;
+  session->Keep(std::move(hold));
   return was_open ? S_FALSE : S_OK;
 }
 
@@ -120,8 +126,15 @@ HRESULT CATDocumentServices::SaveAs(CATDocument& document, const CATUnicodeStrin
   if (session == nullptr) return E_FAIL;
   SaveAnswer answer;
   answer.target = storage_name;
+  FileSystem& files = session->files();
+  // The target is held before it is judged: what the judgement sees stays so until the save
+  // is in place.
+  Holder holder;
+  std::unique_ptr<FileHold> hold;
   if (StandinFaultOnPath("SaveAs", storage_name)) {
     answer.refusal = "the platform fails this save (QUORVEL_STANDIN_FAIL)";
+  } else if ((hold = files.Hold(storage_name, &holder)) == nullptr) {
+    answer.refusal = "\"" + storage_name + "\" is " + DescribeHolder(holder);
   } else {
     answer.refusal = WhyNotSave(*session, saved, storage_name);
   }
@@ -129,15 +142,21 @@ HRESULT CATDocumentServices::SaveAs(CATDocument& document, const CATUnicodeStrin
     session->NoteSaveAnswer(answer);
     return E_FAIL;
   }
-  FileSystem& files = session->files();
   FileFacts there;
-  answer.replaced = files.CurrentFacts(storage_name, &there) && !there.SameContentAs(saved.file());
+  const bool exists = files.CurrentFacts(storage_name, &there);
+  answer.replaced = exists && !there.SameContentAs(saved.file());
+  // What the target must still be when the save is put in place: the document's own file as
+  // the session read it, another file as it is now, or nothing.
+  const bool own_file = exists && (StorageKey(storage_name) == StorageKey(saved.storage_name()) ||
+                                   there.id == saved.file().id);
 
   // References follow the documents they name, written relative to the new file's folder.
   const std::string directory = DirectoryOf(storage_name);
   std::unordered_map<const StandinDocument*, std::string> relative;
   std::unique_ptr<FileReplacement> replacement =
       files.BeginReplacement(storage_name, saved.file().permissions);
+  if (replacement != nullptr)
+    replacement->ExpectTarget(own_file ? &saved.file() : exists ? &there : nullptr);
   FileFacts written;
   if (replacement == nullptr ||
       !WriteStandinDocument(
@@ -161,5 +180,6 @@ HRESULT CATDocumentServices::SaveAs(CATDocument& document, const CATUnicodeStrin
   }
   session->NoteSaveAnswer(answer);
   session->Rename(&saved, storage_name, written);
+  session->Keep(std::move(hold));
   return S_OK;
 }

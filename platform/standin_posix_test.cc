@@ -1,6 +1,7 @@
 // What the stand-in does with real files and memory on a POSIX system: modes and owners kept
 // by saving, read-only files left alone, the temporary file of a save never swapped for
-// another, special files refused, objects freed, and structures too deep for a small stack.
+// another, special files refused, documents held by one process at a time, objects freed, and
+// structures too deep for a small stack.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <malloc.h>
@@ -22,6 +23,7 @@
 #include "controlfile/ztr_object_manager.h"
 #include "product/root_product.h"
 #include "system/files.h"
+#include "system/memory_overlay.h"
 #include "testing/session_test_support.h"
 #include "testing/store_records.h"
 #include "testing/test_support.h"
@@ -149,6 +151,59 @@ TEST_F(StandinPosixTest, DocumentsOpenOnlyFromRegularFiles) {
     EXPECT_EQ(document, nullptr);
   }
   EXPECT_EQ(CATDocumentServices::OpenDocument("top.doc", document), S_OK);  // not resolved
+}
+
+TEST_F(StandinPosixTest, ADocumentIsHeldByOneSessionAtATimeAndNotByAKilledOne) {
+  WriteFile("a.doc", kDocument);
+  WriteFile("b.doc", kDocument);
+  // Another process's session opens a.doc, says so, and waits to be killed.
+  int told[2];
+  ASSERT_EQ(pipe(told), 0);
+  const pid_t holder = fork();
+  if (holder == 0) {
+    CATDocument* held = nullptr;
+    const char opened = SUCCEEDED(CATDocumentServices::OpenDocument("a.doc", held)) ? 'y' : 'n';
+    if (write(told[1], &opened, 1) == 1) pause();
+    _exit(0);
+  }
+  ASSERT_GT(holder, 0);
+  char opened = 0;
+  const bool heard = read(told[0], &opened, 1) == 1;
+  CATDocument* document = nullptr;
+  const HRESULT open_held = CATDocumentServices::OpenDocument("a.doc", document);
+  CATDocument* other = Open("b.doc");
+  const HRESULT save_over_held =
+      CATDocumentServices::SaveAs(*other, "a.doc", CATUnicodeString(), 0);
+  Holder who;
+  const bool found = Disk().FindHolder(StorageName("a.doc"), &who);
+  // A companion's session takes no hold but sees that one.
+  Delete_Session("Quorvel_Session", 0, 0);
+  MemoryOverlay overlay(Disk());
+  ASSERT_EQ(Create_Session("Quorvel_Session", session_, overlay, nullptr), S_OK);
+  const HRESULT companion_open_held = CATDocumentServices::OpenDocument("a.doc", document);
+  kill(holder, SIGKILL);
+  waitpid(holder, nullptr, 0);
+  close(told[0]);
+  close(told[1]);
+  ASSERT_TRUE(heard && opened == 'y');
+  EXPECT_TRUE(FAILED(open_held));
+  EXPECT_TRUE(FAILED(save_over_held));
+  EXPECT_EQ(ReadWholeFile("a.doc"), kDocument);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(who.process, holder);
+  EXPECT_TRUE(FAILED(companion_open_held));
+
+  // Killed, it holds nothing: the companion opens a.doc and leaves its hold file alone; a
+  // session on the disk clears it, holds a.doc, and lets it go when deleted.
+  EXPECT_NE(Open("a.doc"), nullptr);
+  Delete_Session("Quorvel_Session", 0, 0);
+  ASSERT_EQ(Create_Session("Quorvel_Session", session_), S_OK);
+  EXPECT_NE(Open("a.doc"), nullptr);
+  EXPECT_FALSE(Disk().FindHolder(StorageName("a.doc"), &who));
+  EXPECT_NE(ReadWholeFile(".quorvel-hold-a.doc").find("process " + std::to_string(getpid())),
+            std::string::npos);
+  Delete_Session("Quorvel_Session", 0, 0);
+  EXPECT_FALSE(std::filesystem::exists(".quorvel-hold-a.doc"));
 }
 
 TEST_F(StandinPosixTest, HandlesReleasedForGoodFreeTheirObjects) {

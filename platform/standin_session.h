@@ -60,6 +60,8 @@ class CATSession {
   void Rename(StandinDocument* document, const std::string& storage_name, const FileFacts& file);
   // The files the session reads and writes.
   FileSystem& files() const { return files_; }
+  // Keeps `hold` until the session is deleted: the file of a document it opened or saved.
+  void Keep(std::unique_ptr<FileHold> hold) { holds_.push_back(std::move(hold)); }
   // Keeps the answer to a save, where the session was asked to keep them.
   void NoteSaveAnswer(const SaveAnswer& answer) const {
     if (answers_ != nullptr) answers_->push_back(answer);
@@ -73,6 +75,7 @@ class CATSession {
   std::vector<std::unique_ptr<StandinDocument>> documents_;
   std::map<std::string, StandinDocument*> by_name_;  // by StorageKey of the storage name
   std::map<FileId, StandinDocument*> by_file_;
+  std::vector<std::unique_ptr<FileHold>> holds_;  // released when the session goes
 };
 
 // The session that exists in the process, or null.

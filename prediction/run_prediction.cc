@@ -146,6 +146,8 @@ class Predictor {
   std::string WhyNotOpened(const std::string& path) {
     const std::string problem = PathProblem(path);
     if (!problem.empty()) return problem;
+    Holder holder;
+    if (files_.FindHolder(path, &holder)) return "it is " + DescribeHolder(holder);
     FileFacts facts;
     FileId id;
     if (files_.CurrentFacts(path, &facts)) return "it is not a document the platform can read";

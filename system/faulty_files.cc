@@ -12,6 +12,7 @@ class FaultyReplacement : public FileReplacement {
   bool Write(const std::string& bytes) override { return !fail_write_ && base_->Write(bytes); }
   // Destroying the base uncommitted leaves the target as it was.
   bool Commit(FileFacts* written) override { return !fail_commit_ && base_->Commit(written); }
+  void ExpectTarget(const FileFacts* facts) override { base_->ExpectTarget(facts); }
   std::string temporary_path() const override { return base_->temporary_path(); }
 
  private:

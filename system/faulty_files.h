@@ -39,6 +39,12 @@ class FaultyFiles : public FileSystem {
                                                     unsigned new_permissions) override;
   bool RemoveFile(const std::string& path, std::string* why) override;
   bool KeepsWritesInMemory() const override { return base_.KeepsWritesInMemory(); }
+  std::unique_ptr<FileHold> Hold(const std::string& path, Holder* holder) override {
+    return base_.Hold(path, holder);
+  }
+  bool FindHolder(const std::string& path, Holder* holder) override {
+    return base_.FindHolder(path, holder);
+  }
 
   std::string NewFileKey(const std::string& path) override { return base_.NewFileKey(path); }
 

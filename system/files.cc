@@ -67,6 +67,12 @@ class DiskFileSystem : public FileSystem {
     return !error;
   }
   bool KeepsWritesInMemory() const override { return false; }
+  std::unique_ptr<FileHold> Hold(const std::string& path, Holder* holder) override {
+    return HoldDiskFile(path, holder);
+  }
+  bool FindHolder(const std::string& path, Holder* holder) override {
+    return FindDiskHolder(path, holder);
+  }
 };
 
 }  // namespace
@@ -75,6 +81,13 @@ FileSystem& Disk() {
   static DiskFileSystem disk;
   return disk;
 }
+
+std::unique_ptr<FileHold> FileSystem::Hold(const std::string& path, Holder* holder) {
+  if (FindHolder(path, holder)) return nullptr;
+  return std::make_unique<FileHold>();
+}
+
+bool FileSystem::FindHolder(const std::string&, Holder*) { return false; }
 
 std::string FileSystem::NewFileKey(const std::string& path) {
   const std::string name = StorageName(path);

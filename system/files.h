@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "system/holds.h"
+
 // Which file a path reaches (device and file number), whatever links the path goes through.
 struct FileId {
   uint64_t device = 0;
@@ -54,6 +56,10 @@ class FileReplacement {
   virtual bool Write(const std::string& bytes) = 0;
   // True when the target is now the written file; `written` then tells its facts.
   virtual bool Commit(FileFacts* written) = 0;
+  // From now on Commit puts the file in place only while the target still is the file that
+  // `facts` tell (identity, size and time of change), or with null only while there is none:
+  // a change made by a program that ignores holds is kept, and the save refused.
+  virtual void ExpectTarget(const FileFacts* facts) = 0;
   // The temporary file's path while there is one (empty where the bytes are kept in memory).
   virtual std::string temporary_path() const { return std::string(); }
 };
@@ -99,6 +105,14 @@ class FileSystem {
   virtual bool RemoveFile(const std::string& path, std::string* why) = 0;
   // True where what is written stays in memory: nothing reaches the disk.
   virtual bool KeepsWritesInMemory() const = 0;
+
+  // Holds the document file at `path` for this process until the hold is destroyed, so that
+  // the sessions of other processes (on this machine or another one sharing the folder) do not
+  // open it or save over it meanwhile. Null when another process holds it: `holder` tells who.
+  // A file system that writes nothing takes no hold, and refuses where another process holds.
+  virtual std::unique_ptr<FileHold> Hold(const std::string& path, Holder* holder);
+  // True when another process holds the file at `path` (system/holds.h); `holder` tells who.
+  virtual bool FindHolder(const std::string& path, Holder* holder);
 
   // True when `a` and `b` name one file: the same storage key, or the same existing file
   // reached through links, or one new name in one folder reached through linked folders.

@@ -133,16 +133,53 @@ class DiskReplacement : public FileReplacement {
   bool Begin(const std::string& target, unsigned new_permissions);
   bool Write(const std::string& bytes) override;
   bool Commit(FileFacts* written) override;
+  void ExpectTarget(const FileFacts* facts) override {
+    expects_ = true;
+    expects_file_ = facts != nullptr;
+    if (facts != nullptr) expected_ = *facts;
+  }
   std::string temporary_path() const override { return temporary_path_; }
 
  private:
   void Discard();
+  // True when the target is still what ExpectTarget told, or nothing was told.
+  bool TargetAsExpected() const;
+  // Puts the written file in place: over the target, or where there is to be none, only if
+  // none appeared meanwhile.
+  bool Place();
 
   int folder_ = -1;  // the target's folder, opened once
   int file_ = -1;    // the temporary file, open for writing
   std::string target_name_, temporary_name_, temporary_path_;
   bool failed_ = false;
+  bool expects_ = false, expects_file_ = false;
+  FileFacts expected_;
 };
+
+bool DiskReplacement::TargetAsExpected() const {
+  if (!expects_) return true;
+  struct stat now;
+  if (fstatat(folder_, target_name_.c_str(), &now, 0) != 0) {
+    struct stat link;
+    // Nothing there: neither a file nor a link that leads nowhere.
+    return !expects_file_ && errno == ENOENT &&
+           fstatat(folder_, target_name_.c_str(), &link, AT_SYMLINK_NOFOLLOW) != 0;
+  }
+  return expects_file_ && S_ISREG(now.st_mode) && FactsOf(now).SameContentAs(expected_);
+}
+
+bool DiskReplacement::Place() {
+  if (expects_ && !expects_file_) {
+    // A second name that fails where the target appeared meanwhile; a system without hard
+    // links renames instead, the target checked just before.
+    if (linkat(folder_, temporary_name_.c_str(), folder_, target_name_.c_str(), 0) == 0) {
+      unlinkat(folder_, temporary_name_.c_str(), 0);
+      return true;
+    }
+    if (errno == EEXIST) return false;
+  }
+  return renameat(folder_, temporary_name_.c_str(), folder_, target_name_.c_str()) == 0;
+}
 
 void DiskReplacement::Discard() {
   if (file_ >= 0) close(file_);
@@ -230,7 +267,9 @@ bool DiskReplacement::Commit(FileFacts* written) {
   // What goes into place must be the file written, not whatever was put under its name.
   ok = ok && fstatat(folder_, temporary_name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
        SameInode(mine, named);
-  if (!ok || renameat(folder_, temporary_name_.c_str(), folder_, target_name_.c_str()) != 0) {
+  // The last look at the target, just before it is replaced: a file changed since the
+  // session read it is kept, and the save refused.
+  if (!ok || !TargetAsExpected() || !Place()) {
     Discard();
     return false;
   }

@@ -1,5 +1,6 @@
 // The files layer as saves and their predictions use it: a document whose file changed since
-// it was opened is never saved, and an overlay that writes nothing sees what it would have
+// it was opened is never saved, nor put in place over a change made while it was written, a
+// hold from another machine is named, and an overlay that writes nothing sees what it would have
 // written, with the same answers to whether a file may be replaced.
 #include "system/files.h"
 
@@ -59,6 +60,63 @@ TEST_F(FilesTest, ADocumentWhoseFileChangedSinceItWasOpenedIsNotSaved) {
   CATDocument* saved = Open("b.doc");
   EXPECT_TRUE(Save(saved, "b2.doc"));
   EXPECT_TRUE(Save(saved, "b2.doc"));
+}
+
+// The disk, where another program that ignores holds replaces `target` with `theirs` just
+// before each save is put in place.
+class RacingFiles : public FaultyFiles {
+ public:
+  RacingFiles(std::string target, std::string theirs)
+      : FaultyFiles(Disk()), target_(std::move(target)), theirs_(std::move(theirs)) {}
+  std::unique_ptr<FileReplacement> BeginReplacement(const std::string& target,
+                                                    unsigned new_permissions) override {
+    struct Racing : FileReplacement {
+      std::unique_ptr<FileReplacement> base;
+      RacingFiles* files;
+      bool Write(const std::string& bytes) override { return base->Write(bytes); }
+      void ExpectTarget(const FileFacts* facts) override { base->ExpectTarget(facts); }
+      bool Commit(FileFacts* written) override {
+        std::string why;
+        Disk().WriteWholeFile(files->target_, files->theirs_, 0644, &why);
+        return base->Commit(written);
+      }
+    };
+    auto racing = std::make_unique<Racing>();
+    racing->base = Disk().BeginReplacement(target, new_permissions);
+    racing->files = this;
+    return racing->base == nullptr ? nullptr : std::move(racing);
+  }
+  std::string target_, theirs_;
+};
+
+TEST_F(FilesTest, ASaveIsNotPutInPlaceOverAChangeMadeSinceItWasJudged) {
+  const std::string theirs = "STANDIN-DOCUMENT 1\nproduct\npartnumber THEIRS\n";
+  WriteFile("a.doc", kDocument);
+  for (const char* target : {"a.doc", "new.doc"}) {
+    RacingFiles racing(StorageName(target), theirs);
+    Delete_Session("Quorvel_Session", 0, 0);
+    ASSERT_EQ(Create_Session("Quorvel_Session", session_, racing, nullptr), S_OK);
+    CATDocument* document = Open("a.doc");
+    ASSERT_NE(document, nullptr);
+    EXPECT_FALSE(Save(document, target)) << target;
+    EXPECT_EQ(ReadWholeFile(target), theirs) << target;
+    for (const auto& entry : fs::directory_iterator(".")) {
+      EXPECT_NE(entry.path().filename().string().rfind(".quorvel-save-", 0), 0u);
+    }
+  }
+}
+
+TEST_F(FilesTest, AHoldFromAnotherMachineIsNamedWithHowToClearIt) {
+  WriteFile("a.doc", kDocument);
+  WriteFile(".quorvel-hold-a.doc",
+            "quorvel-hold 1\nuser kim\nmachine drafting-07\nprocess 4242\nstarted 9\nsince 0\n");
+  CATDocument* document = nullptr;
+  EXPECT_TRUE(FAILED(CATDocumentServices::OpenDocument("a.doc", document)));
+  Holder holder;
+  ASSERT_TRUE(Disk().FindHolder(StorageName("a.doc"), &holder));
+  EXPECT_EQ(dir_.Scrub(DescribeHolder(holder)),
+            "held by kim on drafting-07 (process 4242, since 1970-01-01 00:00:00 UTC); if that "
+            "process no longer runs on drafting-07, remove \"<dir>/.quorvel-hold-a.doc\"");
 }
 
 TEST_F(FilesTest, AnOverlayKeepsWhatWouldBeWrittenAndJudgesItAlike) {

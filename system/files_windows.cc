@@ -143,15 +143,34 @@ class DiskReplacement : public FileReplacement {
   bool Begin(const std::string& target, unsigned new_permissions);
   bool Write(const std::string& bytes) override;
   bool Commit(FileFacts* written) override;
+  void ExpectTarget(const FileFacts* facts) override {
+    expects_ = true;
+    expects_file_ = facts != nullptr;
+    if (facts != nullptr) expected_ = *facts;
+  }
   std::string temporary_path() const override { return temporary_path_; }
 
  private:
   void Discard();
+  // True when the target is still what ExpectTarget told, or nothing was told.
+  bool TargetAsExpected() const;
 
   std::intptr_t file_ = -1;  // the temporary file's handle, open for writing
   std::string target_name_, temporary_name_, temporary_path_;
   bool failed_ = false;
+  bool expects_ = false, expects_file_ = false;
+  FileFacts expected_;
 };
+
+bool DiskReplacement::TargetAsExpected() const {
+  if (!expects_) return true;
+  FileFacts now;
+  if (!DiskCurrentFacts(target_name_, &now)) {
+    return !expects_file_ &&
+           GetFileAttributesW(Wide(target_name_).c_str()) == INVALID_FILE_ATTRIBUTES;
+  }
+  return expects_file_ && now.SameContentAs(expected_);
+}
 
 void DiskReplacement::Discard() {
   if (file_ != -1) CloseHandle(AsHandle(file_));
@@ -227,6 +246,9 @@ bool DiskReplacement::Commit(FileFacts* written) {
   // What goes into place must be the file written, not whatever was put under its name.
   FileId named;
   ok = ok && DiskFindFileId(temporary_path_, &named) && named == IdOf(mine);
+  // The last look at the target, just before it is replaced: a file changed since the
+  // session read it is kept, and the save refused.
+  ok = ok && TargetAsExpected();
   const std::wstring target = Wide(target_name_);
   const std::wstring temporary = Wide(temporary_path_);
   if (ok) {

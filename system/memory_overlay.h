@@ -29,6 +29,10 @@ class MemoryOverlay : public FileSystem {
                                                     unsigned new_permissions) override;
   bool RemoveFile(const std::string& path, std::string* why) override;
   bool KeepsWritesInMemory() const override { return true; }
+  // Takes no hold (FileSystem::Hold), but sees those of others.
+  bool FindHolder(const std::string& path, Holder* holder) override {
+    return base_.FindHolder(path, holder);
+  }
   std::string NewFileKey(const std::string& path) override;
 
  private:
