@@ -95,6 +95,11 @@ TEST(NamingRulesTest, RulesFillTheNewColumnsOfTheSelectedDocuments) {
        "parts/nut.CATPart>,parts/nut-NUT-1.CATPart "},
       {{"--select-part", "NUT*", "--number", "{stem}-{n}", "--folder", "{part}"},
        "parts/nut.CATPart>nut-1,NUT-1/nut-1.CATPart "},
+      // With a name of its own, an instance that a GLOB selects needs no number.
+      {{"--select-part", "BOLT-A", "--suffix", "-2", "--instances-follow=*.x", "--instance-name",
+        "{name}-2"},
+       "parts/bolt-a.CATPart>BOLT-A-2,parts/bolt-a-2.CATPart BOLT-A.1>BOLT-A.1-2 "
+       "BOLT-A.x>BOLT-A.x-2 "},
       // Rules that rename nothing say so.
       {{"--select-part", "X*", "--prefix", "Y"},
        "warning: the rule --select-part \"X*\" matches no document's part number; the rules "
