@@ -1,5 +1,6 @@
 #include "planner/naming_rules.h"
 
+#include <algorithm>
 #include <map>
 // GCC 12 warns inside <regex> itself in sanitizer builds; the warning is not about this code.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -33,17 +34,26 @@ const char kNamingRulesHelp[] =
     "  --replace OLD NEW         replace every OLD by NEW\n"
     "  --regex PATTERN FORMAT    replace every match of the regular expression PATTERN by FORMAT\n"
     "                            ($1 or {1}, $2 or {2}... its groups, $& the match)\n"
-    "  --start N                 the first {n} of the rules after it (at first 1)\n"
+    "  --start N                 the first {n} of the rules after it (at first 1); given\n"
+    "                            after the last rule that numbers, of the rules before it\n"
     "  --number FORMAT           the name becomes FORMAT, which holds {n}\n"
     "  --folder DIR              new files go into the folder DIR, relative to this one, each\n"
     "                            in its folder relative to the folder the files share\n"
     "  --flatten                 --folder puts every file straight into DIR\n"
     "  --instances-follow[=GLOB] an instance named after its document's part number, a dot\n"
     "                            and a number (or whose name matches GLOB and ends in a dot\n"
-    "                            and a number) gets the new part number with the same number\n"
+    "                            and a number) gets the new part number with the same number;\n"
+    "                            the GLOBs of several add up\n"
+    "  --instance-name TEMPLATE  the instances that follow are named TEMPLATE instead: {part}\n"
+    "                            the new part number, {n} counting the instances of the same\n"
+    "                            document under one parent, {name} the old name (implies\n"
+    "                            --instances-follow; with a GLOB, no number is needed)\n"
     "In TEXT, NEW, FORMAT and DIR: {n} a running number, counting the documents the rule\n"
     "changes in structure order ({n:04}: four digits, zeros before), {part} the old part\n"
     "number, {stem} the old file's name without folder and extension.\n"
+    "A rule that could change nothing (a selection or --on no rule uses, a --start that\n"
+    "numbers no rule, an option given again that would replace the first) is refused; one\n"
+    "that changes nothing in the table is a warning (exit code 1).\n"
     "For the whole table, wherever given:\n"
     "  --library DIR             documents whose file lies under the folder DIR are library:\n"
     "                            no rule changes them (each rule that would have says so)\n"
@@ -86,12 +96,13 @@ struct Placeholders {
   long long n = 0;
   std::string part, stem;
   const std::smatch* match = nullptr;  // --regex: its match, for {1}...{9} and $ formats
+  const std::string* name = nullptr;   // --instance-name: the old instance name, for {name}
 };
 
-// `text` with {n}, {n:0W}, {part}, {stem} and (with a match) {1}...{9} replaced by their
-// values; with a match, the text between them formatted as std::regex_replace formats ($1, $&).
-// Anything else in braces stays as it is. False on a {n:...} that is not {n:0W}; `numbered`,
-// when given, tells whether the text holds {n}.
+// `text` with {n}, {n:0W}, {part}, {stem}, (with a name) {name} and (with a match) {1}...{9}
+// replaced by their values; with a match, the text between them formatted as
+// std::regex_replace formats ($1, $&). Anything else in braces stays as it is. False on a {n:...}
+// that is not {n:0W}; `numbered`, when given, tells whether the text holds {n}.
 bool Expand(const std::string& text, const Placeholders& values, std::string* out,
             bool* numbered = nullptr) {
   out->clear();
@@ -122,6 +133,8 @@ bool Expand(const std::string& text, const Placeholders& values, std::string* ou
       value = values.part;
     } else if (inside == "stem") {
       value = values.stem;
+    } else if (inside == "name" && values.name != nullptr) {
+      value = *values.name;
     } else if (values.match != nullptr && inside.size() == 1 && inside[0] >= '1' &&
                inside[0] <= '9') {
       value = values.match->str(static_cast<size_t>(inside[0] - '0'));
@@ -325,6 +338,8 @@ void NamingRules::Pass::Run(const Rule& rule) {
       parts_ = rule.text != "file";
       files_ = rule.text != "part";
       return;
+    case kStart:
+      return;
     default:
       return Write(rule);
   }
@@ -335,6 +350,11 @@ void NamingRules::Pass::Select(const Rule& rule) {
     selected_[d] = rule.kind == kSelectAll ||
                    GlobMatch(rule.text, rule.kind == kSelectPart ? documents_[d].part_number
                                                                  : documents_[d].file);
+  }
+  if (std::find(selected_.begin(), selected_.end(), 1) == selected_.end()) {
+    outcome.warnings.push_back("the rule " + rule.typed + " matches no document" +
+                               (rule.kind == kSelectPart ? "'s part number" : "'s file") +
+                               "; the rules after it rename nothing");
   }
 }
 
@@ -386,18 +406,26 @@ void NamingRules::Pass::Write(const Rule& rule) {
                            : rules_.flatten_    ? std::string::npos
                                                 : CommonDepth();
   long long n = rule.start;
-  size_t left_alone = 0;
+  size_t left_alone = 0, renamed = 0;
   for (size_t d = 0; d < documents_.size(); ++d) {
     if (!selected_[d]) continue;
     TableDocument changed = documents_[d];
     if (!Change(rule, n, parts_, files_, &changed, keep_from)) continue;
+    const bool renames = CurrentPart(changed) != CurrentPart(documents_[d]) ||
+                         FileKey(CurrentFile(changed)) != FileKey(CurrentFile(documents_[d]));
     if (!library_[d]) {
       documents_[d] = changed;
       ++n;
-    } else if (CurrentPart(changed) != CurrentPart(documents_[d]) ||
-               CurrentFile(changed) != CurrentFile(documents_[d])) {
-      ++left_alone;
+      renamed += renames;
+    } else {
+      left_alone += renames;
     }
+  }
+  // A selection that matches nothing has said so already.
+  if (renamed == 0 && left_alone == 0 &&
+      std::find(selected_.begin(), selected_.end(), 1) != selected_.end()) {
+    outcome.warnings.push_back("the rule " + rule.typed +
+                               " changes none of the documents selected");
   }
   if (left_alone > 0) {
     outcome.notes.push_back(rule.option + " would change " + std::to_string(left_alone) +
@@ -452,28 +480,26 @@ bool NamingRules::Pass::Edit(const Rule& rule, const Placeholders& values, const
 }
 
 bool NamingRules::Parse(const std::vector<std::string>& args, std::string* error) {
-  long long start = 1;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& option = args[i];
     if (ParseFlag(option)) continue;
-    const bool setting = option == "--start" || option == "--library" ||
-                         option == "--library-part" || option == "--scheme";
+    const bool setting = option == "--library" || option == "--library-part" ||
+                         option == "--scheme" || option == "--instance-name";
     if (setting && i + 1 >= args.size()) {
       *error = option + " needs an argument";
       return false;
     }
-    if (setting ? !ParseSetting(option, args[++i], &start, error)
-                : !ParseRule(args, &i, start, error)) {
+    if (setting ? !ParseSetting(option, args[++i], error) : !ParseRule(args, &i, error)) {
       return false;
     }
   }
-  return true;
+  return ResolveStarts(error) && CheckUsed(error);
 }
 
 bool NamingRules::ParseFlag(const std::string& option) {
   if (option == "--instances-follow" || option.compare(0, 19, "--instances-follow=") == 0) {
     instances_follow_ = true;
-    instances_named_ = option.size() > 19 ? option.substr(19) : std::string();
+    if (option.size() > 19) instance_globs_.push_back(option.substr(19));
     return true;
   }
   if (option != "--flatten") return false;
@@ -482,15 +508,8 @@ bool NamingRules::ParseFlag(const std::string& option) {
 }
 
 bool NamingRules::ParseSetting(const std::string& option, const std::string& value,
-                               long long* start, std::string* error) {
-  if (option == "--start") {
-    if (value.empty() || value.size() > 15 ||
-        value.find_first_not_of("0123456789") != std::string::npos) {
-      *error = "--start needs a number, not " + Quoted(value);
-      return false;
-    }
-    *start = std::stoll(value);
-  } else if (option == "--library") {
+                               std::string* error) {
+  if (option == "--library") {
     if (value.empty()) {
       *error = "--library needs a folder";
       return false;
@@ -499,20 +518,39 @@ bool NamingRules::ParseSetting(const std::string& option, const std::string& val
   } else if (option == "--library-part") {
     library_parts_.push_back(value);
   } else {
-    scheme_text_ = value;
-    return Compile(option, value, &scheme_, error);
+    // A scheme or an instance name given again would replace the first.
+    const bool scheme = option == "--scheme";
+    const std::string& first = scheme ? scheme_text_ : instance_name_;
+    if (scheme ? scheme_ != nullptr : !instance_name_.empty()) {
+      *error = option + " is given twice: " + Quoted(value) + " would replace " + Quoted(first) +
+               "; give one";
+      return false;
+    }
+    if (scheme) {
+      scheme_text_ = value;
+      return Compile(option, value, &scheme_, error);
+    }
+    std::string name;
+    const std::string old;
+    Placeholders values;
+    values.name = &old;
+    if (value.empty() || !Expand(value, values, &name)) {
+      *error = "--instance-name needs a name, with {n:0W} in digits, not " + Quoted(value);
+      return false;
+    }
+    instance_name_ = value;
   }
   return true;
 }
 
-bool NamingRules::ParseRule(const std::vector<std::string>& args, size_t* i, long long start,
-                            std::string* error) {
+bool NamingRules::ParseRule(const std::vector<std::string>& args, size_t* i, std::string* error) {
   static const std::map<std::string, std::pair<Kind, int>> kOptions = {
       {"--select-all", {kSelectAll, 0}},
       {"--select-part", {kSelectPart, 1}},
       {"--select-file", {kSelectFile, 1}},
       {"--select-branch", {kSelectBranch, 1}},
       {"--on", {kOn, 1}},
+      {"--start", {kStart, 1}},
       {"--prefix", {kPrefix, 1}},
       {"--suffix", {kSuffix, 1}},
       {"--replace", {kReplace, 2}},
@@ -530,34 +568,105 @@ bool NamingRules::ParseRule(const std::vector<std::string>& args, size_t* i, lon
     *error = option + " needs " + (count == 1 ? "an argument" : "two arguments");
     return false;
   }
-  Rule rule{known->second.first,           option,  count > 0 ? args[*i + 1] : "",
-            count > 1 ? args[*i + 2] : "", nullptr, start};
+  Rule rule;
+  rule.kind = known->second.first;
+  rule.option = rule.typed = option;
+  rule.text = count > 0 ? args[*i + 1] : "";
+  rule.other = count > 1 ? args[*i + 2] : "";
+  // As typed, for messages: --start's number bare, other arguments quoted.
+  for (size_t a = 1; a <= count; ++a) {
+    rule.typed += " " + (rule.kind == kStart ? args[*i + a] : Quoted(args[*i + a]));
+  }
   *i += count;
-  if (!CheckArguments(rule, error)) return false;
+  if (!CheckArguments(&rule, error)) return false;
   if (rule.kind == kRegex && !Compile(option, rule.text, &rule.pattern, error)) return false;
   rules_.push_back(std::move(rule));
   return true;
 }
 
-bool NamingRules::CheckArguments(const Rule& rule, std::string* error) {
-  if (rule.kind == kOn && rule.text != "part" && rule.text != "file" && rule.text != "both") {
-    *error = "--on takes part, file or both, not " + Quoted(rule.text);
+bool NamingRules::CheckArguments(Rule* rule, std::string* error) {
+  if (rule->kind == kOn && rule->text != "part" && rule->text != "file" && rule->text != "both") {
+    *error = "--on takes part, file or both, not " + Quoted(rule->text);
     return false;
   }
-  if (rule.kind == kReplace && rule.text.empty()) {
+  if (rule->kind == kStart) {
+    const std::string& value = rule->text;
+    if (value.empty() || value.size() > 15 ||
+        value.find_first_not_of("0123456789") != std::string::npos) {
+      *error = "--start needs a number, not " + Quoted(value);
+      return false;
+    }
+    rule->start = std::stoll(value);
+    return true;
+  }
+  if (rule->kind == kReplace && rule->text.empty()) {
     *error = "--replace needs a text to replace";
     return false;
   }
-  if (rule.kind < kPrefix) return true;  // selects
-  const std::string& value = rule.kind == kReplace || rule.kind == kRegex ? rule.other : rule.text;
+  if (rule->kind < kPrefix) return true;  // selects
+  const std::string& value =
+      rule->kind == kReplace || rule->kind == kRegex ? rule->other : rule->text;
   std::string ignored;
-  bool numbered = false;
-  if (Expand(value, Placeholders(), &ignored, &numbered) && (rule.kind != kNumber || numbered)) {
+  if (Expand(value, Placeholders(), &ignored, &rule->numbered) &&
+      (rule->kind != kNumber || rule->numbered)) {
     return true;
   }
-  *error = rule.option + (rule.kind == kNumber ? " needs {n} or {n:0W}" : ": {n:0W} needs digits") +
-           " in \"" + value + "\"";
+  *error = rule->option +
+           (rule->kind == kNumber ? " needs {n} or {n:0W}" : ": {n:0W} needs digits") + " in \"" +
+           value + "\"";
   return false;
+}
+
+bool NamingRules::ResolveStarts(std::string* error) {
+  std::vector<size_t> starts;
+  for (size_t r = 0; r < rules_.size(); ++r) {
+    if (rules_[r].kind == kStart) starts.push_back(r);
+  }
+  for (size_t k = 0; k < starts.size(); ++k) {
+    const Rule& start = rules_[starts[k]];
+    const size_t end = k + 1 < starts.size() ? starts[k + 1] : rules_.size();
+    bool numbers = false;
+    for (size_t r = starts[k] + 1; r < end; ++r) {
+      if (rules_[r].numbered) rules_[r].start = start.start;
+      numbers = numbers || rules_[r].numbered;
+    }
+    // The first --start, given after the rules it is for.
+    for (size_t r = 0; k == 0 && !numbers && r < starts[k]; ++r) {
+      if (rules_[r].numbered) rules_[r].start = start.start;
+      numbers = numbers || rules_[r].numbered;
+    }
+    if (!numbers) {
+      *error = start.typed + " numbers no rule: put it before the rule whose {n} it starts";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool NamingRules::CheckUsed(std::string* error) const {
+  const auto selects = [](Kind kind) { return kind <= kSelectBranch; };
+  bool folder = false;
+  for (size_t r = 0; r < rules_.size(); ++r) {
+    folder = folder || rules_[r].kind == kFolder;
+    if (!selects(rules_[r].kind) && rules_[r].kind != kOn) continue;
+    // The next rule that uses it, or the next of its kind, which replaces it.
+    size_t next = r + 1;
+    while (next < rules_.size() && rules_[next].kind < kPrefix &&
+           (selects(rules_[next].kind) != selects(rules_[r].kind) || rules_[next].kind == kStart)) {
+      ++next;
+    }
+    if (next < rules_.size() && rules_[next].kind >= kPrefix) continue;
+    *error = rules_[r].typed +
+             (selects(rules_[r].kind) ? " selects for no rule: " : " is for no rule: ") +
+             (next < rules_.size() ? rules_[next].typed + " replaces it before a rule that renames"
+                                   : "no rule that renames comes after it");
+    return false;
+  }
+  if (flatten_ && !folder) {
+    *error = "--flatten flattens nothing: no --folder rule moves files";
+    return false;
+  }
+  return true;
 }
 
 bool NamingRules::IsLibrary(const TableDocument& document) const {
@@ -598,33 +707,97 @@ RulesOutcome NamingRules::Check(const RenameTable& table) const {
 RulesOutcome NamingRules::Apply(RenameTable* table) const {
   Pass pass(*this, table);
   for (const Rule& rule : rules_) pass.Run(rule);
+  size_t in_place = 0;
+  std::string first;
   for (TableDocument& document : table->documents) {
     if (document.new_part_number == document.part_number) document.new_part_number.clear();
     if (!document.new_file.empty() && FileKey(document.new_file) == FileKey(document.file)) {
       document.new_file.clear();
     }
+    if (!document.new_part_number.empty() && document.new_file.empty()) {
+      if (in_place++ == 0) first = QuotedFile(document.file);
+    }
     HoldToScheme(document, &pass.outcome.errors);
   }
-  if (instances_follow_) FollowDocuments(table);
+  if (in_place == 1) {
+    pass.outcome.notes.push_back(
+        "1 document gets a new part number and keeps its file, " + first +
+        ": the run saves it in place, over the old file; --on file or --folder gives it a new one");
+  } else if (in_place > 1) {
+    pass.outcome.notes.push_back(std::to_string(in_place) +
+                                 " documents get a new part number and keep their files, the "
+                                 "first " +
+                                 first +
+                                 ": the run saves them in place, over the old files; --on file "
+                                 "or --folder gives them new ones");
+  }
+  if (instances_follow_ || !instance_name_.empty()) FollowDocuments(table, &pass.outcome);
   return pass.outcome;
 }
 
-void NamingRules::FollowDocuments(RenameTable* table) const {
+bool NamingRules::Follows(const std::string& name, const TableDocument& document) const {
+  const size_t dot = name.rfind('.');
+  const bool numbered = dot != std::string::npos && dot + 1 < name.size() &&
+                        name.find_first_not_of("0123456789", dot + 1) == std::string::npos;
+  if (numbered && dot == document.part_number.size() &&
+      name.compare(0, dot, document.part_number) == 0) {
+    return true;
+  }
+  // A name of its own needs no number to keep.
+  for (const std::string& glob : instance_globs_) {
+    if (GlobMatch(glob, name)) return numbered || !instance_name_.empty();
+  }
+  return false;
+}
+
+void NamingRules::FollowDocuments(RenameTable* table, RulesOutcome* outcome) const {
   std::map<std::string, const TableDocument*> by_key;
+  bool renumbered = false;  // some document gets a new part number
   for (const TableDocument& document : table->documents) {
     by_key.emplace(FileKey(document.file), &document);
+    renumbered = renumbered || !document.new_part_number.empty();
   }
+  std::vector<char> matched(instance_globs_.size(), 0);
+  std::map<std::pair<int, const TableDocument*>, long long> counts;  // by parent and document
+  size_t renamed = 0;
   for (TableInstance& instance : table->instances) {
+    for (size_t g = 0; g < instance_globs_.size(); ++g) {
+      matched[g] = matched[g] || GlobMatch(instance_globs_[g], instance.name);
+    }
     const auto found = by_key.find(FileKey(instance.instance_of));
-    if (found == by_key.end() || found->second->new_part_number.empty()) continue;
+    if (found == by_key.end() || found->second->new_part_number.empty() ||
+        !instance.new_name.empty() || !Follows(instance.name, *found->second)) {
+      continue;
+    }
     const TableDocument& document = *found->second;
-    const size_t dot = instance.name.rfind('.');
-    const std::string number = dot == std::string::npos ? "" : instance.name.substr(dot + 1);
-    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) continue;
-    const bool named = instance.name.compare(0, dot, document.part_number) == 0 &&
-                       dot == document.part_number.size();
-    if (named || (!instances_named_.empty() && GlobMatch(instances_named_, instance.name))) {
-      if (instance.new_name.empty()) instance.new_name = document.new_part_number + "." + number;
+    ++renamed;
+    if (instance_name_.empty()) {
+      instance.new_name = document.new_part_number + instance.name.substr(instance.name.rfind('.'));
+      continue;
+    }
+    Placeholders values;
+    values.n = ++counts[{instance.holder, &document}];
+    values.part = document.new_part_number;
+    values.stem = StemOf(document.file);
+    values.name = &instance.name;
+    Expand(instance_name_, values, &instance.new_name);
+  }
+  for (size_t g = 0; g < instance_globs_.size(); ++g) {
+    if (!matched[g]) {
+      outcome->warnings.push_back("the rule --instances-follow=" + Quoted(instance_globs_[g]) +
+                                  " matches no instance; it renames none");
     }
   }
+  if (renamed > 0) return;
+  std::string globs;
+  for (const std::string& glob : instance_globs_) globs += ", nor matches " + Quoted(glob);
+  outcome->warnings.push_back(
+      "the rule " +
+      (instance_name_.empty() ? std::string("--instances-follow")
+                              : "--instance-name " + Quoted(instance_name_)) +
+      " renames no instance: " +
+      (renumbered ? "no instance of a document given a new part number is named after that part "
+                    "number, a dot and a number" +
+                        globs
+                  : std::string("no document gets a new part number")));
 }

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "findings/display_text.h"
+
 namespace {
 
 // What `args` give in `table`: "file>part_number,file" for each document that changes, then
-// "instance>name" for each instance that does, then the notes and errors.
+// "instance>name" for each instance that does, then the notes, warnings and errors (files in
+// them named as the table names them).
 std::string Renamed(RenameTable table, const std::vector<std::string>& args) {
   NamingRules rules;
   std::string error;
@@ -21,7 +24,11 @@ std::string Renamed(RenameTable table, const std::vector<std::string>& args) {
     if (!i.new_name.empty()) shown += i.name + ">" + i.new_name + " ";
   }
   for (const std::string& note : outcome.notes) shown += "note: " + note + " ";
+  for (const std::string& warning : outcome.warnings) shown += "warning: " + warning + " ";
   for (const std::string& problem : outcome.errors) shown += "error: " + problem + " ";
+  const std::string here = QuotedFile("x").substr(0, QuotedFile("x").size() - 2);
+  for (size_t at; (at = shown.find(here)) != std::string::npos;)
+    shown.replace(at, here.size(), "\"");
   return shown;
 }
 
@@ -67,24 +74,55 @@ TEST(NamingRulesTest, RulesFillTheNewColumnsOfTheSelectedDocuments) {
     std::string renamed;
   } cases[] = {
       {{"--select-file", "parts/*", "--on", "part", "--prefix", "X-", "--on", "file", "--suffix",
-        "_v2", "--instances-follow"},
+        "_v2", "--instances-follow=Nut.*", "--instances-follow"},
        "parts/bolt-a.CATPart>X-BOLT-A,parts/bolt-a_v2.CATPart "
-       "parts/nut.CATPart>X-NUT-1,parts/nut_v2.CATPart BOLT-A.1>X-BOLT-A.1 "},
+       "parts/nut.CATPart>X-NUT-1,parts/nut_v2.CATPart BOLT-A.1>X-BOLT-A.1 Nut.1>X-NUT-1.1 "},
       {{"--regex", "^(\\w+)-(\\w)$", "$2-$1"},
        "parts/bolt-a.CATPart>A-BOLT,parts/a-bolt.CATPart parts/nut.CATPart>1-NUT, "
-       "sub/bolt-b.CATPart>B-BOLT,sub/b-bolt.CATPart "},
-      {{"--select-part", "NUT*", "--select-all", "--on", "both", "--replace", "BOLT", "SCREW"},
-       "parts/bolt-a.CATPart>SCREW-A, sub/bolt-b.CATPart>SCREW-B, "},
-      {{"--select-part", "[!B]*", "--number", "N{n}", "--replace", "N", "M"},
-       "top.CATProduct>M1,M1.CATProduct parts/nut.CATPart>M2,parts/M2.CATPart "},
+       "sub/bolt-b.CATPart>B-BOLT,sub/b-bolt.CATPart note: 1 document gets a new part number "
+       "and keeps its file, \"parts/nut.CATPart\": the run saves it in place, over the old "
+       "file; --on file or --folder gives it a new one "},
+      // A --start after the last rule that numbers is for the rules before it.
+      {{"--select-part", "[!B]*", "--number", "N{n}", "--replace", "N", "M", "--start", "7"},
+       "top.CATProduct>M7,M7.CATProduct parts/nut.CATPart>M8,parts/M8.CATPart "},
       // A --regex numbers only the documents it matches.
       {{"--start", "5", "--regex", "^BOLT-(\\w)$", "{1}-$1-{n:03}"},
-       "parts/bolt-a.CATPart>A-A-005, sub/bolt-b.CATPart>B-B-006, "},
+       "parts/bolt-a.CATPart>A-A-005, sub/bolt-b.CATPart>B-B-006, note: 2 documents get a new "
+       "part number and keep their files, the first \"parts/bolt-a.CATPart\": the run saves "
+       "them in place, over the old files; --on file or --folder gives them new ones "},
       {{"--select-file", "parts/*", "--on", "file", "--suffix", "-{part}"},
        "parts/bolt-a.CATPart>,parts/bolt-a-BOLT-A.CATPart "
        "parts/nut.CATPart>,parts/nut-NUT-1.CATPart "},
       {{"--select-part", "NUT*", "--number", "{stem}-{n}", "--folder", "{part}"},
        "parts/nut.CATPart>nut-1,NUT-1/nut-1.CATPart "},
+      // With a name of its own, an instance that a GLOB selects needs no number.
+      {{"--select-part", "BOLT-A", "--suffix", "-2", "--instances-follow=*.x", "--instance-name",
+        "{name}-2"},
+       "parts/bolt-a.CATPart>BOLT-A-2,parts/bolt-a-2.CATPart BOLT-A.1>BOLT-A.1-2 "
+       "BOLT-A.x>BOLT-A.x-2 "},
+      // Rules that rename nothing say so.
+      {{"--select-part", "X*", "--prefix", "Y"},
+       "warning: the rule --select-part \"X*\" matches no document's part number; the rules "
+       "after it rename nothing "},
+      {{"--select-part", "NUT*", "--number", "N{n}", "--instances-follow=Blot.*"},
+       "parts/nut.CATPart>N1,parts/N1.CATPart warning: the rule --instances-follow=\"Blot.*\" "
+       "matches no instance; it renames none warning: the rule --instances-follow renames no "
+       "instance: no instance of a document given a new part number is named after that part "
+       "number, a dot and a number, nor matches \"Blot.*\" "},
+      {{"--select-part", "TOP", "--on", "file", "--suffix", "-2", "--instances-follow"},
+       "top.CATProduct>,top-2.CATProduct warning: the rule --instances-follow renames no "
+       "instance: no document gets a new part number "},
+      // ...and rules that could not are refused.
+      {{"--select-part", "NUT*", "--select-all", "--replace", "BOLT", "SCREW"},
+       "refused: --select-part \"NUT*\" selects for no rule: --select-all replaces it before a "
+       "rule that renames"},
+      {{"--prefix", "X", "--on", "part"},
+       "refused: --on \"part\" is for no rule: no rule that renames comes after it"},
+      {{"--start", "2", "--number", "A{n}", "--start", "5"},
+       "refused: --start 5 numbers no rule: put it before the rule whose {n} it starts"},
+      {{"--instance-name", "{part}", "--instance-name", "{name}"},
+       "refused: --instance-name is given twice: \"{name}\" would replace \"{part}\"; give one"},
+      {{"--flatten"}, "refused: --flatten flattens nothing: no --folder rule moves files"},
       {{"--prefix", "A{n:x}"}, "refused: --prefix: {n:0W} needs digits in \"A{n:x}\""},
       {{"--on", "parts"}, "refused: --on takes part, file or both, not \"parts\""},
       {{"--number", "PRJ-{n:x}"}, "refused: --number needs {n} or {n:0W} in \"PRJ-{n:x}\""},
@@ -116,10 +154,17 @@ TEST(NamingRulesTest, BranchesLibrariesAndFolders) {
       {{"--library", "su", "--library-part", "[NO]*", "--select-branch", "SUB", "--on", "part",
         "--number", "P{n}"},
        "sub/sub.CATProduct>P1, sub/a/bolt.CATPart>P2, sub/b/inner.CATProduct>P3, note: --number "
-       "would change 1 library document; it is left as it is "},
+       "would change 1 library document; it is left as it is note: 3 documents get a new part "
+       "number and keep their files, the first \"sub/sub.CATProduct\": the run saves them in "
+       "place, over the old files; --on file or --folder gives them new ones "},
+      // Instances named by a rule of their own, numbered under each parent.
+      {{"--select-part", "[BN]*", "--suffix", "-2", "--instance-name", "{part}:{n}<{name}>"},
+       "lib/nut.CATPart>NUT-2,lib/nut-2.CATPart sub/a/bolt.CATPart>BOLT-2,sub/a/bolt-2.CATPart "
+       "NUT.1>NUT-2:1<NUT.1> NUT.2>NUT-2:1<NUT.2> BOLT.1>BOLT-2:1<BOLT.1> "
+       "BOLT.2>BOLT-2:2<BOLT.2> "},
       {{"--library-part", "*", "--number", "P{n}"},
        "note: --number would change 6 library documents; they are left as they are "},
-      {{"--select-branch", "sub/sub"},
+      {{"--select-branch", "sub/sub", "--prefix", "X"},
        "error: --select-branch \"sub/sub\": no document has "
        "this part number or file "},
       // --folder keeps the folders under the one the files share, unless --flatten.
@@ -133,7 +178,8 @@ TEST(NamingRulesTest, BranchesLibrariesAndFolders) {
       {{"--select-branch", "./sub//b/inner.CATProduct", "--flatten", "--folder", "new"},
        "sub/a/bolt.CATPart>,new/bolt.CATPart sub/b/inner.CATProduct>,new/inner.CATProduct "},
       // The same file spelled otherwise is no new file.
-      {{"--select-part", "TOP", "--folder", "."}, ""},
+      {{"--select-part", "TOP", "--folder", "."},
+       "warning: the rule --folder \".\" changes none of the documents selected "},
   };
   for (const auto& c : cases) EXPECT_EQ(RenamedInBranches(c.args), c.renamed) << c.args[1];
   // A file named from the root goes under DIR too, not back where it was.

@@ -312,6 +312,9 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   for (const std::string& note : notes) err << "Quorvel-plan: note: " << note << "\n";
   const RulesOutcome outcome = rules.Apply(&table);
   for (const std::string& note : outcome.notes) err << "Quorvel-plan: " << note << "\n";
+  for (const std::string& warning : outcome.warnings) {
+    err << "Quorvel-plan: warning: " << warning << "\n";
+  }
   if (!outcome.errors.empty()) {
     for (const std::string& problem : outcome.errors) {
       err << "Quorvel-plan: table: error: " << problem << "\n";
@@ -361,7 +364,9 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   for (size_t i = 0; i < files.size(); ++i) {
     names.push_back("(control file " + std::to_string(i + 1) + ")");
   }
-  if (PredictControlFiles(*line.files, plan, files, names, err) == 0) return 0;
+  if (PredictControlFiles(*line.files, plan, files, names, err) == 0) {
+    return outcome.warnings.empty() ? 0 : 1;  // a rule that renamed nothing
+  }
   err << "Quorvel-plan: write refuses this table while a run of it would go wrong as said above"
       << std::endl;
   return 1;
