@@ -40,6 +40,8 @@ class FaultyFiles : public FileSystem {
   bool KeepsWritesInMemory() const override { return base_.KeepsWritesInMemory(); }
 
   std::string NewFileKey(const std::string& path) override { return base_.NewFileKey(path); }
+  bool IsLink(const std::string& path) override { return base_.IsLink(path); }
+  std::string RealPath(const std::string& path) override { return base_.RealPath(path); }
 
   bool Fails(Operation operation, const std::string& path) const;
 

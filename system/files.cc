@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -69,6 +70,17 @@ class DiskFileSystem : public FileSystem {
     return !error;
   }
   bool KeepsWritesInMemory() const override { return false; }
+  bool IsLink(const std::string& path) override {
+    std::error_code error;
+    return !path.empty() && path.find('\0') == std::string::npos &&
+           fs::is_symlink(fs::symlink_status(Native(path), error));
+  }
+  std::string RealPath(const std::string& path) override {
+    std::error_code error;
+    if (path.empty() || path.find('\0') != std::string::npos) return std::string();
+    const fs::path real = fs::canonical(Native(path), error);
+    return error ? std::string() : StorageName(real.u8string());
+  }
 };
 
 }  // namespace
@@ -142,4 +154,19 @@ std::string TemporaryFileName() {
     name[i] = kLetters[random() % (sizeof kLetters - 1)];
   }
   return name;
+}
+
+std::string UserCacheFolder() {
+#ifdef _WIN32
+  const wchar_t* local = _wgetenv(L"LOCALAPPDATA");
+  if (local == nullptr || *local == L'\0') return std::string();
+  return StorageName(fs::path(local).u8string());
+#else
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  // The XDG rules: a relative value is ignored.
+  if (cache != nullptr && cache[0] == '/') return StorageName(cache);
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || home[0] != '/') return std::string();
+  return StorageName(std::string(home) + "/.cache");
+#endif
 }

@@ -29,6 +29,8 @@ class MemoryOverlay : public FileSystem {
   bool RemoveFile(const std::string& path, std::string* why) override;
   bool KeepsWritesInMemory() const override { return true; }
   std::string NewFileKey(const std::string& path) override;
+  bool IsLink(const std::string& path) override;
+  std::string RealPath(const std::string& path) override { return base_.RealPath(path); }
 
  private:
   friend class KeptReplacement;

@@ -1,0 +1,29 @@
+// What the project index needs of one document file, read from its bytes without opening the
+// documents it refers to: its part number and, for each component, its instance name and the
+// file it refers to, resolved as the platform resolves a reference (against the document's
+// folder). The one place that knows how a document file lists them.
+#ifndef PROJECTINDEX_DOCUMENT_LINKS_H
+#define PROJECTINDEX_DOCUMENT_LINKS_H
+
+#include <string>
+#include <vector>
+
+struct DocumentLink {
+  std::string instance;  // the component's instance name
+  std::string target;    // the storage name of the file it refers to
+};
+
+struct DocumentLinks {
+  bool has_product = false;         // false: no root product (then no part number)
+  std::string part_number;          // the first root product's
+  std::vector<DocumentLink> links;  // in file order; components without a reference left out
+};
+
+enum class DocumentKind { kDocument, kNotADocument, kMalformed };
+
+// Reads the bytes of the file whose storage name is `storage_name`: kNotADocument when they
+// are not a document file at all, kMalformed when they begin as one but cannot be opened.
+DocumentKind ReadDocumentLinks(const std::string& bytes, const std::string& storage_name,
+                               DocumentLinks* links);
+
+#endif  // PROJECTINDEX_DOCUMENT_LINKS_H
