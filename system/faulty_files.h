@@ -47,6 +47,8 @@ class FaultyFiles : public FileSystem {
   }
 
   std::string NewFileKey(const std::string& path) override { return base_.NewFileKey(path); }
+  bool IsLink(const std::string& path) override { return base_.IsLink(path); }
+  std::string RealPath(const std::string& path) override { return base_.RealPath(path); }
 
   bool Fails(Operation operation, const std::string& path) const;
 

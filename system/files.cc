@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -72,6 +73,17 @@ class DiskFileSystem : public FileSystem {
   }
   bool FindHolder(const std::string& path, Holder* holder) override {
     return FindDiskHolder(path, holder);
+  }
+  bool IsLink(const std::string& path) override {
+    std::error_code error;
+    return !path.empty() && path.find('\0') == std::string::npos &&
+           fs::is_symlink(fs::symlink_status(NativePath(path), error));
+  }
+  std::string RealPath(const std::string& path) override {
+    std::error_code error;
+    if (path.empty() || path.find('\0') != std::string::npos) return std::string();
+    const fs::path real = fs::canonical(NativePath(path), error);
+    return error ? std::string() : StorageName(NameOf(real));
   }
 };
 

@@ -125,6 +125,12 @@ class FileSystem {
   // Where a file that does not exist yet would be: its folder's identity and the folded name in
   // it; empty when the folder does not exist. Names that reach one folder give one key.
   virtual std::string NewFileKey(const std::string& path);
+
+  // True when `path` is itself a symbolic link, wherever it leads (or nowhere).
+  virtual bool IsLink(const std::string& path) = 0;
+  // The storage name of what `path` reaches with every link on the way resolved; empty when
+  // it reaches nothing.
+  virtual std::string RealPath(const std::string& path) = 0;
 };
 
 // The process's disk.
@@ -144,5 +150,9 @@ class PrivateFolder {
  private:
   std::string path_;
 };
+
+// The folder where the user's programs keep what they can make again: $XDG_CACHE_HOME, else
+// ~/.cache, on Windows %LOCALAPPDATA%, as a storage name; empty when the environment names none.
+std::string UserCacheFolder();
 
 #endif  // SYSTEM_FILES_H

@@ -319,3 +319,12 @@ std::string DiskMakePrivateFolder() {
 }
 
 void DiskRemoveFolder(const std::string& folder) { rmdir(folder.c_str()); }
+
+std::string UserCacheFolder() {
+  const char* cache = getenv("XDG_CACHE_HOME");
+  // The XDG rules: a relative value is ignored.
+  if (cache != nullptr && cache[0] == '/') return StorageName(cache);
+  const char* home = getenv("HOME");
+  if (home == nullptr || home[0] != '/') return std::string();
+  return StorageName(std::string(home) + "/.cache");
+}

@@ -320,3 +320,9 @@ std::string DiskMakePrivateFolder() {
 }
 
 void DiskRemoveFolder(const std::string& folder) { RemoveDirectoryW(Wide(folder).c_str()); }
+
+std::string UserCacheFolder() {
+  const wchar_t* local = _wgetenv(L"LOCALAPPDATA");
+  if (local == nullptr || *local == L'\0') return std::string();
+  return StorageName(Narrow(local));
+}

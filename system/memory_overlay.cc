@@ -187,3 +187,9 @@ bool MemoryOverlay::RemoveFile(const std::string& path, std::string* why) {
   file.removed = true;
   return true;
 }
+
+bool MemoryOverlay::IsLink(const std::string& path) {
+  // A file kept in memory replaced whatever had its name, a link too.
+  if (Find(path) != nullptr) return false;
+  return base_.IsLink(path);
+}

@@ -34,6 +34,8 @@ class MemoryOverlay : public FileSystem {
     return base_.FindHolder(path, holder);
   }
   std::string NewFileKey(const std::string& path) override;
+  bool IsLink(const std::string& path) override;
+  std::string RealPath(const std::string& path) override { return base_.RealPath(path); }
 
  private:
   friend class KeptReplacement;

@@ -10,6 +10,7 @@
 #include "tree/dot_graph.h"
 #include "tree/preview.h"
 #include "tree/tree_printer.h"
+#include "tree/where_used.h"
 
 namespace {
 
@@ -17,6 +18,8 @@ const long kDefaultExpandLimit = 100000;
 
 const char kUsage[] =
     " [--plan control_file... [--changed]] [--expand[=LINES]] [--dot] root_document";
+
+const char kWhereUsedUsage[] = " --where-used FILE|PART_NUMBER --project DIR [--index FILE]";
 
 const char kHelp[] =
     "Shows the product structure under root_document: each instance with the file it refers to\n"
@@ -41,6 +44,18 @@ const char kHelp[] =
     "                       left on an old file dashed red; findings go to standard error\n"
     "  --help, --version\n"
     "\n"
+    "--where-used FILE|PART_NUMBER shows every document of the project folder DIR (at any\n"
+    "depth) that uses the file, or the documents of the part number, directly and through\n"
+    "sub-assemblies, up to the products that nothing uses: an inverted tree, each line the\n"
+    "instances that use the line above, their document's file and its part number.\n"
+    "  --project DIR        the project folder (otherwise $QUORVEL_PROJECT)\n"
+    "  --index FILE         keep the project's index in FILE instead of the user's cache\n"
+    "                       folder (quorvel/ under $XDG_CACHE_HOME, ~/.cache or\n"
+    "                       %LOCALAPPDATA%); each use brings it up to date first, reading\n"
+    "                       only the documents changed since\n"
+    "Exit code: 0 used, 1 used nowhere, 3 a wrong command line or a folder that cannot be\n"
+    "read.\n"
+    "\n"
     "Bytes a terminal would act on are shown escaped, as ls -b does: \\\\ for a backslash,\n"
     "\\t \\n \\r and the like, other control bytes, bytes that are not UTF-8 and invisible\n"
     "format characters as \\ and three octal digits (ESC is \\033). Messages name files by\n"
@@ -51,7 +66,8 @@ const char kHelp[] =
     "read.\n";
 
 int Usage(const char* invocation, std::ostream& err) {
-  err << "Usage: " << invocation << kUsage << std::endl;
+  err << "Usage: " << invocation << kUsage << "\n       " << invocation << kWhereUsedUsage
+      << std::endl;
   return 3;
 }
 
@@ -62,7 +78,70 @@ struct Request {
   std::vector<std::string> plan;  // the control files, run in this order
   bool changed = false, dot = false, help = false, version = false;
   long expand_limit = 0;
+  // --where-used: the file or part number asked about, the project folder and the index file.
+  std::string where_used, project, index_path;
+  bool has_where_used = false, has_project = false, has_index = false;
 };
+
+// An option's value, given as --name VALUE or --name=VALUE; false when it has none.
+bool OptionValue(const std::string& name, int argc, char* argv[], int* i, std::string* value) {
+  const std::string argument = argv[*i];
+  if (argument == name) {
+    if (*i + 1 == argc) return false;
+    *value = argv[++*i];
+    return true;
+  }
+  *value = argument.substr(name.size() + 1);
+  return true;
+}
+
+bool IsOption(const std::string& argument, const std::string& name) {
+  return argument == name || argument.rfind(name + "=", 0) == 0;
+}
+
+int RunWhereUsed(const char* invocation, const std::string& what, const std::string& project,
+                 const std::string& index_path, std::ostream& out, std::ostream& err,
+                 FileSystem& files) {
+  ProjectIndex index;
+  std::vector<std::string> notes;
+  std::string why;
+  const bool opened = index.Open(files, project, index_path, &notes, &why);
+  for (const std::string& note : notes) err << invocation << ": note: " << note << '\n';
+  if (!opened) {
+    err << invocation << ": " << why << std::endl;
+    return 3;
+  }
+  const IndexCounts& counts = index.counts();
+  std::string noted;
+  const struct {
+    int64_t count;
+    const char *one, *many;
+  } skipped[] = {
+      {counts.not_documents, "file that is no document", "files that are no documents"},
+      {counts.unreadable, "document that cannot be read", "documents that cannot be read"},
+      {counts.links, "link not followed", "links not followed"},
+      {counts.cycles, "folder met twice", "folders met twice"},
+      {counts.unlisted, "folder that cannot be listed", "folders that cannot be listed"},
+      {counts.other, "device, FIFO or socket", "devices, FIFOs or sockets"},
+  };
+  for (const auto& item : skipped) {
+    if (item.count == 0) continue;
+    noted += (noted.empty() ? "" : ", ") + std::to_string(item.count) + " " +
+             (item.count == 1 ? item.one : item.many);
+  }
+  if (!noted.empty()) {
+    err << invocation << ": note: in " << QuotedFile(index.project()) << ", skipped: " << noted
+        << '\n';
+  }
+  err.flush();
+  const long users = PrintWhereUsed(files, index, what, out);
+  out.flush();
+  if (users < 0) {
+    err << invocation << ": " << Quoted(what) << " is neither a file nor a part number of "
+        << QuotedFile(index.project()) << std::endl;
+  }
+  return users > 0 ? 0 : 1;
+}
 
 // The limit of --expand=LINES; false unless it is a positive number.
 bool ReadExpandLimit(const std::string& digits, long* limit) {
@@ -84,6 +163,15 @@ bool ReadOption(int argc, char* argv[], int* i, Request* request, std::ostream& 
     request->plan.push_back(argv[++*i]);
   } else if (argument.rfind("--plan=", 0) == 0) {
     request->plan.push_back(argument.substr(7));
+  } else if (IsOption(argument, "--where-used")) {
+    request->has_where_used = true;
+    return OptionValue("--where-used", argc, argv, i, &request->where_used);
+  } else if (IsOption(argument, "--project")) {
+    request->has_project = true;
+    return OptionValue("--project", argc, argv, i, &request->project);
+  } else if (IsOption(argument, "--index")) {
+    request->has_index = true;
+    return OptionValue("--index", argc, argv, i, &request->index_path);
   } else if (argument == "--changed") {
     request->changed = true;
   } else if (argument == "--dot") {
@@ -97,6 +185,22 @@ bool ReadOption(int argc, char* argv[], int* i, Request* request, std::ostream& 
     return false;
   }
   return true;
+}
+
+// Whether a --where-used request names all it needs and nothing of a tree; the project may
+// come from the environment variable QUORVEL_PROJECT.
+bool WhereUsedRequestIsWhole(Request* request) {
+  if (request->has_root || !request->plan.empty() || request->changed || request->dot ||
+      request->expand_limit > 0) {
+    return false;
+  }
+  const char* from_environment = std::getenv("QUORVEL_PROJECT");
+  if (!request->has_project && from_environment != nullptr && *from_environment != '\0') {
+    request->project = from_environment;
+    request->has_project = true;
+  }
+  return request->has_project && !request->project.empty() && !request->where_used.empty() &&
+         !(request->has_index && request->index_path.empty());
 }
 
 // Reads the command line into `request`, up to --help or --version; false when it is wrong.
@@ -116,7 +220,9 @@ bool ReadCommandLine(int argc, char* argv[], Request* request, std::ostream& err
       return true;
     }
   }
-  return request->has_root && (!request->changed || !request->plan.empty());
+  if (request->has_where_used) return WhereUsedRequestIsWhole(request);
+  return request->has_root && (!request->changed || !request->plan.empty()) &&
+         !request->has_project && !request->has_index;
 }
 
 // The structure under the root as the plan will leave it, with what the run meets, or as it is
@@ -177,7 +283,9 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err,
   Request request;
   if (!ReadCommandLine(argc, argv, &request, err)) return Usage(invocation, err);
   if (request.help) {
-    out << "Usage: " << invocation << kUsage << "\n\n" << kHelp;
+    out << "Usage: " << invocation << kUsage << "\n       " << invocation << kWhereUsedUsage
+        << "\n\n"
+        << kHelp;
     return 0;
   }
   if (request.version) {
@@ -186,6 +294,10 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err,
   }
   // Only the tree, the graph and the findings are written: the tool's own console lines stay off.
   g_ZTRConfig.SetTraceLevel(0);
+  if (request.has_where_used) {
+    return RunWhereUsed(invocation, request.where_used, request.project, request.index_path, out,
+                        err, files);
+  }
 
   const std::string cwd = StorageName(".");
   Preview preview;

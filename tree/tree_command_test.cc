@@ -17,7 +17,8 @@ Outcome Tree(std::vector<std::string> args) {
 
 const char kUsage[] =
     "Usage: Quorvel-tree [--plan control_file... [--changed]] [--expand[=LINES]] [--dot] "
-    "root_document\n";
+    "root_document\n"
+    "       Quorvel-tree --where-used FILE|PART_NUMBER --project DIR [--index FILE]\n";
 
 TEST(TreeCommandTest, CommandLineAndInputThatCannotBeRead) {
   ScratchDir dir;
@@ -74,6 +75,61 @@ TEST(TreeCommandTest, GraphRendersWithDot) {
   EXPECT_EQ(std::system("dot -Tsvg -o tree.svg tree.dot 2>dot.err"), 0);
   EXPECT_EQ(ReadWholeFile("dot.err"), "");
   EXPECT_NE(ReadWholeFile("tree.svg").find("M8x25.4"), std::string::npos);
+}
+
+TEST(TreeCommandTest, WhereUsedInAProject) {
+  ScratchDir dir;
+  const std::string project = dir.File("project");
+  std::filesystem::create_directories(project + "/lib");
+  WriteFile(project + "/lib/bolt.part", "STANDIN-DOCUMENT 1\nproduct\npartnumber BOLT\n");
+  WriteFile(project + "/frame.prod",
+            "STANDIN-DOCUMENT 1\nproduct\npartnumber FRAME\ncomponent B.1\nreference "
+            "lib/bolt.part\ncomponent B.2\nreference lib/bolt.part\n");
+  for (const char* product : {"car", "van"}) {
+    WriteFile(project + "/" + product + ".prod",
+              std::string("STANDIN-DOCUMENT 1\nproduct\npartnumber ") + product +
+                  "\ncomponent Frame.1\nreference frame.prod\n");
+  }
+  WriteFile(project + "/loop.prod",
+            "STANDIN-DOCUMENT 1\nproduct\npartnumber LOOP\ncomponent Self\nreference "
+            "loop.prod\ncomponent Bolt\nreference lib/bolt.part\n");
+  const std::string index = "--index=" + dir.File("index.sqlite");
+  const Outcome bolt =
+      Tree({"--where-used", project + "/lib/bolt.part", "--project", project, index});
+  EXPECT_EQ(bolt.exit_code, 0) << bolt.err;
+  EXPECT_EQ(dir.Scrub(bolt.out),
+            "<dir>/project/lib/bolt.part  [BOLT]\n"
+            "  B.1, B.2  <dir>/project/frame.prod  [FRAME]\n"
+            "    Frame.1  <dir>/project/car.prod  [car]\n"
+            "    Frame.1  <dir>/project/van.prod  [van]\n"
+            "  Bolt  <dir>/project/loop.prod  [LOOP]\n"
+            "    Self  <dir>/project/loop.prod  [LOOP]  (cycle: see line 5)\n"
+            "\n"
+            "4 documents use it; 2 of them are products that nothing uses.\n");
+  EXPECT_EQ(bolt.err, "");
+  // By part number, the project from the environment.
+  EnvVar from_environment("QUORVEL_PROJECT", project.c_str());
+  const Outcome frame = Tree({"--where-used", "FRAME", index});
+  EXPECT_EQ(frame.exit_code, 0) << frame.err;
+  EXPECT_EQ(dir.Scrub(frame.out).substr(0, 37), "<dir>/project/frame.prod  [FRAME]\n  F");
+  const Outcome top = Tree({"--where-used", "car", index});
+  EXPECT_EQ(top.exit_code, 1);
+  EXPECT_EQ(dir.Scrub(top.out),
+            "<dir>/project/car.prod  [car]\n\nNo document of the project uses it.\n");
+  const Outcome unknown = Tree({"--where-used", "NO-SUCH", index});
+  EXPECT_EQ(unknown.exit_code, 1);
+  EXPECT_EQ(dir.Scrub(unknown.err),
+            "Quorvel-tree: \"NO-SUCH\" is neither a file nor a part number of \"<dir>/project\"\n");
+  const Outcome gone = Tree({"--where-used", "FRAME", "--project", dir.File("gone"), index});
+  EXPECT_EQ(gone.exit_code, 3);
+  EXPECT_EQ(dir.Scrub(gone.err), "Quorvel-tree: cannot read the folder \"<dir>/gone\"\n");
+  for (const std::vector<std::string>& wrong :
+       std::vector<std::vector<std::string>>{{"--where-used"},
+                                             {"--where-used", "FRAME", "--dot"},
+                                             {"--where-used", "FRAME", "--project"},
+                                             {"--project", project, "top.doc"}}) {
+    EXPECT_EQ(Tree(wrong).exit_code, 3) << wrong.back();
+  }
 }
 
 }  // namespace
