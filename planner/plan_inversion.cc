@@ -1,9 +1,12 @@
 #include "planner/plan_inversion.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <map>
 #include <set>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "afterrun/after_run.h"
 #include "check/plan_check.h"
@@ -66,8 +69,9 @@ class WayBack {
     AddChangeableDocuments();
     AfterRun disk(files_, kSessionName);
     std::vector<std::string> files;
-    for (const int d : undo_->changes)
+    for (const int d : undo_->changes) {
       files.push_back(undo_->documents[static_cast<size_t>(d)].file);
+    }
     const std::vector<int> positions = disk.Open(files);
     for (size_t i = 0; i < undo_->changes.size(); ++i) {
       const int d = undo_->changes[i];
@@ -456,8 +460,9 @@ void PrintWayBackFiles(const WayBackFiles& way_back, const std::string& control_
     err << "Quorvel-plan: note: the way back saves the documents under their old files again; "
            "the files that "
         << run << " wrote under new paths stay on disk:\n";
-    PrintFiles(std::vector<std::string>(left.begin(), left.begin() + static_cast<long>(shown)),
-               err);
+    PrintFiles(
+        std::vector<std::string>(left.begin(), left.begin() + static_cast<std::ptrdiff_t>(shown)),
+        err);
     if (shown < left.size()) {
       err << "  and " << left.size() - shown << " more, the NEW_EXTERNAL_LOCATION values of "
           << QuotedFile(control_file) << "\n";
