@@ -285,8 +285,9 @@ class WayBack {
   // run renamed in them.
   void RemoveUnusedNewFiles(const AfterRun& disk) {
     std::set<std::string> written;  // the new files of the first run, by file key
-    for (const int d : undo_->changes)
+    for (const int d : undo_->changes) {
       written.insert(FileKey(undo_->documents[static_cast<size_t>(d)].file));
+    }
     std::map<int, int> unused;  // position on disk -> document
     for (const int d : undo_->changes) {
       const PlanDocument& document = undo_->documents[static_cast<size_t>(d)];
