@@ -54,7 +54,8 @@ const char kHelp[] =
     "  invert  writes the control file that, run after CONTROL_FILE, gives every instance,\n"
     "          part number and file its old name again. What the run did not do, as the\n"
     "          disk shows it, is left out, with a warning. Files written under new paths\n"
-    "          stay on disk.\n"
+    "          stay on disk; those that nothing uses, and a copy's files, are listed to\n"
+    "          remove instead (a copy gets no control file).\n"
     "  -o FILE writes to FILE instead of standard output.\n\n";
 
 struct CommandLine {
@@ -463,32 +464,22 @@ int Invert(const CommandLine& line, std::ostream& out, std::ostream& err) {
   }
   Report report;
   RenamePlan undo;
-  std::vector<std::string> left, files;
-  const int result = InvertControlFile(*line.files, line.input, &undo, &left, &report);
+  WayBackFiles way_back;
+  std::vector<std::string> files;
+  const int result = InvertControlFile(*line.files, line.input, &undo, &way_back, &report);
   if (result != 0 || report.ExitCode() != 0) report.Print(line.input, err);
   if (result != 0) return result;
+  if (way_back.copy) {
+    PrintWayBackFiles(way_back, line.input, "", err);
+    return 0;
+  }
   std::string error;
   if (!WriteControlFiles(undo, &files, &error, line.list_limit)) {
     err << DisplayText(line.input) << ": error: " << error << std::endl;
     return 2;
   }
   const int emitted = Emit(line, files, out, err);
-  if (emitted == 0 && !left.empty()) {
-    const size_t shown = left.size() > 12 ? 10 : left.size();
-    err << "Quorvel-plan: note: the way back saves the documents under their old files again; "
-           "the files that the run of "
-        << QuotedFile(line.input) << " wrote under new paths stay on disk:\n";
-    for (size_t i = 0; i < shown; ++i) err << "  " << QuotedFile(left[i]) << "\n";
-    if (shown < left.size()) {
-      err << "  and " << left.size() - shown << " more, the NEW_EXTERNAL_LOCATION values of "
-          << QuotedFile(line.input) << "\n";
-    }
-    if (!line.output.empty()) {
-      err << "Once the way back has run, Quorvel-check --after --old-files "
-          << QuotedFile(line.output) << " lists them for removal.\n";
-    }
-    err << std::flush;
-  }
+  if (emitted == 0) PrintWayBackFiles(way_back, line.input, line.output, err);
   return emitted;
 }
 
