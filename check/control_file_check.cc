@@ -97,8 +97,8 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
       } else if (wrong.empty()) {
         wrong = argument + " needs a folder or file";
       }
-    } else if (!options_end && (argument.rfind("--project=", 0) == 0 ||
-                                argument.rfind("--index=", 0) == 0)) {
+    } else if (!options_end &&
+               (argument.rfind("--project=", 0) == 0 || argument.rfind("--index=", 0) == 0)) {
       const bool is_project = argument[2] == 'p';
       (is_project ? project : index_path) = argument.substr(is_project ? 10 : 8);
       (is_project ? has_project : has_index) = true;

@@ -66,12 +66,13 @@ void CheckProjectUsersAfter(FileSystem& files, ProjectIndex& index, const Contro
     for (const DocumentUse& use : UsersOutside(index, old_file, reached)) {
       const std::string message = "document " + Name(object) + ": " + QuotedFile(use.user.name) +
                                   " of the project (its " + ComponentsOf(use) +
-                                  ") still refers to its old file " + QuotedFile(old_file);
+                                  ") still refers to the old file " + QuotedFile(old_file);
       const int line = run.map.KeyLine(object.record, "NEW_EXTERNAL_LOCATION");
       if (there) {
-        report->Warning(line, message +
-                                  " and keeps the old document; to make it follow, rename "
-                                  "with Quorvel-plan write --project");
+        report->Warning(line,
+                        message +
+                            ": it keeps the old document; to make it follow, plan the rename with "
+                            "Quorvel-plan write --project");
       } else {
         report->Error(line, message + ", which is gone: those components refer to no file");
       }
@@ -106,8 +107,8 @@ void KeepUsedOldFiles(ProjectIndex& index, const std::string& invocation,
       left.push_back((*old_files)[i]);
       continue;
     }
-    err << invocation << ": note: " << QuotedFile((*old_files)[i]) << " is not listed: "
-        << QuotedFile(users[i]) << " of the project uses it\n";
+    err << invocation << ": note: " << QuotedFile((*old_files)[i])
+        << " is not listed: " << QuotedFile(users[i]) << " of the project uses it\n";
   }
   err << std::flush;
   *old_files = left;

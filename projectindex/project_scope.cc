@@ -28,7 +28,8 @@ bool OpenProjectIndex(FileSystem& files, const std::string& project, const std::
     int64_t count;
     const char *one, *many;
   } skipped[] = {
-      {all_skipped ? counts.not_documents : 0, "file that is no document", "files that are no documents"},
+      {all_skipped ? counts.not_documents : 0, "file that is no document",
+       "files that are no documents"},
       {counts.unreadable, "document that cannot be read", "documents that cannot be read"},
       {counts.links, "link not followed", "links not followed"},
       {counts.cycles, "folder met twice", "folders met twice"},
@@ -80,8 +81,8 @@ std::string ComponentsOf(const DocumentUse& use) {
 std::string OutsideUserMessage(const std::string& document, const std::string& old_file,
                                const std::string& new_file, const std::string& new_part_number,
                                const DocumentUse& user) {
-  const std::string who = QuotedFile(user.user.name) + " of the project (its " +
-                          ComponentsOf(user) + ")";
+  const std::string who =
+      QuotedFile(user.user.name) + " of the project (its " + ComponentsOf(user) + ")";
   if (FileKey(old_file) != FileKey(new_file)) {
     return "document " + document + " is saved as " + QuotedFile(new_file) + ", but " + who +
            " uses it and is not saved: it keeps the old file " + QuotedFile(old_file) +
@@ -124,6 +125,5 @@ std::vector<OutsideUser> UsersOutsidePlan(ProjectIndex& index, const ZTRDocument
 }
 
 std::string OutsideUserMessage(const std::string& document, const OutsideUser& user) {
-  return OutsideUserMessage(document, user.old_file, user.new_file, user.new_part_number,
-                            user.use);
+  return OutsideUserMessage(document, user.old_file, user.new_file, user.new_part_number, user.use);
 }

@@ -7,11 +7,11 @@
 
 #include "ZTRConfigTopicManager.h"
 #include "findings/display_text.h"
+#include "projectindex/project_scope.h"
 #include "system/paths.h"
 #include "tree/dot_graph.h"
 #include "tree/preview.h"
 #include "tree/tree_printer.h"
-#include "projectindex/project_scope.h"
 #include "tree/where_used.h"
 
 namespace {
