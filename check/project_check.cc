@@ -52,7 +52,14 @@ void CheckProjectUsersAfter(FileSystem& files, ProjectIndex& index, const Contro
   for (int i = 1; i <= plan.ChangeableDocumentCount(); ++i) {
     saved.push_back(Text(plan.ChangeableDocumentAt(i).NewExternalLocation));
   }
-  const std::set<std::string> reached = Reached(index, saved);
+  std::set<std::string> reached = Reached(index, saved);
+  // The old files of documents saved under new files still refer to what they referred to.
+  std::vector<std::string> old_files;
+  for (int i = 1; i <= plan.ChangeableDocumentCount(); ++i) {
+    old_files.push_back(Text(plan.ChangeableDocumentAt(i).ExternalLocation));
+  }
+  const std::set<std::string> left = KeysOfFiles(index, old_files);
+  reached.insert(left.begin(), left.end());
   for (int i = 1; i <= plan.ChangeableDocumentCount(); ++i) {
     const ZTRChangeableDocument& record = plan.ChangeableDocumentAt(i);
     const std::string old_file = StorageName(Text(record.ExternalLocation));
