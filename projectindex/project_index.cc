@@ -512,3 +512,30 @@ std::vector<IndexedDocument> ProjectIndex::AllUsersOf(const std::vector<std::str
   }
   return found;
 }
+
+std::vector<std::string> ProjectIndex::FilesUsedBy(const std::string& key) {
+  std::vector<std::string> targets;
+  SqliteStatement find;
+  int code = 0;
+  if (!find.Prepare(database_.handle(),
+                    "SELECT DISTINCT u.target FROM uses u JOIN files f ON f.id = u.user"
+                    " WHERE f.key = ? ORDER BY u.target")) {
+    return targets;
+  }
+  find.Bind(1, key);
+  while (find.Step(&code)) targets.push_back(find.Text(0));
+  return targets;
+}
+
+std::vector<std::string> ProjectIndex::PartNumbers() {
+  std::vector<std::string> part_numbers;
+  SqliteStatement find;
+  int code = 0;
+  if (!find.Prepare(database_.handle(),
+                    "SELECT DISTINCT part_number FROM files WHERE kind = 0 AND has_product <> 0"
+                    " ORDER BY part_number")) {
+    return part_numbers;
+  }
+  while (find.Step(&code)) part_numbers.push_back(find.Text(0));
+  return part_numbers;
+}
