@@ -18,15 +18,18 @@ bool ReadLog(FileSystem& files, const std::string& log, std::string* text) {
          files.ReadRegularFile(log, text, &facts);
 }
 
+// Shows the run's progress over the line shown before (`shown`), when it has changed.
 void ShowProgress(const PlannedRun& planned, const ToolRun& run, std::ostream* progress,
-                  size_t* shown) {
+                  std::string* shown) {
   std::ostringstream line;
   line << planned.control_file << ": " << run.loaded << " of " << planned.documents
        << " documents loaded, " << run.save_attempts << " of " << planned.documents << " saved";
   const std::string text = line.str();
-  *progress << '\r' << text << std::string(text.size() < *shown ? *shown - text.size() : 0, ' ')
+  if (text == *shown) return;
+  *progress << '\r' << text
+            << std::string(text.size() < shown->size() ? shown->size() - text.size() : 0, ' ')
             << std::flush;
-  *shown = text.size();
+  *shown = text;
 }
 
 }  // namespace
@@ -60,13 +63,12 @@ void RunTool(FileSystem& files, const std::string& tool,
   std::unique_ptr<ChildProcess> child =
       ChildProcess::Start(tool, {planned.control_file}, environment, &run->not_started);
   if (child == nullptr) return;
-  size_t shown = 0;
-  std::string text;
+  std::string shown, text;
   while (!child->Wait(progress != nullptr ? 100 : -1, &run->exit_code)) {
     if (ReadLog(files, planned.log, &text)) ReadToolLog(text, run);
     ShowProgress(planned, *run, progress, &shown);
   }
-  if (shown > 0) *progress << '\r' << std::string(shown, ' ') << '\r' << std::flush;
+  if (!shown.empty()) *progress << '\r' << std::string(shown.size(), ' ') << '\r' << std::flush;
   text.clear();
   ReadLog(files, planned.log, &text);
   ReadToolLog(text, run);
