@@ -9,6 +9,7 @@
 #include "findings/report.h"
 #include "plan/text.h"
 #include "prediction/plan_runs.h"
+#include "runner/journal.h"
 #include "system/paths.h"
 
 namespace {
@@ -118,6 +119,10 @@ void CollectSaves(FileSystem& files, FileSystem& predicted, const RunPrediction&
 
 void CheckBeforeRun(FileSystem& files, const std::vector<std::string>& control_files,
                     const std::string& journal_folder, std::ostream& out, BeforeRun* result) {
+  FileId there;
+  if (files.FindFileId(journal_folder, &there) || files.IsLink(journal_folder)) {
+    result->refusals.push_back(WayBackThere(journal_folder));
+  }
   PlanRuns runs(files, kSessionName);
   std::set<std::string> seen, plan_files;
   Room room(files);
@@ -134,8 +139,12 @@ void CheckBeforeRun(FileSystem& files, const std::vector<std::string>& control_f
     if (!missing.empty()) {
       std::string names;
       for (const std::string& name : missing) names += (names.empty() ? "" : ", ") + Quoted(name);
-      result->refusals.push_back(QuotedFile(control_file) + " ends short of what it lists: " +
-                                 "ROOT lists " + names + " with no record (was it cut off?)");
+      result->refusals.push_back(QuotedFile(control_file) +
+                                 " ends short of what it lists: ROOT "
+                                 "lists " +
+                                 names +
+                                 " with no record (a file cut off, or a "
+                                 "misspelt name)");
     }
     Report report;
     run->map.Check(&report);

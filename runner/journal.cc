@@ -177,6 +177,11 @@ bool ParseEntry(std::istringstream& fields, JournalEntry* entry) {
 
 }  // namespace
 
+std::string WayBackThere(const std::string& folder) {
+  return "the way back of an earlier run is there, " + QuotedFile(folder) +
+         ": go back with Quorvel-run --undo, or remove it to keep what that run did";
+}
+
 std::string JournalFolderOf(const std::string& control_file) {
   return control_file + ".quorvel-run";
 }
@@ -189,8 +194,7 @@ bool BeginJournal(FileSystem& files, const std::string& folder,
   journal->entries.clear();
   FileId id;
   if (files.FindFileId(journal->folder, &id) || files.IsLink(journal->folder)) {
-    *why = "the way back of an earlier run is there, " + QuotedFile(journal->folder) +
-           ": go back with Quorvel-run --undo, or remove it to keep what that run did";
+    *why = WayBackThere(journal->folder);
     return false;
   }
   if (!files.MakeFolders(journal->folder, why)) return false;

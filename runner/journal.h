@@ -31,6 +31,8 @@ struct Journal {
 
 // The journal folder of a plan whose first control file is `control_file`, spelled alike.
 std::string JournalFolderOf(const std::string& control_file);
+// Why a run is refused where the journal folder `folder` is there already.
+std::string WayBackThere(const std::string& folder);
 
 // Makes the journal folder `folder` (refused when anything is there already), copies every
 // file of `targets` (storage names) that exists into it and writes the journal. False, with the

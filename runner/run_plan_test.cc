@@ -121,7 +121,7 @@ TEST_F(RunPlanTest, RefusalsLeaveEveryFileAsItWas) {
   WriteFile("rename.ztr", text.substr(0, text.find("@BOLT1")));
   expect_refused("\"" + StorageName("rename.ztr") +
                  "\" ends short of what it lists: ROOT lists \"BOLT1\", \"BOLT2\", \"BOLT3\", "
-                 "\"BOLT4\", \"PIN1\" with no record");
+                 "\"BOLT4\", \"PIN1\" with no record (a file cut off, or a misspelt name)");
   WriteFile("rename.ztr", text);
   // The way back of an earlier run that nobody undid or removed.
   fs::create_directory("rename.ztr.quorvel-run");
