@@ -116,6 +116,13 @@ TEST_F(RunPlanTest, RefusalsLeaveEveryFileAsItWas) {
   fs::create_directory("rename.ztr.log");
   expect_refused("the log \"" + StorageName("rename.ztr.log") + "\" is a folder");
   fs::remove("rename.ztr.log");
+  // A new file's place taken by a link: the way back could not put the link back.
+  WriteFile("elsewhere.txt", "not a document");
+  fs::create_symlink("../elsewhere.txt", "parts/hinge-pin-b.CATPart");
+  expect_refused("\"" + StorageName("parts/hinge-pin-b.CATPart") +
+                 "\" is a link that a save replaces");
+  fs::remove("parts/hinge-pin-b.CATPart");
+  fs::remove("elsewhere.txt");
   // A control file cut off after its first records.
   const std::string text = ReadWholeFile("rename.ztr");
   WriteFile("rename.ztr", text.substr(0, text.find("@BOLT1")));
