@@ -5,7 +5,7 @@ int main(int argc, char* argv[]) {
   const RunnerSettings settings = InstalledSettings();
   return RunCompanionMain(
       [&settings](int argc, char* argv[], std::ostream& out, std::ostream& err, FileSystem& files) {
-        return RunPlanCommand(argc, argv, out, err, files, settings);
+        return RunCampaignCommand(argc, argv, out, err, files, settings);
       },
       argc, argv);
 }

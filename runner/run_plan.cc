@@ -174,8 +174,8 @@ int RunPlan(FileSystem& files, const std::vector<std::string>& control_files,
 
 }  // namespace
 
-int RunPlanCommand(int argc, char* argv[], std::ostream& out, std::ostream& err, FileSystem& files,
-                   const RunnerSettings& settings) {
+int RunCampaignCommand(int argc, char* argv[], std::ostream& out, std::ostream& err,
+                       FileSystem& files, const RunnerSettings& settings) {
   const char* invocation = argc > 0 ? argv[0] : "Quorvel-run";
   bool options_end = false;
   const char* undo = nullptr;

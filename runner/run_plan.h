@@ -23,8 +23,8 @@ struct RunnerSettings {
 // 1 a run went wrong (the way back printed), 2 refused before anything was touched, 3 a wrong
 // command line (with a usage line on `err`). With --undo: 0 everything put back, 1 something
 // left as it is (named), 2 no way back there.
-int RunPlanCommand(int argc, char* argv[], std::ostream& out, std::ostream& err, FileSystem& files,
-                   const RunnerSettings& settings);
+int RunCampaignCommand(int argc, char* argv[], std::ostream& out, std::ostream& err,
+                       FileSystem& files, const RunnerSettings& settings);
 
 // The settings of the installed command: the tool beside this program's own executable,
 // progress on a terminal.

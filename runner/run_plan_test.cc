@@ -48,7 +48,7 @@ class RunPlanTest : public ::testing::Test {
   CommandOutcome Run(std::vector<std::string> args, FileSystem& files = Disk()) {
     return RunCommand(
         [this](int argc, char* argv[], std::ostream& out, std::ostream& err, FileSystem& fs) {
-          return RunPlanCommand(argc, argv, out, err, fs, settings_);
+          return RunCampaignCommand(argc, argv, out, err, fs, settings_);
         },
         "Quorvel-run", std::move(args), files);
   }
