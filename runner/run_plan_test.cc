@@ -108,9 +108,11 @@ TEST_F(RunPlanTest, RefusalsLeaveEveryFileAsItWas) {
   FaultyFiles full(Disk());
   full.LimitFreeSpace(64 * 1024);
   expect_refused("no room for the run on the volume of", full);
-  // A log that is a link to a document: the tool would write the log into it.
-  fs::create_symlink("bracket-asm.CATProduct", "rename.ztr.log");
-  expect_refused("the log \"" + StorageName("rename.ztr.log") + "\" is a link");
+  // A log that is a link to a document: the tool would write the log into it. (Links need
+  // privileges on Windows: there the cases of links are left out.)
+  std::error_code no_links;
+  fs::create_symlink("bracket-asm.CATProduct", "rename.ztr.log", no_links);
+  if (!no_links) expect_refused("the log \"" + StorageName("rename.ztr.log") + "\" is a link");
   fs::remove("rename.ztr.log");
   // A log that is a folder.
   fs::create_directory("rename.ztr.log");
@@ -118,10 +120,12 @@ TEST_F(RunPlanTest, RefusalsLeaveEveryFileAsItWas) {
   fs::remove("rename.ztr.log");
   // A new file's place taken by a link: the way back could not put the link back.
   WriteFile("elsewhere.txt", "not a document");
-  fs::create_symlink("../elsewhere.txt", "parts/hinge-pin-b.CATPart");
-  expect_refused("\"" + StorageName("parts/hinge-pin-b.CATPart") +
-                 "\" is a link that a save replaces");
-  fs::remove("parts/hinge-pin-b.CATPart");
+  if (!no_links) {
+    fs::create_symlink("../elsewhere.txt", "parts/hinge-pin-b.CATPart");
+    expect_refused("\"" + StorageName("parts/hinge-pin-b.CATPart") +
+                   "\" is a link that a save replaces");
+    fs::remove("parts/hinge-pin-b.CATPart");
+  }
   fs::remove("elsewhere.txt");
   // A control file cut off after its first records.
   const std::string text = ReadWholeFile("rename.ztr");
