@@ -19,7 +19,7 @@
 #include "planner/structure_table.h"
 #include "planner/workbook_writer.h"
 #include "projectindex/project_scope.h"
-#include "structure/root_part_number.h"
+#include "structure/session_reading.h"
 #include "system/files.h"
 #include "system/paths.h"
 #include "system/system.h"

@@ -1,16 +1,12 @@
 #include "planner/structure_table.h"
 
-#include "CATDocumentServices.h"
-#include "CATSessionServices.h"
 #include "ZTRConfigTopicManager.h"
 #include "findings/display_text.h"
-#include "structure/product_structure.h"
+#include "structure/session_reading.h"
 #include "system/paths.h"
 #include "system/system.h"
 
 namespace {
-
-const char kSessionName[] = "Quorvel_Plan_Session";
 
 // Why the document at `path` cannot be opened, as far as `files` and the system tell.
 std::string WhyNotOpened(FileSystem& files, const std::string& path) {
@@ -29,17 +25,8 @@ bool ReadStructureTable(FileSystem& files, const std::string& root_document, Ren
   *table = RenameTable();
   // The platform's own console lines stay off: standard output carries the table.
   g_ZTRConfig.SetTraceLevel(0);
-  CATSession* session = nullptr;
-  if (FAILED(Create_Session(kSessionName, session, files, nullptr)) || session == nullptr) {
-    *error = "no session could be created";
-    return false;
-  }
   ProductStructure structure;
-  CATDocument* root = nullptr;
-  const bool opened = SUCCEEDED(CATDocumentServices::OpenDocument(root_document.c_str(), root)) &&
-                      WalkProductStructure(root, &structure);
-  Delete_Session(kSessionName, 0, 0);
-  if (!opened) {
+  if (!ReadProductStructure(files, root_document, &structure)) {
     *error = WhyNotOpened(files, root_document);
     return false;
   }

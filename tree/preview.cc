@@ -47,7 +47,7 @@ class PreviewBuilder {
 
   bool Build(const std::string& root, std::string* why) {
     ProductStructure before, after;
-    if (!ReadProductStructure(files_, root, &before, why)) {
+    if (!ReadStructureOf(files_, root, &before, why)) {
       *why = "cannot read " + QuotedFile(root) + ": " + *why;
       return false;
     }
@@ -83,7 +83,7 @@ class PreviewBuilder {
     const auto root_saved = last_save_.find(0);
     const std::string after_root =
         root_saved == last_save_.end() ? root : saves_[root_saved->second].target;
-    if (!ReadProductStructure(files_, after_root, &after, why)) {
+    if (!ReadStructureOf(files_, after_root, &after, why)) {
       *why = "cannot read " + QuotedFile(after_root) + " after the run: " + *why;
       return false;
     }

@@ -1,14 +1,9 @@
 #include "tree/shown_structure.h"
 
-#include "CATDocumentServices.h"
-#include "CATSessionServices.h"
+#include "structure/session_reading.h"
 #include "system/system.h"
 
-namespace {
-
-const char kSessionName[] = "Quorvel-tree";
-
-}  // namespace
+namespace {}  // namespace
 
 ShownStructure UnchangedStructure(const ProductStructure& structure) {
   ShownStructure shown;
@@ -30,18 +25,9 @@ ShownStructure UnchangedStructure(const ProductStructure& structure) {
   return shown;
 }
 
-bool ReadProductStructure(FileSystem& files, const std::string& path, ProductStructure* structure,
-                          std::string* why) {
-  CATSession* session = nullptr;
-  if (FAILED(Create_Session(kSessionName, session, files, nullptr)) || session == nullptr) {
-    *why = "the platform's session cannot be created";
-    return false;
-  }
-  CATDocument* root = nullptr;
-  const bool opened = SUCCEEDED(CATDocumentServices::OpenDocument(path.c_str(), root)) &&
-                      WalkProductStructure(root, structure);
-  Delete_Session(kSessionName);
-  if (opened) return true;
+bool ReadStructureOf(FileSystem& files, const std::string& path, ProductStructure* structure,
+                     std::string* why) {
+  if (ReadProductStructure(files, path, structure)) return true;
   *why = WhyNotReadable(path);
   if (why->empty()) *why = "not a document the platform can open";
   return false;

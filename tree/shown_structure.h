@@ -41,8 +41,8 @@ ShownStructure UnchangedStructure(const ProductStructure& structure);
 // the session again. False, with the reason in `why` (the system's, such as "Permission denied",
 // where the file cannot be read), when the document cannot be opened or the session cannot be
 // made.
-bool ReadProductStructure(FileSystem& files, const std::string& path, ProductStructure* structure,
-                          std::string* why);
+bool ReadStructureOf(FileSystem& files, const std::string& path, ProductStructure* structure,
+                     std::string* why);
 
 // Whether the run changes the file or the part number of `node`.
 bool NodeChanges(const ShownNode& node);

@@ -219,7 +219,7 @@ bool FindStructure(FileSystem& files, const Request& request, ProjectIndex* proj
     return ComputePreview(files, request.root, request.plan, preview, why, project);
   }
   ProductStructure structure;
-  if (!ReadProductStructure(files, request.root, &structure, why)) {
+  if (!ReadStructureOf(files, request.root, &structure, why)) {
     *why = "cannot read " + QuotedFile(request.root) + ": " + *why;
     return false;
   }

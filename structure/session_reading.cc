@@ -1,4 +1,4 @@
-#include "structure/root_part_number.h"
+#include "structure/session_reading.h"
 
 #include "CATDocumentServices.h"
 #include "CATIProduct.h"
@@ -20,4 +20,17 @@ bool RootPartNumber(FileSystem& files, const std::string& file, std::string* par
   }
   Delete_Session(kSessionName, 0, 0);
   return found;
+}
+
+bool ReadProductStructure(FileSystem& files, const std::string& file, ProductStructure* structure) {
+  const char kSessionName[] = "Quorvel structure";
+  CATSession* session = nullptr;
+  if (FAILED(Create_Session(kSessionName, session, files, nullptr)) || session == nullptr) {
+    return false;
+  }
+  CATDocument* root = nullptr;
+  const bool opened = SUCCEEDED(CATDocumentServices::OpenDocument(file.c_str(), root)) &&
+                      WalkProductStructure(root, structure);
+  Delete_Session(kSessionName, 0, 0);
+  return opened;
 }
