@@ -14,8 +14,10 @@ TEST(CompanionMainTest, OutputThatCannotBeWrittenIsAnError) {
   if (OnWindows() || !std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   const InScratchDir scratch;
   const std::string folder = std::filesystem::path(kQuorvelBinary).parent_path().string();
-  const std::vector<std::vector<std::string>> commands = {
-      {"Quorvel-check", "--help"}, {"Quorvel-tree", "--help"}, {"Quorvel-plan", "--version"}};
+  const std::vector<std::vector<std::string>> commands = {{"Quorvel-check", "--help"},
+                                                          {"Quorvel-tree", "--help"},
+                                                          {"Quorvel-plan", "--version"},
+                                                          {"Quorvel-run", "--help"}};
   for (const std::vector<std::string>& command : commands) {
     const std::vector<std::string> arguments(command.begin() + 1, command.end());
     EXPECT_EQ(StandinRunProcess(folder + "/" + command[0], arguments, ".", {}, "/dev/full", "err"),
