@@ -20,6 +20,8 @@
 // table 0.5 s, write 0.45 s (one control file), check and run 2.9-3.3 s, --after 0.1 s; its
 // renumbering in place: table 0.45 s, write 0.4 s, check and run 0.9-2.4 s, --after 0.1 s;
 // --old-files 0.1 s, the undo 1.8 s, the redo: write 0.6 s, check and run 1.7 s.
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -58,9 +60,21 @@ size_t Count(const std::string& path, const std::string& text) {
   return count;
 }
 
-// The `n`th control file that write made (from 0): plan.ztr, plan-2.ztr...
-std::string ControlFile(int n, const std::string& stem = "plan") {
-  return n == 0 ? stem + ".ztr" : stem + "-" + std::to_string(n + 1) + ".ztr";
+// The control files that write -o STEM.ztr made in `folder`, in the order to run them: STEM.ztr
+// alone, or STEM-1.ztr, STEM-2.ztr... as a glob STEM-*.ztr gives them.
+std::vector<std::string> ControlFiles(const std::string& folder, const std::string& stem = "plan") {
+  if (std::filesystem::exists(folder + "/" + stem + ".ztr")) return {stem + ".ztr"};
+  std::vector<std::string> parts;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() > stem.size() + 5 && name.compare(0, stem.size() + 1, stem + "-") == 0 &&
+        std::isdigit(static_cast<unsigned char>(name[stem.size() + 1])) &&
+        name.compare(name.size() - 4, 4, ".ztr") == 0) {
+      parts.push_back(name);
+    }
+  }
+  std::sort(parts.begin(), parts.end());
+  return parts;
 }
 
 // Quorvel-check --open found no error in `control` (and on the way there no warning either:
@@ -88,17 +102,17 @@ bool Job(const std::string& folder, const std::string& stem, const std::string& 
           : Seconds(cd + " table -o " + stem + ".csv top.CATProduct" + rules + " 2>/dev/null");
   const double write =
       Seconds(cd + " write -o " + stem + ".ztr" + options + " " + stem + ".csv 2>/dev/null");
-  int files = 0;
-  while (files < 100 && std::filesystem::exists(folder + "/" + ControlFile(files, stem))) ++files;
+  const std::vector<std::string> controls = ControlFiles(folder, stem);
+  const int files = static_cast<int>(controls.size());
   auto start = std::chrono::steady_clock::now();
   bool ran = table >= 0 && write >= 0 && files > 0;
-  for (int i = 0; i < files && ran; ++i) ran = Ran(folder, ControlFile(i, stem), false);
+  for (int i = 0; i < files && ran; ++i) ran = Ran(folder, controls[size_t(i)], false);
   const double runs =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   start = std::chrono::steady_clock::now();
   for (int i = 0; i < files && ran; ++i) {
     ran = Seconds("cd " + folder + " && " + QUORVEL_CHECK_BINARY + " --after " +
-                  ControlFile(i, stem) + " >/dev/null") >= 0;
+                  controls[size_t(i)] + " >/dev/null") >= 0;
   }
   const double after =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -156,11 +170,9 @@ bool Campaign(int documents) {
          Seconds(cd + " table -o after.csv rebrand/RB-00001.CATProduct") >= 0 &&
          Count(folder + "/after.csv", "\nrebrand/") == changed;
   // Clean-up: the old files --after lists once the run is proven, removed as a user would.
+  const std::vector<std::string> parts = ControlFiles(folder, "rebrand");
   std::string controls;
-  int files = 0;
-  for (; std::filesystem::exists(folder + "/" + ControlFile(files, "rebrand")); ++files) {
-    controls += " " + ControlFile(files, "rebrand");
-  }
+  for (const std::string& part : parts) controls += " " + part;
   // The copy made above still uses originals that the rebrand saved under new files: those are
   // kept (a warning, exit code 1), and said so.
   const double old_files =
@@ -174,10 +186,9 @@ bool Campaign(int documents) {
   // The undo, last control file first, then the same rules again with write --redo, which
   // replaces the new files the first run left and nothing else.
   const auto start = std::chrono::steady_clock::now();
-  for (int i = files; i-- > 0 && done;) {
-    const std::string undo = "undo-" + ControlFile(i, "rebrand");
-    done = Seconds(cd + " invert -o " + undo + " " + ControlFile(i, "rebrand") + " 2>/dev/null") >=
-               0 &&
+  for (size_t i = parts.size(); i-- > 0 && done;) {
+    const std::string undo = "undo-" + parts[i];
+    done = Seconds(cd + " invert -o " + undo + " " + parts[i] + " 2>/dev/null") >= 0 &&
            Ran(folder, undo, true);
   }
   std::printf("  clean-up: --old-files %.2f s; undo: invert, checks and runs %.2f s\n", old_files,
@@ -214,10 +225,11 @@ int main(int argc, char* argv[]) {
   // Every document and instance in the table; every change and rename in the control files.
   const size_t rows = Count(folder + "/rename.csv", "\r\n") - 1;
   const int expected_rows = 2 * documents - 1;  // each document but the top is used once
-  int changes = 0, renames = 0, files = 0;
-  for (; files < 100; ++files) {
-    const std::string name = folder + "/" + ControlFile(files);
-    if (!std::filesystem::exists(name)) break;
+  const std::vector<std::string> parts = ControlFiles(folder);
+  const int files = static_cast<int>(parts.size());
+  int changes = 0, renames = 0;
+  for (const std::string& part : parts) {
+    const std::string name = folder + "/" + part;
     ZTRObjectManager objects;
     objects.ReadFile(name.c_str());
     std::ostringstream no_log;
@@ -232,7 +244,7 @@ int main(int argc, char* argv[]) {
   // The runs, one after the other, and the structure they leave.
   auto start = std::chrono::steady_clock::now();
   bool ran = before && files > 0;
-  for (int i = 0; i < files && ran; ++i) ran = Ran(folder, ControlFile(i), false);
+  for (int i = 0; i < files && ran; ++i) ran = Ran(folder, parts[size_t(i)], false);
   const double runs =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double tree = Seconds(std::string("cd ") + pattern + " && " + QUORVEL_TREE_BINARY +
@@ -244,8 +256,8 @@ int main(int argc, char* argv[]) {
   start = std::chrono::steady_clock::now();
   bool back = ran;
   for (int i = files; i-- > 0 && back;) {
-    const std::string undo = "undo-" + ControlFile(i);
-    back = Seconds(cd + " invert -o " + undo + " " + ControlFile(i) + " 2>/dev/null") >= 0 &&
+    const std::string undo = "undo-" + parts[size_t(i)];
+    back = Seconds(cd + " invert -o " + undo + " " + parts[size_t(i)] + " 2>/dev/null") >= 0 &&
            Ran(folder, undo, true);
   }
   back = back && Seconds(cd + " table -o after.csv top.CATProduct") >= 0 &&

@@ -48,7 +48,8 @@ const char kHelp[] =
     "          a row that does not name what the structure holds is refused, with its line (a\n"
     "          workbook's cell), and so is a value that a control file cannot carry. Rows may\n"
     "          be left out; the documents to save come from the structure. A plan too large\n"
-    "          for one control file becomes several (-o names the first), run in their order.\n"
+    "          for one control file becomes several: -o rename.ztr writes rename-1.ztr,\n"
+    "          rename-2.ztr..., which the glob rename-*.ztr gives in the order to run them.\n"
     "          --library, --library-part, --scheme: as in table's rules; a library document\n"
     "          given a new value, or a new part number off the scheme, refuses the table.\n"
     "          --copy: the changed documents are saved as copies under their new files and\n"
@@ -117,11 +118,16 @@ bool ReadInput(FileSystem& files, const std::string& path, std::string* bytes,
   return false;
 }
 
-// The name of the `n`th output (from 1) when the first is `first`: rename.ztr, rename-2.ztr...
-std::string OutputName(const std::string& first, size_t n) {
-  if (n == 1) return first;
+// The name of the `n`th output (from 1) of `count` when -o named `first`: `first` itself when it
+// is the only one, otherwise rename-1.ztr, rename-2.ztr... with the numbers padded to one width
+// (rename-01.ztr ... rename-12.ztr), so that a glob rename-*.ztr gives them in their order in
+// any locale.
+std::string OutputName(const std::string& first, size_t n, size_t count) {
+  if (count == 1) return first;
   const std::string folder = first.substr(0, first.size() - FileNameOf(first).size());
-  return folder + StemOf(first) + "-" + std::to_string(n) + ExtensionOf(first);
+  std::string number = std::to_string(n);
+  number.insert(0, std::to_string(count).size() - number.size(), '0');
+  return folder + StemOf(first) + "-" + number + ExtensionOf(first);
 }
 
 // One output file on its way: its replacement begun, and what the file held before, to be put
@@ -164,7 +170,7 @@ void PutBack(FileSystem& files, const std::vector<Output>& outputs, size_t faile
   err << std::flush;
 }
 
-// Writes `texts` to the files OutputName(first, 1), (first, 2)... whole, and all of them or
+// Writes `texts` to the files OutputName(first, 1, count), (first, 2, count)... whole, and all or
 // none: each goes to a temporary file beside its target that no one else can have made, and
 // the targets are replaced, in order, only when all were written. When one cannot be put in
 // place, the ones replaced before it get back what they held (removed where they were new);
@@ -175,7 +181,7 @@ bool WriteFiles(FileSystem& files, const std::string& first, const std::vector<s
   std::vector<Output> outputs(texts.size());
   for (size_t i = 0; i < texts.size(); ++i) {
     Output& output = outputs[i];
-    output.name = StorageName(OutputName(first, i + 1));
+    output.name = StorageName(OutputName(first, i + 1, texts.size()));
     std::string refused = files.WhyNotReplace(output.name);
     if (refused.empty() && i + 1 < texts.size()) KeepOld(files, &output);
     if (refused.empty()) {
@@ -209,7 +215,7 @@ int Emit(const CommandLine& line, const std::vector<std::string>& files, std::os
     if (files.size() > 1) {
       err << "Quorvel-plan: " << DisplayText(line.input) << ": error: the plan needs "
           << files.size()
-          << " control files, as a ROOT list holds 65,535 bytes at most; name the first with -o"
+          << " control files, as a ROOT list holds 65,535 bytes at most; name them with -o"
           << std::endl;
       return 2;
     }
@@ -224,11 +230,11 @@ int Emit(const CommandLine& line, const std::vector<std::string>& files, std::os
            "and run them one after the other, in this order:\n";
     std::string all;
     for (size_t i = 0; i < files.size(); ++i) {
-      all += " \"" + StorageName(OutputName(line.output, i + 1)) + "\"";
+      all += " \"" + StorageName(OutputName(line.output, i + 1, files.size())) + "\"";
     }
     err << "Quorvel-check --open" << all << "\n";
     for (size_t i = 0; i < files.size(); ++i) {
-      err << "Quorvel \"" << StorageName(OutputName(line.output, i + 1)) << "\"\n";
+      err << "Quorvel \"" << StorageName(OutputName(line.output, i + 1, files.size())) << "\"\n";
     }
     err << std::flush;
   }
@@ -554,7 +560,8 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   // The runs themselves, before anything is written: what they would meet is what they do.
   std::vector<std::string> names;
   for (size_t i = 0; i < files.size(); ++i) {
-    names.push_back(line.output.empty() ? "(standard output)" : OutputName(line.output, i + 1));
+    names.push_back(line.output.empty() ? "(standard output)"
+                                        : OutputName(line.output, i + 1, files.size()));
   }
   if (PredictControlFiles(*line.files, plan, files, names, err) > 0) {
     err << "Quorvel-plan: " << DisplayText(line.input) << ": error: a run of the control file"
