@@ -117,13 +117,29 @@ bool FileSystem::WriteWholeFile(const std::string& path, const std::string& byte
     *why = refused;
     return false;
   }
+  // What is there as the write begins is all it may replace.
+  FileFacts before;
+  const FileFacts* expected = CurrentFacts(target, &before) ? &before : nullptr;
   std::unique_ptr<FileReplacement> replacement = BeginReplacement(target, new_permissions);
+  if (replacement != nullptr) replacement->ExpectTarget(expected);
   FileFacts written;
   if (replacement == nullptr || !replacement->Write(bytes) || !replacement->Commit(&written)) {
-    *why = "\"" + target + "\" could not be written in full";
+    *why = ChangedSince(target, expected) ? WrittenMeanwhile(target)
+                                          : "\"" + target + "\" could not be written in full";
     return false;
   }
   return true;
+}
+
+bool FileSystem::ChangedSince(const std::string& path, const FileFacts* facts) {
+  FileFacts now;
+  const bool there = CurrentFacts(path, &now);
+  if (facts == nullptr) return there || IsLink(path);
+  return !there || !now.SameContentAs(*facts);
+}
+
+std::string WrittenMeanwhile(const std::string& path) {
+  return "\"" + path + "\" was written by another program meanwhile; nothing written";
 }
 
 std::string WhyNotReadable(const std::string& path) {
