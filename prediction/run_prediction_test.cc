@@ -201,8 +201,7 @@ const std::vector<Hazard>& Hazards() {
        "********* Failed to get document: parts/hinge-pin.CATPart\n"},
       // The copy's folder and "parts/" come before it: past the 260 characters of MAX_PATH.
       {"a new file whose path is longer than MAX_PATH",
-       [] { Edit("bolt-m8x25", std::string(230, 'b')); },
-       ""},
+       [] { Edit("bolt-m8x25", std::string(230, 'b')); }, ""},
       {"a new file whose name is longer than any file's name",
        [] { Edit("bolt-m8x25", std::string(288, 'b')); },
        "Failed to save document: parts/bolt-m8x20.CATPart\n"},
