@@ -309,7 +309,12 @@ std::string ErrorText(DWORD error) {
 
 bool DiskIsFolder(const std::string& path) {
   BY_HANDLE_FILE_INFORMATION info;
-  return FileInformation(path, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (FileInformation(path, &info)) return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  // A folder this user may not open still shows as one, unless it is a link.
+  if (!CanNameAFile(path)) return false;
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 bool DiskListFolder(const std::string& folder, std::vector<std::string>* names) {
