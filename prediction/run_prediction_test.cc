@@ -192,7 +192,8 @@ const std::vector<Hazard>& Hazards() {
          fs::create_symlink("real-sub.CATProduct", "hinge/hinge-sub.CATProduct", error);
        },
        OnWindows() ? nullptr : "",
-       1,
+       // Where no link can be made (Windows) the document is gone, which both predict alike.
+       OnWindows() ? -1 : 1,
        {"c.ztr:12: warning: document \"HINGE\": \"<dir>/hinge/hinge-sub.CATProduct\" is a link to "
         "\"<dir>/hinge/real-sub.CATProduct\": the run puts the saved document in place of the "
         "link, and \"<dir>/hinge/real-sub.CATProduct\" keeps what it holds"}},
