@@ -319,9 +319,11 @@ bool DiskIsFolder(const std::string& path) {
 
 bool DiskListFolder(const std::string& folder, std::vector<std::string>* names) {
   if (!CanNameAFile(folder) || !DiskIsFolder(folder)) return false;
+  std::wstring pattern = LongPath(folder);
+  pattern += pattern.back() == L'\\' ? L"*" : L"\\*";  // a drive's root ends in "\" already
   WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileExW((LongPath(folder) + L"\\*").c_str(), FindExInfoBasic,
-                                         &found, FindExSearchNameMatch, nullptr, 0);
+  const HANDLE search =
+      FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
     const std::wstring name = found.cFileName;
