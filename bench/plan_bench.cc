@@ -161,9 +161,15 @@ bool Campaign(int documents) {
   for (; std::filesystem::exists(folder + "/" + ControlFile(files, "rebrand")); ++files) {
     controls += " " + ControlFile(files, "rebrand");
   }
-  const double old_files = Seconds("cd " + folder + " && " + QUORVEL_CHECK_BINARY +
-                                   " --after --old-files" + controls + " >old-files 2>/dev/null");
-  done = done && old_files >= 0 && Count(folder + "/old-files", std::string(1, '\0')) == changed &&
+  // The copy made above still uses originals that the rebrand saved under new files: those are
+  // kept (a warning, exit code 1), and said so.
+  const double old_files =
+      Seconds("cd " + folder + " && { " + QUORVEL_CHECK_BINARY + " --after --old-files" + controls +
+              " >old-files 2>kept; test $? -le 1; }");
+  done = done && old_files >= 0 &&
+         Count(folder + "/old-files", std::string(1, '\0')) +
+                 Count(folder + "/kept", "\" is not listed: ") ==
+             changed &&
          Seconds("cd " + folder + " && xargs -0 rm <old-files") >= 0;
   // The undo, last control file first, then the same rules again with write --redo, which
   // replaces the new files the first run left and nothing else.

@@ -1,5 +1,7 @@
 #include "check/after_check.h"
 
+#include <algorithm>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -52,6 +54,9 @@ class AfterChecker {
     }
     disk_ = &disk;
     OpenSavedDocuments();
+    MarkDocuments();
+    ReplayInstances();
+    FindLostSaves();
     CheckSavedDocuments();
     CheckInstances();
     CheckReferences();
@@ -85,6 +90,16 @@ class AfterChecker {
   };
   using ExpectedNames = std::unordered_map<std::string, Expected>;
   using NameCounts = std::unordered_map<std::string, int>;
+
+  // The changes of a document saved in place that are on disk, and those that are not.
+  struct SaveFacts {
+    int applied = 0;
+    bool part_number_lost = false;
+    std::vector<size_t> instances_lost;  // instance records whose new name is missing
+    std::vector<int> files_lost;         // renamed records whose old file it still refers to
+    Components components_lost;          // its components that refer to those old files
+    bool Lost() const { return applied == 0 && (!instances_lost.empty() || !files_lost.empty()); }
+  };
 
   int Line(const ListedObject& object) const { return map_.records()[object.record].line; }
   int KeyLine(const ListedObject& object, const char* key) const {
@@ -154,7 +169,8 @@ class AfterChecker {
         report_->Error(Line(object), "document " + Name(object) + ": " +
                                          QuotedFile(Text(saved.file)) + " has no root product");
       } else if (saved.changeable != nullptr &&
-                 document.part_number != saved.changeable->NewPartNumber) {
+                 document.part_number != saved.changeable->NewPartNumber &&
+                 !IsLost(saved.position)) {
         report_->Error(KeyLine(object, "NEW_PARTNUMBER"),
                        "document " + Name(object) + ": " + QuotedFile(Text(saved.file)) +
                            " carries the part number " + Quoted(Text(document.part_number)) +
@@ -175,28 +191,140 @@ class AfterChecker {
   }
 
   // Replays the instance records, as the run applies them, onto the names each parent must and
-  // must not have, and holds them against the parents' components on disk.
-  void CheckInstances() const {
-    std::vector<int> parent_of(listed_.instances.size());
-    std::unordered_map<int, ExpectedNames> expected;  // by the parent's position
-    for (size_t i = 0; i < parent_of.size(); ++i) {
+  // must not have, and counts the names of the parents' components on disk.
+  void ReplayInstances() {
+    parent_of_.resize(listed_.instances.size());
+    for (size_t i = 0; i < parent_of_.size(); ++i) {
       const ZTRDocumentInstance& record = InstanceRecord(i);
-      parent_of[i] = ParentOnDisk(record);
-      if (parent_of[i] < 0) continue;
-      ExpectedNames& names = expected[parent_of[i]];
+      parent_of_[i] = ParentOnDisk(record);
+      if (parent_of_[i] < 0) continue;
+      ExpectedNames& names = expected_[parent_of_[i]];
       names[Text(record.Instancename)] = {false, i};
       names[Text(record.NewInstancename)] = {true, i};
     }
-    std::unordered_map<int, NameCounts> actual;
-    for (const auto& entry : expected) {
-      NameCounts& counts = actual[entry.first];
+    for (const auto& entry : expected_) {
+      NameCounts& counts = actual_[entry.first];
       for (const StructureInstance& instance : Document(entry.first).instances) {
         ++counts[Text(instance.name)];
       }
     }
-    for (size_t i = 0; i < parent_of.size(); ++i) {
-      if (parent_of[i] >= 0) {
-        CheckInstance(i, parent_of[i], expected[parent_of[i]], actual[parent_of[i]]);
+  }
+
+  // Holds each document that is saved in place against its changes: one that holds none of
+  // them was not saved, and what follows from that is said once, at its record's line.
+  void FindLostSaves() {
+    for (size_t s = 0; s < saved_.size(); ++s) {
+      const Saved& saved = saved_[s];
+      if (saved.position < 0 || !Document(saved.position).has_product || !InPlace(saved) ||
+          lost_.count(saved.position) != 0) {
+        continue;
+      }
+      const SaveFacts facts = FactsOfSave(saved);
+      if (facts.Lost()) {
+        lost_.insert(saved.position);
+        ReportLostSave(saved, facts);
+      }
+    }
+  }
+
+  static bool InPlace(const Saved& saved) {
+    return saved.changeable == nullptr ||
+           FileKey(Text(saved.changeable->ExternalLocation)) == FileKey(Text(saved.file));
+  }
+  // True for a renamed record whose document was saved under a new file.
+  static bool Moved(const Saved& saved) { return saved.changeable != nullptr && !InPlace(saved); }
+  bool IsLost(int position) const { return lost_.count(position) != 0; }
+
+  // Which of the changes the run was to save in place in `saved` are on disk, and which not.
+  SaveFacts FactsOfSave(const Saved& saved) const {
+    SaveFacts facts;
+    const StructureDocument& document = Document(saved.position);
+    const ZTRChangeableDocument* record = saved.changeable;
+    if (record != nullptr && record->NewPartNumber != record->PartNumber) {
+      if (document.part_number == record->NewPartNumber) {
+        ++facts.applied;
+      } else {
+        facts.part_number_lost = true;
+      }
+    }
+    const auto names = expected_.find(saved.position);
+    if (names != expected_.end()) {
+      const NameCounts& has = actual_.at(saved.position);
+      for (const auto& [name, expected] : names->second) {
+        const ZTRDocumentInstance& instance = InstanceRecord(expected.record);
+        if (!expected.present || instance.NewInstancename == instance.Instancename) continue;
+        if (has.count(name) != 0) {
+          ++facts.applied;
+        } else {
+          facts.instances_lost.push_back(expected.record);
+        }
+      }
+      std::sort(facts.instances_lost.begin(), facts.instances_lost.end());
+    }
+    for (const StructureInstance& instance : document.instances) {
+      if (instance.document < 0) continue;
+      const Seen& child = seen_[static_cast<size_t>(instance.document)];
+      if (child.listed_as >= 0 && Moved(saved_[static_cast<size_t>(child.listed_as)])) {
+        ++facts.applied;
+      } else if (child.renamed_by >= 0 &&
+                 saved_[static_cast<size_t>(child.renamed_by)].position >= 0) {
+        // Its new file is there: the reference to the old one is this document's own.
+        facts.components_lost.Add(instance);
+        if (std::find(facts.files_lost.begin(), facts.files_lost.end(), child.renamed_by) ==
+            facts.files_lost.end()) {
+          facts.files_lost.push_back(child.renamed_by);
+        }
+      }
+    }
+    return facts;
+  }
+
+  // One error at the line of a document whose save is not on disk, naming the changes lost
+  // with it: its new part number, the new names of the instances it holds, the new files it
+  // was to refer to.
+  void ReportLostSave(const Saved& saved, const SaveFacts& facts) const {
+    std::vector<std::string> lost;
+    if (facts.part_number_lost) {
+      lost.push_back("its new part number " + Quoted(Text(saved.changeable->NewPartNumber)));
+    }
+    if (!facts.instances_lost.empty()) {
+      std::vector<const ListedObject*> objects;
+      for (const size_t i : facts.instances_lost) objects.push_back(&listed_.instances[i]);
+      lost.push_back("the new name" + std::string(objects.size() == 1 ? "" : "s") + " of instance" +
+                     (objects.size() == 1 ? " " : "s ") + Listed(objects));
+    }
+    if (!facts.files_lost.empty()) {
+      std::vector<const ListedObject*> objects;
+      for (const int r : facts.files_lost) objects.push_back(saved_[static_cast<size_t>(r)].object);
+      lost.push_back("the new file" + std::string(objects.size() == 1 ? "" : "s") + " of " +
+                     Listed(objects) + " for its component" +
+                     (facts.components_lost.more == 0 ? " " : "s ") +
+                     facts.components_lost.Shown());
+    }
+    std::string message = "document " + Name(*saved.object) + " was not saved to " +
+                          QuotedFile(Text(saved.file)) +
+                          ": none of its changes are there; lost with it: ";
+    for (size_t i = 0; i < lost.size(); ++i) message += (i == 0 ? "" : "; ") + lost[i];
+    report_->Error(Line(*saved.object), message);
+  }
+
+  // Names the first few of `objects`, each with its line, and how many more there are.
+  std::string Listed(const std::vector<const ListedObject*>& objects) const {
+    const size_t shown = objects.size() > 4 ? 3 : objects.size();
+    std::string text;
+    for (size_t i = 0; i < shown; ++i) {
+      text += (i == 0 ? "" : ", ") + Name(*objects[i]) + At(Line(*objects[i]));
+    }
+    if (shown < objects.size()) text += " and " + std::to_string(objects.size() - shown) + " more";
+    return text;
+  }
+
+  // Holds the instance records against the parents' components on disk; those in a parent
+  // that was not saved are said with it.
+  void CheckInstances() {
+    for (size_t i = 0; i < parent_of_.size(); ++i) {
+      if (parent_of_[i] >= 0 && !IsLost(parent_of_[i])) {
+        CheckInstance(i, parent_of_[i], expected_[parent_of_[i]], actual_[parent_of_[i]]);
       }
     }
   }
@@ -228,14 +356,22 @@ class AfterChecker {
     }
   }
 
+  // What the references of every document reached are held against.
+  void MarkDocuments() {
+    seen_.assign(disk_->structure().documents.size(), Seen());
+    MarkListed(&seen_);
+    MarkReached(&seen_);
+    MarkRenamed(&seen_);
+  }
+
   // References of every document reached: none to the old file of a renamed document, none to
-  // a file that cannot be opened.
+  // a file that cannot be opened. An old file is left as it was on purpose: what it refers to
+  // is not looked at.
   void CheckReferences() const {
-    std::vector<Seen> seen(disk_->structure().documents.size());
-    MarkListed(&seen);
-    MarkReached(&seen);
-    MarkRenamed(&seen);
-    for (size_t d = 0; d < seen.size(); ++d) CheckReferencesOf(static_cast<int>(d), seen);
+    for (size_t d = 0; d < seen_.size(); ++d) {
+      if (seen_[d].renamed_by >= 0 && seen_[d].listed_as < 0) continue;
+      CheckReferencesOf(static_cast<int>(d), seen_);
+    }
   }
 
   void MarkListed(std::vector<Seen>* seen) const {
@@ -283,8 +419,9 @@ class AfterChecker {
     }
   }
 
-  // Reports the components of document `d` that refer to the old file of a renamed document,
-  // and those that refer to no file that can be opened.
+  // Reports the components of document `d` that refer to the old file of a renamed document
+  // (unless `d` was not saved, which is said already), and those that refer to no file that
+  // can be opened.
   void CheckReferencesOf(int d, const std::vector<Seen>& seen) const {
     std::vector<std::pair<int, Components>> stale;  // by renamed record, as first met
     std::unordered_map<int, size_t> stale_index;    // renamed record -> entry in `stale`
@@ -295,7 +432,7 @@ class AfterChecker {
         continue;
       }
       const int renamed = seen[static_cast<size_t>(instance.document)].renamed_by;
-      if (renamed < 0) continue;
+      if (renamed < 0 || IsLost(d)) continue;
       const auto [entry, added] = stale_index.emplace(renamed, stale.size());
       if (added) stale.push_back({renamed, Components()});
       stale[entry->second].second.Add(instance);
@@ -354,6 +491,11 @@ class AfterChecker {
   Report* report_;
   AfterRun* disk_ = nullptr;  // while Run reads it
   std::vector<Saved> saved_;
+  std::vector<Seen> seen_;      // by position on disk
+  std::vector<int> parent_of_;  // of each instance record: its parent's position, or -1
+  std::unordered_map<int, ExpectedNames> expected_;  // by the parent's position
+  std::unordered_map<int, NameCounts> actual_;       // by the parent's position
+  std::set<int> lost_;  // positions of documents saved in place that hold none of their changes
 };
 
 }  // namespace

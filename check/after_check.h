@@ -3,7 +3,8 @@
 // for. Every changeable document must be under its new file with its new part number, every
 // renamed instance under its new name and no longer under its old one; no document reached from
 // the listed ones may still refer to the old file of a renamed document, or to a file that
-// cannot be opened.
+// cannot be opened. A document saved in place that holds none of its changes (its save failed)
+// is one error, naming what was lost with it, rather than one for each of them.
 #ifndef CHECK_AFTER_CHECK_H
 #define CHECK_AFTER_CHECK_H
 

@@ -14,17 +14,20 @@
 #include "check/after_check.h"
 #include "check/open_check.h"
 #include "check/plan_check.h"
+#include "check/project_check.h"
 #include "findings/display_text.h"
 #include "findings/listed_objects.h"
 #include "findings/reading_map.h"
 #include "findings/report.h"
 #include "prediction/plan_runs.h"
+#include "projectindex/project_scope.h"
 
 namespace {
 
 const char kSessionName[] = "Quorvel_Check_Session";
 
-const char kOptions[] = "[--open | --after [--old-files[=lines]]] control_file...";
+const char kOptions[] =
+    "[--open | --after [--old-files[=lines]]] [--project DIR [--index FILE]] control_file...";
 
 const char kHelp[] =
     "Finds what a run of Quorvel on control_file would do wrong, before anything is written,\n"
@@ -43,7 +46,16 @@ const char kHelp[] =
     "             with --after, once the run is proven: the full paths of the old files\n"
     "             that no document refers to any more, each ended by a NUL byte (for\n"
     "             xargs -0 rm) or with =lines one a line, on standard output; the report\n"
-    "             goes to standard error. Nothing is deleted.\n"
+    "             goes to standard error. Nothing is deleted, and no file that a\n"
+    "             document of the project uses is listed: the project is --project,\n"
+    "             $QUORVEL_PROJECT or else the working folder, as a note says.\n"
+    "  --project DIR\n"
+    "             with --open or --after, the project folder whose products share the\n"
+    "             documents (otherwise $QUORVEL_PROJECT): a document of it that the plan\n"
+    "             leaves out and that uses a document the run saves under a new file or\n"
+    "             gives a new part number is a warning at that document's line\n"
+    "  --index FILE\n"
+    "             keeps the project's index in FILE, as Quorvel-tree --where-used does\n"
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n"
     "\n"
@@ -57,6 +69,8 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
   const char* invocation = argc > 0 ? argv[0] : "Quorvel-check";
   bool open = false, after = false, options_end = false;
   const char* old_files_end = nullptr;  // what ends each old file's path, when they are asked
+  std::string project, index_path;
+  bool has_project = false, has_index = false;
   std::vector<const char*> control_files;
   std::string wrong;  // what is wrong with the command line
   for (int i = 1; i < argc; ++i) {
@@ -75,6 +89,22 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
       after = true;
     } else if (!options_end && (argument == "--old-files" || argument == "--old-files=lines")) {
       old_files_end = argument == "--old-files" ? "" : "\n";
+    } else if (!options_end && (argument == "--project" || argument == "--index")) {
+      std::string& value = argument == "--project" ? project : index_path;
+      (argument == "--project" ? has_project : has_index) = true;
+      if (i + 1 < argc && argv[i + 1][0] != '\0') {
+        value = argv[++i];
+      } else if (wrong.empty()) {
+        wrong = argument + " needs a folder or file";
+      }
+    } else if (!options_end &&
+               (argument.rfind("--project=", 0) == 0 || argument.rfind("--index=", 0) == 0)) {
+      const bool is_project = argument[2] == 'p';
+      (is_project ? project : index_path) = argument.substr(is_project ? 10 : 8);
+      (is_project ? has_project : has_index) = true;
+      if ((is_project ? project : index_path).empty() && wrong.empty()) {
+        wrong = argument + " needs a folder or file";
+      }
     } else if (!options_end && argument.size() > 1 && argument[0] == '-') {
       if (wrong.empty()) wrong = "unknown option " + Quoted(argument);
     } else if (!argument.empty()) {
@@ -85,6 +115,10 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
   }
   if (wrong.empty() && open && after) wrong = "--open and --after exclude each other";
   if (wrong.empty() && old_files_end != nullptr && !after) wrong = "--old-files goes with --after";
+  if (wrong.empty() && (has_project || has_index) && !open && !after) {
+    wrong = "--project and --index go with --open or --after";
+  }
+  if (wrong.empty() && has_index && !has_project) wrong = "--index goes with --project";
   if (!wrong.empty() || control_files.empty()) {
     if (!wrong.empty()) err << invocation << ": " << wrong << "\n";
     err << "Usage: " << invocation << " " << kOptions << std::endl;
@@ -92,6 +126,22 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
   }
   // The report is the check's only output: the tool's own console lines stay off.
   g_ZTRConfig.SetTraceLevel(0);
+
+  // The project the plan is judged in; --old-files always has one.
+  std::string project_from = "--project";
+  if (!has_project && (open || after)) {
+    project = ProjectFromEnvironment();
+    project_from = "QUORVEL_PROJECT";
+  }
+  if (project.empty() && old_files_end != nullptr) {
+    project = ".";
+    project_from = "the working folder; --project or QUORVEL_PROJECT names another";
+  }
+  std::unique_ptr<ProjectIndex> index;
+  if (!project.empty() && (open || after)) {
+    index = std::make_unique<ProjectIndex>();
+    if (!OpenProjectIndex(files, project, index_path, invocation, err, index.get())) return 3;
+  }
 
   // The runs of several control files follow one another: what the earlier ones would write
   // stays there for the later ones.
@@ -117,11 +167,13 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
     CheckPlan(files, objects, plan, map, &listed, &report, &conflicts);
     // What the control file alone shows of the run is said once: by the stages when they meet it.
     if (open) CheckOpen(&runs, run, &report);
+    if (open && index != nullptr) CheckProjectUsersBefore(*index, *run, &report);
     ReportConflicts(conflicts, open ? &run->prediction : nullptr, &report);
     // A copy leaves its originals: none of them is an old file to remove.
     const bool copy = AsksForCopy(objects);
     if (after) {
       CheckAfter(files, plan, listed, map, &report, old_files_end && !copy ? &old_files : nullptr);
+      if (index != nullptr) CheckProjectUsersAfter(files, *index, *run, &report);
     }
     report.PrintFindings(file, report_out);
     errors += report.Errors();
@@ -132,6 +184,9 @@ int RunControlFileCheck(int argc, char* argv[], std::ostream& out, std::ostream&
     if (errors > 0) {
       err << invocation << ": the run is not proven; no old file is listed" << std::endl;
     } else {
+      err << invocation << ": note: no file that a document of " << QuotedFile(index->project())
+          << " uses is listed (" << project_from << ")" << std::endl;
+      KeepUsedOldFiles(*index, invocation, &old_files, err);
       for (const std::string& old_file : old_files) {
         out << old_file << (*old_files_end ? old_files_end : std::string(1, '\0'));
       }

@@ -245,7 +245,9 @@ TEST_F(CheckTest, AnInputThatGoesOnIsReadOnlyInPart) {
 
 TEST_F(CheckTest, CommandLineHelpVersionAndUnreadableFiles) {
   const std::string usage =
-      "Usage: Quorvel-check [--open | --after [--old-files[=lines]]] control_file...\n";
+      "Usage: Quorvel-check [--open | --after [--old-files[=lines]]] [--project DIR [--index "
+      "FILE]] "
+      "control_file...\n";
   std::filesystem::create_directory("folder");
   struct Case {
     std::vector<std::string> args;

@@ -14,7 +14,9 @@ bin_dir=$(cd "$2" && pwd)
 scratch=$(cd "$(mktemp -d)" && pwd -P)  # as the commands see their working folder
 trap 'rm -rf "$scratch"' EXIT
 export LC_ALL=C
-unset ZTR_TRACE_LEVEL QUORVEL_STANDIN_FAIL
+unset ZTR_TRACE_LEVEL QUORVEL_STANDIN_FAIL QUORVEL_PROJECT
+# Project indexes (--old-files always has a project) stay in the scratch folder.
+export XDG_CACHE_HOME=$scratch/cache
 # Messages name files by their full path: the copy's folder is shown as this one.
 shown_folder=/home/you/bracket
 failures=0

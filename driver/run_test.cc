@@ -137,6 +137,10 @@ TEST_F(RunTest, SessionFailures) {
   // Loading stopped, so nothing was processed.
   EXPECT_EQ(log.find("Setting new instance names"), std::string::npos) << log;
   EXPECT_EQ(log.find("Saving files"), std::string::npos) << log;
+  // The session, left with its document open, ends with the process, its hold released.
+  WriteFile(Work("asm.doc"), "STANDIN-DOCUMENT 1\nproduct\npartnumber ASM\ncomponent Bolt.1\n");
+  EXPECT_EQ(Run({"c.ztr"}, {"QUORVEL_STANDIN_FAIL=Delete_Session"}).exit_code, 6);
+  EXPECT_FALSE(std::filesystem::exists(Work(".quorvel-hold-asm.doc")));
 }
 
 TEST_F(RunTest, RenamesTheShippedExample) {

@@ -35,7 +35,10 @@ const char kNamingRulesHelp[] =
     "  --regex PATTERN FORMAT    replace every match of the regular expression PATTERN by FORMAT\n"
     "                            ($1 or {1}, $2 or {2}... its groups, $& the match)\n"
     "  --start N                 the first {n} of the rules after it (at first 1); given\n"
-    "                            after the last rule that numbers, of the rules before it\n"
+    "                            after the last rule that numbers, of the rules before it;\n"
+    "                            --start next: after the highest number that the part\n"
+    "                            numbers of the project (--project DIR or\n"
+    "                            $QUORVEL_PROJECT) hold where the rule's text has {n}\n"
     "  --number FORMAT           the name becomes FORMAT, which holds {n}\n"
     "  --folder DIR              new files go into the folder DIR, relative to this one, each\n"
     "                            in its folder relative to the folder the files share\n"
@@ -591,9 +594,13 @@ bool NamingRules::CheckArguments(Rule* rule, std::string* error) {
   }
   if (rule->kind == kStart) {
     const std::string& value = rule->text;
+    if (value == "next") {
+      rule->start_next = true;
+      return true;
+    }
     if (value.empty() || value.size() > 15 ||
         value.find_first_not_of("0123456789") != std::string::npos) {
-      *error = "--start needs a number, not " + Quoted(value);
+      *error = "--start needs a number or next, not " + Quoted(value);
       return false;
     }
     rule->start = std::stoll(value);
@@ -626,21 +633,80 @@ bool NamingRules::ResolveStarts(std::string* error) {
     const Rule& start = rules_[starts[k]];
     const size_t end = k + 1 < starts.size() ? starts[k + 1] : rules_.size();
     bool numbers = false;
-    for (size_t r = starts[k] + 1; r < end; ++r) {
-      if (rules_[r].numbered) rules_[r].start = start.start;
-      numbers = numbers || rules_[r].numbered;
-    }
+    const auto numbered = [&](Rule& rule) {
+      if (!rule.numbered) return;
+      rule.start = start.start;
+      rule.start_next = start.start_next;
+      numbers = true;
+    };
+    for (size_t r = starts[k] + 1; r < end; ++r) numbered(rules_[r]);
     // The first --start, given after the rules it is for.
-    for (size_t r = 0; k == 0 && !numbers && r < starts[k]; ++r) {
-      if (rules_[r].numbered) rules_[r].start = start.start;
-      numbers = numbers || rules_[r].numbered;
-    }
+    for (size_t r = 0; k == 0 && !numbers && r < starts[k]; ++r) numbered(rules_[r]);
     if (!numbers) {
       *error = start.typed + " numbers no rule: put it before the rule whose {n} it starts";
       return false;
     }
   }
   return true;
+}
+
+bool NamingRules::StartsNext() const {
+  return std::any_of(rules_.begin(), rules_.end(),
+                     [](const Rule& rule) { return rule.numbered && rule.start_next; });
+}
+
+namespace {
+
+// The part numbers that `rule_text` makes as a regular expression: {n} the digits it numbers
+// with (a group), every other placeholder and (with `any_before`, `any_after`) the text
+// around it any text.
+std::regex NumberedPattern(const std::string& rule_text, bool any_before, bool any_after) {
+  static const std::regex kPlaceholder(
+      R"(\{n(:0[0-9]{1,3})?\}|\{(part|stem|name|[1-9])\}|\$[0-9&`'])");
+  static const std::regex kSpecial(R"([.^$|()\[\]{}*+?\\])");
+  std::string pattern = any_before ? ".*" : "";
+  bool numbered = false;
+  auto literal = [](const std::string& text) { return std::regex_replace(text, kSpecial, "\\$&"); };
+  std::string rest = rule_text;
+  std::smatch match;
+  while (std::regex_search(rest, match, kPlaceholder)) {
+    pattern += literal(match.prefix().str());
+    const bool n = match.str(0).compare(0, 2, "{n") == 0;
+    pattern += n && !numbered ? "([0-9]{1,15})" : n ? "[0-9]+" : ".*";
+    numbered = numbered || n;
+    rest = match.suffix().str();
+  }
+  pattern += literal(rest) + (any_after ? ".*" : "");
+  return std::regex(pattern);
+}
+
+}  // namespace
+
+void NamingRules::StartAfter(const std::vector<std::string>& part_numbers,
+                             std::vector<std::string>* notes) {
+  for (Rule& rule : rules_) {
+    if (!rule.numbered || !rule.start_next || rule.kind == kFolder) continue;
+    const bool edits = rule.kind == kReplace || rule.kind == kRegex;
+    const std::regex pattern =
+        NumberedPattern(edits ? rule.other : rule.text, rule.kind == kSuffix || edits,
+                        rule.kind == kPrefix || edits);
+    long long highest = 0;
+    std::string highest_part;
+    for (const std::string& part_number : part_numbers) {
+      std::smatch match;
+      if (!std::regex_match(part_number, match, pattern)) continue;
+      const long long n = std::stoll(match.str(1));
+      if (n > highest || highest_part.empty()) {
+        highest = n;
+        highest_part = part_number;
+      }
+    }
+    rule.start = highest + 1;
+    notes->push_back(rule.typed + " numbers from " + std::to_string(rule.start) +
+                     (highest_part.empty()
+                          ? ": no part number of the project matches it"
+                          : ", after " + Quoted(highest_part) + " of the project"));
+  }
 }
 
 bool NamingRules::CheckUsed(std::string* error) const {

@@ -42,6 +42,14 @@ class NamingRules {
   // Fills the new columns of `table`; a new value equal to the current one is left empty.
   RulesOutcome Apply(RenameTable* table) const;
 
+  // Whether a rule's {n} starts after the numbers used in the project (--start next).
+  bool StartsNext() const;
+  // Starts each {n} of --start next after the highest number that a part number of
+  // `part_numbers` (those of the project) holds where the rule's text has {n}, the rest of the
+  // text matching as the rule would make it; at 1 where none does. Adds a note for each such
+  // rule to `notes`.
+  void StartAfter(const std::vector<std::string>& part_numbers, std::vector<std::string>* notes);
+
   // Holds a table filled in by hand against the library and scheme options: a library
   // document given a new part number or file, or a new part number off the scheme, is an
   // error naming the document.
@@ -69,7 +77,8 @@ class NamingRules {
     std::string text, other;                      // the option's arguments
     std::shared_ptr<const RegexPattern> pattern;  // kRegex: the compiled PATTERN
     long long start = 1;                          // the first {n}
-    bool numbered = false;                        // its value holds {n}
+    bool start_next = false;  // --start next: after the numbers used in the project
+    bool numbered = false;    // its value holds {n}
   };
 
   class Pass;  // one Apply over a table: the selection, and each rule's changes

@@ -127,7 +127,7 @@ TEST(NamingRulesTest, RulesFillTheNewColumnsOfTheSelectedDocuments) {
       {{"--on", "parts"}, "refused: --on takes part, file or both, not \"parts\""},
       {{"--number", "PRJ-{n:x}"}, "refused: --number needs {n} or {n:0W} in \"PRJ-{n:x}\""},
       {{"--prefix"}, "refused: --prefix needs an argument"},
-      {{"--start", "-1"}, "refused: --start needs a number, not \"-1\""},
+      {{"--start", "-1"}, "refused: --start needs a number or next, not \"-1\""},
       {{"--bolts"}, "refused: unknown option \"--bolts\""},
   };
   for (const auto& c : cases) EXPECT_EQ(Renamed(c.args), c.renamed) << c.args[0];

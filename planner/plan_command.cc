@@ -1,7 +1,9 @@
 #include "planner/plan_command.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "planner/structure_match.h"
 #include "planner/structure_table.h"
 #include "planner/workbook_writer.h"
+#include "projectindex/project_scope.h"
 #include "structure/root_part_number.h"
 #include "system/files.h"
 #include "system/paths.h"
@@ -24,7 +27,8 @@
 namespace {
 
 const char kUsage[] =
-    " table [-o FILE] ROOT_DOCUMENT [RULE...] | write [-o FILE] [--redo] [--copy]"
+    " table [-o FILE] [--project DIR [--index FILE]] ROOT_DOCUMENT [RULE...]"
+    " | write [-o FILE] [--redo] [--copy] [--project DIR [--index FILE] [--leave-users]]"
     " [--library DIR] [--library-part GLOB] [--scheme REGEX] TABLE"
     " | invert [-o FILE] CONTROL_FILE";
 
@@ -51,10 +55,20 @@ const char kHelp[] =
     "          nothing else is saved: the originals and whatever refers to them stay.\n"
     "          --redo: a new file that is there already may be replaced when it holds the\n"
     "          part it is to hold, as a run of the same table wrote it before an undo.\n"
+    "  --project DIR\n"
+    "          the project folder whose products share the documents (otherwise\n"
+    "          $QUORVEL_PROJECT; --index FILE keeps its index in FILE, as Quorvel-tree\n"
+    "          --where-used does). write adds every document of the project outside the\n"
+    "          structure that uses a document saved under a new file to the documents saved\n"
+    "          in place, so that its links follow, and names each on standard error; one that\n"
+    "          cannot be saved refuses the table, unless --leave-users leaves it on the old\n"
+    "          file. table plans the same way, and its --start next numbers after the part\n"
+    "          numbers of the project.\n"
     "  invert  writes the control file that, run after CONTROL_FILE, gives every instance,\n"
     "          part number and file its old name again. What the run did not do, as the\n"
     "          disk shows it, is left out, with a warning. Files written under new paths\n"
-    "          stay on disk.\n"
+    "          stay on disk; those that nothing uses, and a copy's files, are listed to\n"
+    "          remove instead (a copy gets no control file).\n"
     "  -o FILE writes to FILE instead of standard output.\n\n";
 
 struct CommandLine {
@@ -62,6 +76,10 @@ struct CommandLine {
   std::vector<std::string> rest;
   bool redo = false;  // write --redo
   bool copy = false;  // write --copy
+  // --project DIR (or $QUORVEL_PROJECT) and --index FILE: the project folder and its index;
+  // write --leave-users: its users that cannot be saved keep the old files.
+  std::string project, index_path;
+  bool has_project = false, leave_users = false;
   size_t list_limit = kListLimit;
   FileSystem* files = nullptr;  // what is read and written
 };
@@ -308,6 +326,70 @@ bool PlanAgainstStructure(FileSystem& files, const RenameTable& table, const Ren
          PlanFromTable(files, matched, plan, report, replaceable);
 }
 
+// Opens the index of the project folder of `line`; false, with the reason said, when it cannot
+// be read.
+bool OpenProject(const CommandLine& line, std::ostream& err, ProjectIndex* index) {
+  return OpenProjectIndex(*line.files, line.project, line.index_path, "Quorvel-plan", err, index);
+}
+
+// Adds to `plan` every document of the project outside it that refers to a document the plan
+// saves under a new file: saved in place, it follows to the new file. Says each on `err`. A
+// document that cannot be saved is named; false then, unless `leave_users` leaves it on the
+// old file, with a warning.
+bool AddProjectUsers(FileSystem& files, ProjectIndex& index, bool leave_users, RenamePlan* plan,
+                     std::ostream& err) {
+  if (plan->copy) return true;  // a copy leaves what uses the originals on them
+  std::vector<std::string> listed;
+  std::set<std::string> taken = {"ROOT"};
+  for (const PlanDocument& document : plan->documents) {
+    listed.push_back(document.file);
+    listed.push_back(document.new_file);
+    taken.insert(document.id);
+  }
+  for (const PlanInstance& instance : plan->instances) taken.insert(instance.id);
+  const std::set<std::string> inside = KeysOfFiles(index, listed);
+  const std::string here = StorageName(".");
+  std::map<std::string, int> added;  // by the index's key of the user
+  bool refused = false;
+  const std::vector<int> changes = plan->changes;
+  for (int d : changes) {
+    const PlanDocument document = plan->documents[static_cast<size_t>(d)];
+    if (FileKey(document.file) == FileKey(document.new_file)) continue;
+    for (const DocumentUse& use : UsersOutside(index, document.file, inside)) {
+      const std::string used = QuotedFile(use.user.name) + " of the project uses " +
+                               QuotedFile(document.file) + " (its " + ComponentsOf(use) +
+                               "), which is saved as " + QuotedFile(document.new_file);
+      auto user = added.find(use.user.key);
+      if (user == added.end()) {
+        const std::string why = files.WhyNotReplace(use.user.name);
+        if (!why.empty()) {
+          err << "Quorvel-plan: " << (leave_users ? "warning: " : "error: ") << used
+              << ", but it cannot be saved: " << why
+              << (leave_users ? "; it keeps the old file (--leave-users)"
+                              : "; make it writable, or leave it on the old file with "
+                                "--leave-users")
+              << "\n";
+          refused = refused || !leave_users;
+          continue;
+        }
+        const std::string file = RelativePath(use.user.name, here);
+        plan->documents.push_back(
+            {UniqueIdentifier(use.user.has_product ? use.user.part_number : StemOf(file), &taken),
+             file,
+             use.user.part_number,
+             file,
+             use.user.part_number,
+             {}});
+        user = added.emplace(use.user.key, static_cast<int>(plan->documents.size() - 1)).first;
+      }
+      plan->documents[static_cast<size_t>(d)].holders.push_back(user->second);
+      err << "Quorvel-plan: " << used << ": it is saved in place too, so that its links follow\n";
+    }
+  }
+  err << std::flush;
+  return !refused;
+}
+
 int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   NamingRules rules;
   std::string error;
@@ -315,8 +397,23 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
     err << "Quorvel-plan: table: " << error << std::endl;
     return 3;
   }
+  std::unique_ptr<ProjectIndex> project;
+  if (line.has_project) {
+    project = std::make_unique<ProjectIndex>();
+    if (!OpenProject(line, err, project.get())) return 3;
+  } else if (rules.StartsNext()) {
+    err << "Quorvel-plan: table: --start next numbers after the part numbers of the project: "
+           "name it with --project DIR or QUORVEL_PROJECT"
+        << std::endl;
+    return 3;
+  }
   RenameTable table;
   std::vector<std::string> notes;
+  if (project != nullptr && rules.StartsNext()) {
+    std::vector<std::string> started;
+    rules.StartAfter(project->PartNumbers(), &started);
+    for (const std::string& note : started) err << "Quorvel-plan: note: " << note << "\n";
+  }
   if (!ReadStructureTable(*line.files, line.input, &table, &notes, &error)) {
     err << "Quorvel-plan: cannot read " << QuotedFile(line.input) << ": " << error << std::endl;
     return 3;
@@ -368,6 +465,12 @@ int Table(const CommandLine& line, std::ostream& out, std::ostream& err) {
   }
   // The runs of what write would make of it, as write runs them: a read-only document or
   // folder, or any other save that would fail, shows now.
+  if (project != nullptr && !AddProjectUsers(*line.files, *project, false, &plan, err)) {
+    err << "Quorvel-plan: write --project refuses this table unless --leave-users leaves "
+           "those documents on the old files"
+        << std::endl;
+    return 1;
+  }
   std::vector<std::string> files, names;
   if (!WriteControlFiles(plan, &files, &error, line.list_limit)) {
     err << "Quorvel-plan: table: " << error << std::endl;
@@ -445,6 +548,17 @@ int Write(const CommandLine& line, std::ostream& out, std::ostream& err) {
   }
   if (!held.errors.empty()) return 2;
   if (line.copy && !Copy(*line.files, &plan, line.input, err)) return 2;
+  if (line.has_project) {
+    ProjectIndex project;
+    if (!OpenProject(line, err, &project)) return 3;
+    if (!AddProjectUsers(*line.files, project, line.leave_users, &plan, err)) {
+      err << "Quorvel-plan: " << DisplayText(line.input)
+          << ": error: documents of the project that must follow cannot be saved; nothing is "
+             "written"
+          << std::endl;
+      return 2;
+    }
+  }
   if (!WriteControlFiles(plan, &files, &error, line.list_limit)) {
     err << DisplayText(line.input) << ": error: " << error << std::endl;
     return 2;
@@ -475,32 +589,22 @@ int Invert(const CommandLine& line, std::ostream& out, std::ostream& err) {
   }
   Report report;
   RenamePlan undo;
-  std::vector<std::string> left, files;
-  const int result = InvertControlFile(*line.files, line.input, &undo, &left, &report);
+  WayBackFiles way_back;
+  std::vector<std::string> files;
+  const int result = InvertControlFile(*line.files, line.input, &undo, &way_back, &report);
   if (result != 0 || report.ExitCode() != 0) report.Print(line.input, err);
   if (result != 0) return result;
+  if (way_back.copy) {
+    PrintWayBackFiles(way_back, line.input, "", err);
+    return 0;
+  }
   std::string error;
   if (!WriteControlFiles(undo, &files, &error, line.list_limit)) {
     err << DisplayText(line.input) << ": error: " << error << std::endl;
     return 2;
   }
   const int emitted = Emit(line, files, out, err);
-  if (emitted == 0 && !left.empty()) {
-    const size_t shown = left.size() > 12 ? 10 : left.size();
-    err << "Quorvel-plan: note: the way back saves the documents under their old files again; "
-           "the files that the run of "
-        << QuotedFile(line.input) << " wrote under new paths stay on disk:\n";
-    for (size_t i = 0; i < shown; ++i) err << "  " << QuotedFile(left[i]) << "\n";
-    if (shown < left.size()) {
-      err << "  and " << left.size() - shown << " more, the NEW_EXTERNAL_LOCATION values of "
-          << QuotedFile(line.input) << "\n";
-    }
-    if (!line.output.empty()) {
-      err << "Once the way back has run, Quorvel-check --after --old-files "
-          << QuotedFile(line.output) << " lists them for removal.\n";
-    }
-    err << std::flush;
-  }
+  if (emitted == 0) PrintWayBackFiles(way_back, line.input, line.output, err);
   return emitted;
 }
 
@@ -513,8 +617,15 @@ bool Parse(int argc, char* argv[], CommandLine* line) {
   }
   for (int i = 2; i < argc; ++i) {
     const std::string argument = argv[i];
-    if (!line->input.empty() && line->command == "table") {
+    const bool project_option = argument == "--project" || argument == "--index";
+    if (!line->input.empty() && line->command == "table" && !project_option) {
       line->rest.push_back(argument);  // the rules
+    } else if ((argument == "--project" || argument == "--index") && line->command != "invert" &&
+               i + 1 < argc && argv[i + 1][0] != '\0') {
+      (argument == "--project" ? line->project : line->index_path) = argv[++i];
+      line->has_project = line->has_project || argument == "--project";
+    } else if (argument == "--leave-users" && line->command == "write") {
+      line->leave_users = true;
     } else if (argument == "--redo" && line->command == "write") {
       line->redo = true;
     } else if (argument == "--copy" && line->command == "write") {
@@ -532,7 +643,12 @@ bool Parse(int argc, char* argv[], CommandLine* line) {
       return false;
     }
   }
-  return !line->input.empty();
+  if (!line->has_project && line->command != "invert") {
+    line->project = ProjectFromEnvironment();
+    line->has_project = !line->project.empty();
+  }
+  return !line->input.empty() && (line->has_project || line->index_path.empty()) &&
+         (line->has_project || !line->leave_users);
 }
 
 }  // namespace

@@ -178,7 +178,8 @@ TEST_F(PlanCommandTest, WorkbookKeepsWhatIsTypedInCalcAndWriteRefusesTheCsvTable
 
 // A copy leaves the originals alone (the campaign tests hold it to that), and so the companions
 // say nothing of them: the preview has no warning of the links that stay on the originals,
-// --after lists no original as an old file, and invert refuses.
+// --after lists no original as an old file, and the way back is to remove the copies' files
+// and the folders they leave empty: no control file is written.
 TEST_F(PlanCommandTest, ACopyOfABranchLeavesTheOriginalsAndWhatRefersToThem) {
   fs::copy(kSourceDir / "examples" / "bracket", ".", fs::copy_options::recursive);
   Run({"Quorvel-plan", "table", "-o", "copy.csv", "bracket-asm.CATProduct", "--select-branch",
@@ -191,8 +192,16 @@ TEST_F(PlanCommandTest, ACopyOfABranchLeavesTheOriginalsAndWhatRefersToThem) {
   ASSERT_EQ(StandinRunProcess(kQuorvelBinary, {"copy.ztr"}, ".", {"ZTR_TRACE_LEVEL"}, "", ""), 0);
   EXPECT_EQ(Run({"Quorvel-check", "--after", "--old-files=lines", "copy.ztr"}), "");
   EXPECT_EQ(exit_code_, 0) << errors_;
-  Run({"Quorvel-plan", "invert", "copy.ztr"});
-  EXPECT_EQ(exit_code_, 2);
+  EXPECT_EQ(Run({"Quorvel-plan", "invert", "-o", "undo.ztr", "copy.ztr"}), "");
+  EXPECT_EQ(exit_code_, 0);
+  EXPECT_EQ(errors_,
+            "Quorvel-plan: note: \"<dir>/copy.ztr\" makes copies and leaves the originals as they "
+            "were: no control file is written, the way back is to remove the copies' files:\n"
+            "  \"<dir>/v2/parts/HG-002.CATPart\"\n  \"<dir>/v2/parts/HG-003.CATPart\"\n"
+            "  \"<dir>/v2/hinge/HG-001.CATProduct\"\n"
+            "Quorvel-plan: note: once these files are removed, these folders hold nothing:\n"
+            "  \"<dir>/v2/parts\"\n  \"<dir>/v2/hinge\"\n  \"<dir>/v2\"\n");
+  EXPECT_FALSE(fs::exists("undo.ztr"));
 }
 
 TEST_F(PlanCommandTest, WriteRefusesLibraryRowsFilledInByHandAndNumbersOffTheScheme) {

@@ -3,8 +3,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <set>
+#include <thread>
 
 #include "CATDocumentLinks.h"
 #include "system/paths.h"
@@ -291,7 +293,10 @@ bool ProjectIndex::Open(FileSystem& files, const std::string& project,
     return false;
   }
   if (default_place && !files.MakeFolders(DirectoryOf(path_), why)) return false;
-  for (int attempt = 0;; ++attempt) {
+  // Another command that holds the index is waited for, also where SQLite gives up waiting
+  // itself (a journal mode changed under a writer, file locks that Wine does not share).
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyMs);
+  for (int attempt = 0;;) {
     std::string problem;
     if (!database_.Open(path_, kBusyMs, why)) {
       *why = "cannot open the index " + Quote(path_) + ": " + *why;
@@ -302,6 +307,12 @@ bool ProjectIndex::Open(FileSystem& files, const std::string& project,
     untrusted_ = false;
     const bool opened = OpenDatabase(&problem) && Refresh(&problem);
     if (opened) return true;
+    if ((failure_ == SQLITE_BUSY || failure_ == SQLITE_LOCKED) &&
+        std::chrono::steady_clock::now() < deadline) {
+      database_.Close();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      continue;
+    }
     const bool damaged = IsDamage(failure_) || untrusted_;
     if (!damaged || attempt > 0) {
       *why = "cannot use the index " + Quote(path_) + ": " + problem;
@@ -319,6 +330,7 @@ bool ProjectIndex::Open(FileSystem& files, const std::string& project,
       files.RemoveFile(path_ + suffix, &ignored);
     }
     notes->push_back("the index " + Quote(path_) + " was rebuilt: " + problem);
+    ++attempt;
   }
 }
 
@@ -511,4 +523,31 @@ std::vector<IndexedDocument> ProjectIndex::AllUsersOf(const std::vector<std::str
     }
   }
   return found;
+}
+
+std::vector<std::string> ProjectIndex::FilesUsedBy(const std::string& key) {
+  std::vector<std::string> targets;
+  SqliteStatement find;
+  int code = 0;
+  if (!find.Prepare(database_.handle(),
+                    "SELECT DISTINCT u.target FROM uses u JOIN files f ON f.id = u.user"
+                    " WHERE f.key = ? ORDER BY u.target")) {
+    return targets;
+  }
+  find.Bind(1, key);
+  while (find.Step(&code)) targets.push_back(find.Text(0));
+  return targets;
+}
+
+std::vector<std::string> ProjectIndex::PartNumbers() {
+  std::vector<std::string> part_numbers;
+  SqliteStatement find;
+  int code = 0;
+  if (!find.Prepare(database_.handle(),
+                    "SELECT DISTINCT part_number FROM files WHERE kind = 0 AND has_product <> 0"
+                    " ORDER BY part_number")) {
+    return part_numbers;
+  }
+  while (find.Step(&code)) part_numbers.push_back(find.Text(0));
+  return part_numbers;
 }

@@ -81,6 +81,10 @@ class ProjectIndex {
   std::vector<DocumentUse> UsersOf(const std::vector<std::string>& keys);
   // Every document that uses any of `keys`, directly or through other documents, each once.
   std::vector<IndexedDocument> AllUsersOf(const std::vector<std::string>& keys);
+  // The keys of the files that the document `key` refers to, each once.
+  std::vector<std::string> FilesUsedBy(const std::string& key);
+  // Every part number that a document of the project has, each once, in byte order.
+  std::vector<std::string> PartNumbers();
 
  private:
   // Makes the schema in an empty database, or checks that it is an index of this folder.

@@ -3,6 +3,7 @@
 #ifndef SYSTEM_DISK_H
 #define SYSTEM_DISK_H
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,11 @@ std::string DiskWhyNotReplace(const std::string& target);
 // begin. The caller has asked DiskWhyNotReplace first.
 std::unique_ptr<FileReplacement> DiskBeginReplacement(const std::string& target,
                                                       unsigned new_permissions);
+
+// A path as the standard library's file functions take it, and a name they give back, in the
+// encoding the system's own file functions use for the program's 8-bit names.
+std::filesystem::path NativePath(const std::string& path);
+std::string NameOf(const std::filesystem::path& path);
 
 // True when `path` reaches a folder, links followed.
 bool DiskIsFolder(const std::string& path);

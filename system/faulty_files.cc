@@ -84,3 +84,9 @@ bool FaultyFiles::RemoveFile(const std::string& path, std::string* why) {
   }
   return base_.RemoveFile(path, why);
 }
+
+bool FaultyFiles::FreeSpace(const std::string& folder, uint64_t* bytes) {
+  if (!base_.FreeSpace(folder, bytes)) *bytes = UINT64_MAX;
+  if (*bytes > free_space_limit_) *bytes = free_space_limit_;
+  return true;
+}

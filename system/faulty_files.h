@@ -4,6 +4,7 @@
 #ifndef SYSTEM_FAULTY_FILES_H
 #define SYSTEM_FAULTY_FILES_H
 
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -56,10 +57,15 @@ class FaultyFiles : public FileSystem {
 
   bool Fails(Operation operation, const std::string& path) const;
 
+  // From now on every volume has at most `bytes` free, as a disk that is (nearly) full.
+  void LimitFreeSpace(uint64_t bytes) { free_space_limit_ = bytes; }
+  bool FreeSpace(const std::string& folder, uint64_t* bytes) override;
+
  private:
   FileSystem& base_;
   std::set<std::pair<Operation, std::string>> faults_;  // by storage key; "" for every path
   std::map<std::string, std::string> meanwhile_;        // storage key -> the other's bytes
+  uint64_t free_space_limit_ = UINT64_MAX;
 };
 
 #endif  // SYSTEM_FAULTY_FILES_H

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "system/disk.h"
+#include "system/folders.h"
 #include "system/paths.h"
 #include "system/system.h"
 
@@ -193,4 +194,8 @@ PrivateFolder::~PrivateFolder() {
   Disk().ListFolder(path_, &names);
   for (const std::string& name : names) Disk().RemoveFile(path_ + "/" + name, &why);
   DiskRemoveFolder(path_);
+}
+
+bool FileSystem::FreeSpace(const std::string& folder, uint64_t* bytes) {
+  return DiskFreeSpace(folder, bytes);
 }

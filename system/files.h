@@ -137,6 +137,10 @@ class FileSystem {
   // The storage name of what `path` reaches with every link on the way resolved; empty when
   // it reaches nothing.
   virtual std::string RealPath(const std::string& path) = 0;
+
+  // The bytes this user may still write on the volume that holds `folder`; false when the
+  // system cannot tell. The system's answer (system/folders.h) unless a file system says less.
+  virtual bool FreeSpace(const std::string& folder, uint64_t* bytes);
 };
 
 // The process's disk.

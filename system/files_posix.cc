@@ -298,6 +298,10 @@ std::unique_ptr<FileReplacement> DiskBeginReplacement(const std::string& target,
   return replacement;
 }
 
+std::filesystem::path NativePath(const std::string& path) { return std::filesystem::path(path); }
+
+std::string NameOf(const std::filesystem::path& path) { return path.string(); }
+
 bool DiskIsFolder(const std::string& path) {
   std::error_code error;
   return fs::is_directory(path, error);

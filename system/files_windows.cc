@@ -307,6 +307,13 @@ std::string ErrorText(DWORD error) {
 
 }  // namespace
 
+// The standard library refuses the long-path form: its functions get the plain name.
+std::filesystem::path NativePath(const std::string& path) {
+  return std::filesystem::path(Wide(path));
+}
+
+std::string NameOf(const std::filesystem::path& path) { return Narrow(path.wstring()); }
+
 bool DiskIsFolder(const std::string& path) {
   BY_HANDLE_FILE_INFORMATION info;
   if (FileInformation(path, &info)) return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

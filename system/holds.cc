@@ -26,9 +26,11 @@ struct HeldHere {
   int count = 0;
 };
 using HeldFiles = std::map<std::string, HeldHere>;
+// Never destroyed: a session that the process ends without deleting releases its holds while
+// the process exits, after the function-local statics made later are gone.
 HeldFiles& Held() {
-  static HeldFiles held;
-  return held;
+  static HeldFiles* const held = new HeldFiles;
+  return *held;
 }
 
 class DiskHold : public FileHold {

@@ -16,6 +16,7 @@
 #include "plan/ztr_document_manager.h"
 #include "prediction/placed_findings.h"
 #include "prediction/plan_runs.h"
+#include "projectindex/project_scope.h"
 #include "system/paths.h"
 
 namespace {
@@ -30,8 +31,8 @@ struct RunPlaces {
 
 class PreviewBuilder {
  public:
-  PreviewBuilder(FileSystem& files, Preview* preview)
-      : runs_(files, kSessionName), files_(runs_.files()), preview_(*preview) {}
+  PreviewBuilder(FileSystem& files, Preview* preview, ProjectIndex* project)
+      : runs_(files, kSessionName), files_(runs_.files()), preview_(*preview), project_(project) {}
 
   // Reads the control file `file` as the next of the plan; false, with the reason, when it
   // cannot be read.
@@ -70,6 +71,7 @@ class PreviewBuilder {
             BeforeDocument(Text(plan.ChangeableDocumentAt(i).ExternalLocation)));
       }
       FindUntouchedRecords(r);
+      FindUsersOutside(r, before);
       if (!runs_.Predict(&run, why)) return false;
       for (const PlacedFinding& finding : run.findings) {
         preview_.findings.push_back({r, finding.line, finding.error, finding.message});
@@ -170,6 +172,25 @@ class PreviewBuilder {
     }
   }
 
+  // The documents of the project, neither in this structure nor in the plan, that use a
+  // document that the run of `run` saves under a new file or gives a new part number.
+  void FindUsersOutside(size_t run, const ProductStructure& before) {
+    if (project_ == nullptr) return;
+    const ControlFileRun& in = *runs_.runs()[run];
+    if (structure_keys_.empty()) {
+      std::vector<std::string> files;
+      for (const StructureDocument& document : before.documents) {
+        files.push_back(Text(document.storage_name));
+      }
+      structure_keys_ = KeysOfFiles(*project_, files);
+    }
+    for (const OutsideUser& user :
+         UsersOutsidePlan(*project_, *in.plan, AsksForCopy(in.objects), structure_keys_)) {
+      Warn(run, Line(run, StageList::kChangeableDocuments, user.record, user.key),
+           OutsideUserMessage(Name(run, StageList::kChangeableDocuments, user.record), user));
+    }
+  }
+
   // For each save, the document of the walk before the run that it writes: the document its
   // record names, or, where an earlier save wrote the file it is saved from, that save's. Also
   // the save that last wrote each file, by the file it is now, and each document's last save.
@@ -258,15 +279,17 @@ class PreviewBuilder {
   std::vector<int> origin_;               // per save
   std::map<FileId, size_t> written_by_;   // the save that last wrote a file
   std::map<int, size_t> last_save_;       // by document of the walk before the run
+  ProjectIndex* project_;                 // null without a project folder
+  std::set<std::string> structure_keys_;  // the index's keys of the walk before the run
 };
 
 }  // namespace
 
 bool ComputePreview(FileSystem& files, const std::string& root,
                     const std::vector<std::string>& control_files, Preview* preview,
-                    std::string* why) {
+                    std::string* why, ProjectIndex* project) {
   *preview = Preview();
-  PreviewBuilder builder(files, preview);
+  PreviewBuilder builder(files, preview, project);
   for (const std::string& file : control_files) {
     if (!builder.Read(file, why)) return false;
   }

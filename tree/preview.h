@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "projectindex/project_index.h"
 #include "system/files.h"
 #include "tree/shown_structure.h"
 
@@ -31,9 +32,11 @@ struct Preview {
 // outside this structure, and records that touch nothing in it. False, with the reason in `why`
 // (the file in full), when a control file or the root document cannot be read. Several control
 // files are one plan, run one after the other: each sees the files that the ones before would
-// write.
+// write. With `project`, the index of the project folder, each document of it outside this
+// structure and the plan that uses a document the plan saves under a new file or gives a new
+// part number is a warning too.
 bool ComputePreview(FileSystem& files, const std::string& root,
                     const std::vector<std::string>& control_files, Preview* preview,
-                    std::string* why);
+                    std::string* why, ProjectIndex* project = nullptr);
 
 #endif  // TREE_PREVIEW_H

@@ -1,11 +1,13 @@
 #include "tree/tree_command.h"
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ZTRConfigTopicManager.h"
 #include "findings/display_text.h"
+#include "projectindex/project_scope.h"
 #include "system/paths.h"
 #include "tree/dot_graph.h"
 #include "tree/preview.h"
@@ -17,7 +19,8 @@ namespace {
 const long kDefaultExpandLimit = 100000;
 
 const char kUsage[] =
-    " [--plan control_file... [--changed]] [--expand[=LINES]] [--dot] root_document";
+    " [--plan control_file... [--changed] [--project DIR [--index FILE]]] [--expand[=LINES]]"
+    " [--dot] root_document";
 
 const char kWhereUsedUsage[] = " --where-used FILE|PART_NUMBER --project DIR [--index FILE]";
 
@@ -37,6 +40,11 @@ const char kHelp[] =
     "                       (--plan given again: several control files, one plan run in\n"
     "                       their order)\n"
     "  --changed            with --plan, only the branches that hold a change\n"
+    "  --project DIR        with --plan, the project folder whose products share the\n"
+    "                       documents (otherwise $QUORVEL_PROJECT): a document of it\n"
+    "                       outside the structure and the plan that uses a document the\n"
+    "                       run saves under a new file or gives a new part number is a\n"
+    "                       warning at that document's line; --index as below\n"
     "  --expand[=LINES]     every use of a file in full (a file is not expanded inside\n"
     "                       itself), up to LINES lines (100000 when not given)\n"
     "  --dot                a Graphviz graph instead (render with: dot -Tsvg -o tree.svg):\n"
@@ -103,37 +111,7 @@ int RunWhereUsed(const char* invocation, const std::string& what, const std::str
                  const std::string& index_path, std::ostream& out, std::ostream& err,
                  FileSystem& files) {
   ProjectIndex index;
-  std::vector<std::string> notes;
-  std::string why;
-  const bool opened = index.Open(files, project, index_path, &notes, &why);
-  for (const std::string& note : notes) err << invocation << ": note: " << note << '\n';
-  if (!opened) {
-    err << invocation << ": " << why << std::endl;
-    return 3;
-  }
-  const IndexCounts& counts = index.counts();
-  std::string noted;
-  const struct {
-    int64_t count;
-    const char *one, *many;
-  } skipped[] = {
-      {counts.not_documents, "file that is no document", "files that are no documents"},
-      {counts.unreadable, "document that cannot be read", "documents that cannot be read"},
-      {counts.links, "link not followed", "links not followed"},
-      {counts.cycles, "folder met twice", "folders met twice"},
-      {counts.unlisted, "folder that cannot be listed", "folders that cannot be listed"},
-      {counts.other, "device, FIFO or socket", "devices, FIFOs or sockets"},
-  };
-  for (const auto& item : skipped) {
-    if (item.count == 0) continue;
-    noted += (noted.empty() ? "" : ", ") + std::to_string(item.count) + " " +
-             (item.count == 1 ? item.one : item.many);
-  }
-  if (!noted.empty()) {
-    err << invocation << ": note: in " << QuotedFile(index.project()) << ", skipped: " << noted
-        << '\n';
-  }
-  err.flush();
+  if (!OpenProjectIndex(files, project, index_path, invocation, err, &index, true)) return 3;
   const long users = PrintWhereUsed(files, index, what, out);
   out.flush();
   if (users < 0) {
@@ -187,6 +165,15 @@ bool ReadOption(int argc, char* argv[], int* i, Request* request, std::ostream& 
   return true;
 }
 
+// The project folder of $QUORVEL_PROJECT, unless --project names one.
+void TakeProjectFromEnvironment(Request* request) {
+  const std::string from_environment = ProjectFromEnvironment();
+  if (!request->has_project && !from_environment.empty()) {
+    request->project = from_environment;
+    request->has_project = true;
+  }
+}
+
 // Whether a --where-used request names all it needs and nothing of a tree; the project may
 // come from the environment variable QUORVEL_PROJECT.
 bool WhereUsedRequestIsWhole(Request* request) {
@@ -194,11 +181,7 @@ bool WhereUsedRequestIsWhole(Request* request) {
       request->expand_limit > 0) {
     return false;
   }
-  const char* from_environment = std::getenv("QUORVEL_PROJECT");
-  if (!request->has_project && from_environment != nullptr && *from_environment != '\0') {
-    request->project = from_environment;
-    request->has_project = true;
-  }
+  TakeProjectFromEnvironment(request);
   return request->has_project && !request->project.empty() && !request->where_used.empty() &&
          !(request->has_index && request->index_path.empty());
 }
@@ -221,15 +204,19 @@ bool ReadCommandLine(int argc, char* argv[], Request* request, std::ostream& err
     }
   }
   if (request->has_where_used) return WhereUsedRequestIsWhole(request);
-  return request->has_root && (!request->changed || !request->plan.empty()) &&
-         !request->has_project && !request->has_index;
+  // A project folder judges a plan; the environment's is taken only for one.
+  if (request->has_project && (request->plan.empty() || request->project.empty())) return false;
+  if (request->has_index && (!request->has_project || request->index_path.empty())) return false;
+  if (!request->plan.empty()) TakeProjectFromEnvironment(request);
+  return request->has_root && (!request->changed || !request->plan.empty());
 }
 
 // The structure under the root as the plan will leave it, with what the run meets, or as it is
 // without a plan; false with the reason in `why` when an input cannot be read.
-bool FindStructure(FileSystem& files, const Request& request, Preview* preview, std::string* why) {
+bool FindStructure(FileSystem& files, const Request& request, ProjectIndex* project,
+                   Preview* preview, std::string* why) {
   if (!request.plan.empty()) {
-    return ComputePreview(files, request.root, request.plan, preview, why);
+    return ComputePreview(files, request.root, request.plan, preview, why, project);
   }
   ProductStructure structure;
   if (!ReadProductStructure(files, request.root, &structure, why)) {
@@ -300,9 +287,17 @@ int RunTreeCommand(int argc, char* argv[], std::ostream& out, std::ostream& err,
   }
 
   const std::string cwd = StorageName(".");
+  std::unique_ptr<ProjectIndex> project;
+  if (request.has_project) {
+    project = std::make_unique<ProjectIndex>();
+    if (!OpenProjectIndex(files, request.project, request.index_path, invocation, err,
+                          project.get())) {
+      return 3;
+    }
+  }
   Preview preview;
   std::string why;
-  if (!FindStructure(files, request, &preview, &why)) {
+  if (!FindStructure(files, request, project.get(), &preview, &why)) {
     err << invocation << ": " << why << std::endl;
     return 3;
   }

@@ -16,8 +16,8 @@ Outcome Tree(std::vector<std::string> args) {
 }
 
 const char kUsage[] =
-    "Usage: Quorvel-tree [--plan control_file... [--changed]] [--expand[=LINES]] [--dot] "
-    "root_document\n"
+    "Usage: Quorvel-tree [--plan control_file... [--changed] [--project DIR [--index FILE]]] "
+    "[--expand[=LINES]] [--dot] root_document\n"
     "       Quorvel-tree --where-used FILE|PART_NUMBER --project DIR [--index FILE]\n";
 
 TEST(TreeCommandTest, CommandLineAndInputThatCannotBeRead) {

@@ -1,0 +1,37 @@
+// Programs run as child processes of this one, for the commands that run the tool itself:
+// started with this process's environment (changed as asked), its working folder and its
+// standard error, and waited for a little at a time so that the caller can show progress
+// meanwhile. process_posix.cc and process_windows.cc implement it for each system.
+#ifndef SYSTEM_PROCESS_H
+#define SYSTEM_PROCESS_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// The storage name of this program's own executable file; empty when the system cannot tell.
+std::string OwnExecutablePath();
+
+// The file name of the program named `name` on this system ("Quorvel", "Quorvel.exe").
+std::string ExecutableFileName(const std::string& name);
+
+class ChildProcess {
+ public:
+  // Starts `program` (a path to an executable) with `arguments` after its own name. Its
+  // standard input is empty; its standard output goes to this process's standard error, so
+  // that what this process prints stays its own; its standard error is this process's. Its
+  // environment is this process's, changed by `environment`: "NAME=VALUE" sets a variable, a
+  // bare "NAME" removes one. Null, with the system's reason, when it cannot be started.
+  static std::unique_ptr<ChildProcess> Start(const std::string& program,
+                                             const std::vector<std::string>& arguments,
+                                             const std::vector<std::string>& environment,
+                                             std::string* why);
+  // Waits for a child still running: it is never left behind unwaited, nor killed.
+  virtual ~ChildProcess() = default;
+
+  // Waits at most `milliseconds` for the child to end. True when it has ended: `exit_code` is
+  // then its exit code, or -1 when it did not exit by itself (killed by a signal).
+  virtual bool Wait(int milliseconds, int* exit_code) = 0;
+};
+
+#endif  // SYSTEM_PROCESS_H

@@ -1,0 +1,105 @@
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "system/paths.h"
+#include "system/process.h"
+
+extern char** environ;
+
+namespace {
+
+class PosixChild : public ChildProcess {
+ public:
+  explicit PosixChild(pid_t pid) : pid_(pid) {}
+  ~PosixChild() override {
+    int ignored;
+    if (!ended_) Wait(-1, &ignored);
+  }
+
+  bool Wait(int milliseconds, int* exit_code) override {
+    if (!ended_) {
+      int status = 0;
+      // Polled in steps of 10 ms; a negative time waits for the end.
+      for (int waited = 0;; waited += 10) {
+        const pid_t done = waitpid(pid_, &status, milliseconds < 0 ? 0 : WNOHANG);
+        if (done < 0 && errno == EINTR) continue;
+        if (done < 0) {
+          ended_ = true;
+          exit_code_ = -1;
+          break;
+        }
+        if (done == pid_) {
+          ended_ = true;
+          exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+          break;
+        }
+        if (waited >= milliseconds) return false;
+        const timespec step{0, 10 * 1000 * 1000};
+        nanosleep(&step, nullptr);
+      }
+    }
+    *exit_code = exit_code_;
+    return true;
+  }
+
+ private:
+  pid_t pid_;
+  bool ended_ = false;
+  int exit_code_ = -1;
+};
+
+}  // namespace
+
+std::string OwnExecutablePath() {
+  char path[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path);
+  if (n <= 0 || static_cast<size_t>(n) >= sizeof path) return std::string();
+  return StorageName(std::string(path, static_cast<size_t>(n)));
+}
+
+std::string ExecutableFileName(const std::string& name) { return name; }
+
+std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program,
+                                                  const std::vector<std::string>& arguments,
+                                                  const std::vector<std::string>& environment,
+                                                  std::string* why) {
+  std::vector<std::string> variables;
+  for (char** entry = environ; *entry != nullptr; ++entry) variables.emplace_back(*entry);
+  for (const std::string& change : environment) {
+    const std::string prefix = change.substr(0, change.find('=')) + "=";
+    std::vector<std::string> kept;
+    for (std::string& variable : variables) {
+      if (variable.compare(0, prefix.size(), prefix) != 0) kept.push_back(variable);
+    }
+    variables.swap(kept);
+    if (change.find('=') != std::string::npos) variables.push_back(change);
+  }
+  std::vector<char*> envp;
+  for (std::string& variable : variables) envp.push_back(&variable[0]);
+  envp.push_back(nullptr);
+  std::vector<std::string> args{program};
+  args.insert(args.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(&arg[0]);
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
+  pid_t pid = 0;
+  const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) {
+    *why = "\"" + program + "\": " + std::strerror(error);
+    return nullptr;
+  }
+  return std::make_unique<PosixChild>(pid);
+}
