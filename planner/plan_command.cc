@@ -136,16 +136,18 @@ struct Output {
   std::string name;  // a storage name
   std::unique_ptr<FileReplacement> replacement;
   bool existed = false;  // a file was there
+  FileFacts before;      // and these were its facts, the file it alone may replace
   bool kept = false;     // and `old_bytes` are its bytes
   std::string old_bytes;
 };
 
-// Keeps what is at `output->name` now.
-void KeepOld(FileSystem& files, Output* output) {
-  FileFacts facts;
-  output->existed = files.CurrentFacts(output->name, &facts);
-  output->kept = output->existed && facts.size <= kInputLimit &&
-                 files.ReadRegularFile(output->name, &output->old_bytes, &facts);
+// Notes what is at `output->name` now, and keeps its bytes where `keep` asks.
+void NoteOld(FileSystem& files, Output* output, bool keep) {
+  output->existed = files.CurrentFacts(output->name, &output->before);
+  FileFacts read;
+  output->kept = keep && output->existed && output->before.size <= kInputLimit &&
+                 files.ReadRegularFile(output->name, &output->old_bytes, &read) &&
+                 read.SameContentAs(output->before);
 }
 
 // Puts back the outputs before `failed`, which are in place: each gets the bytes it held, or
@@ -175,7 +177,10 @@ void PutBack(FileSystem& files, const std::vector<Output>& outputs, size_t faile
 // the targets are replaced, in order, only when all were written. When one cannot be put in
 // place, the ones replaced before it get back what they held (removed where they were new);
 // any that cannot is named on `err` as written all the same. A link at a target's name is
-// replaced itself: the file it led to stays as it was.
+// replaced itself: the file it led to stays as it was. Each target is replaced only while it
+// holds what it held when the writing began: where another program (another Quorvel-plan)
+// wrote one meanwhile, its file is kept and ours go nowhere, so that no set of outputs mixes
+// the files of two writers.
 bool WriteFiles(FileSystem& files, const std::string& first, const std::vector<std::string>& texts,
                 std::ostream& err) {
   std::vector<Output> outputs(texts.size());
@@ -183,11 +188,13 @@ bool WriteFiles(FileSystem& files, const std::string& first, const std::vector<s
     Output& output = outputs[i];
     output.name = StorageName(OutputName(first, i + 1, texts.size()));
     std::string refused = files.WhyNotReplace(output.name);
-    if (refused.empty() && i + 1 < texts.size()) KeepOld(files, &output);
     if (refused.empty()) {
+      NoteOld(files, &output, i + 1 < texts.size());
       output.replacement = files.BeginReplacement(output.name, kNewFilePermissions);
       if (output.replacement == nullptr) refused = "no temporary file can be made beside it";
     }
+    if (refused.empty())
+      output.replacement->ExpectTarget(output.existed ? &output.before : nullptr);
     if (refused.empty() && !output.replacement->Write(texts[i])) {
       refused = "it could not be written in full";
     }
@@ -200,8 +207,13 @@ bool WriteFiles(FileSystem& files, const std::string& first, const std::vector<s
   for (size_t i = 0; i < outputs.size(); ++i) {
     FileFacts written;
     if (outputs[i].replacement->Commit(&written)) continue;
-    err << "Quorvel-plan: cannot write " << QuotedFile(outputs[i].name)
-        << ": it could not be put in place" << std::endl;
+    if (files.ChangedSince(outputs[i].name, outputs[i].existed ? &outputs[i].before : nullptr)) {
+      err << "Quorvel-plan: error: " << QuotedFile(outputs[i].name)
+          << " was written by another program meanwhile; nothing written" << std::endl;
+    } else {
+      err << "Quorvel-plan: cannot write " << QuotedFile(outputs[i].name)
+          << ": it could not be put in place" << std::endl;
+    }
     PutBack(files, outputs, i, err);
     return false;
   }

@@ -308,6 +308,19 @@ TEST_F(PlanCommandTest, SeveralControlFilesAreAllWrittenOrNone) {
             "Quorvel-plan: cannot write \"<dir>/x-3.ztr\": it could not be put in place\n"
             "Quorvel-plan: \"<dir>/x-2.ztr\" is removed again\n"
             "Quorvel-plan: \"<dir>/x-1.ztr\" is put back as it was\n");
+  // A second writer of the same names: the one that finds a target written meanwhile puts
+  // none of its own files in place, so that no set mixes the files of two.
+  FaultyFiles racing(Disk());
+  racing.WriteMeanwhile("x-2.ztr", "theirs\n");
+  Run({"Quorvel-plan", "write", "-o", "x.ztr", "t.csv"}, racing, 6);
+  EXPECT_EQ(exit_code_, 3);
+  EXPECT_EQ(errors_,
+            "Quorvel-plan: error: \"<dir>/x-2.ztr\" was written by another program meanwhile; "
+            "nothing written\n"
+            "Quorvel-plan: \"<dir>/x-1.ztr\" is put back as it was\n");
+  EXPECT_EQ(ReadWholeFile("x-1.ztr"), "old\n");
+  EXPECT_EQ(ReadWholeFile("x-2.ztr"), "theirs\n");
+  EXPECT_FALSE(fs::exists("x-3.ztr"));
   // Written, the parts come in their order from a glob, x.ztr itself not among them.
   Run({"Quorvel-plan", "write", "-o", "x.ztr", "t.csv"}, Disk(), 6);
   EXPECT_EQ(exit_code_, 0) << errors_;

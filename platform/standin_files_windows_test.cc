@@ -8,6 +8,8 @@
 #include <string>
 
 #include "system/files.h"
+#include "system/paths.h"
+#include "system/system.h"
 #include "testing/test_support.h"
 
 namespace {
@@ -96,6 +98,38 @@ TEST(StandinFilesWindowsTest, ReplacementKeepsAttributesAndLeavesReadOnlyFilesAl
   EXPECT_EQ(ReadWholeFile(hidden), "new");
   EXPECT_TRUE(NoLeftovers(dir.path()));
   SetFileAttributesA(created.c_str(), FILE_ATTRIBUTE_NORMAL);  // so that the folder goes
+}
+
+TEST(StandinFilesWindowsTest, PathsPastMaxPathAreReachedAndNamesPastTheLongestRefused) {
+  // Relative to the working folder, with "/" and "..": made absolute before the long form.
+  InScratchDir here;
+  const std::string folder = std::string(120, 'f') + "/x/../" + std::string(120, 'g');
+  const std::string file = folder + "\\" + std::string(100, 'h') + ".doc";
+  ASSERT_GT(StorageName(file).size(), 300u);
+  std::string why;
+  ASSERT_TRUE(Disk().MakeFolders(folder, &why)) << why;
+  EXPECT_TRUE(Disk().IsFolder(folder));
+  EXPECT_EQ(Disk().WhyNotReplace(StorageName(file)), "");
+  ASSERT_TRUE(Disk().WriteWholeFile(file, "long", 0666, &why)) << why;
+  std::string bytes;
+  FileFacts facts;
+  ASSERT_TRUE(Disk().ReadRegularFile(StorageName(file), &bytes, &facts));
+  EXPECT_EQ(bytes, "long");
+  EXPECT_EQ(WhyNotReadable(file), "");
+  ASSERT_TRUE(ReadWholeInput(file, 100, &bytes, &why)) << why;
+  EXPECT_EQ(bytes, "long");
+  std::vector<std::string> names;
+  ASSERT_TRUE(Disk().ListFolder(folder, &names));
+  EXPECT_EQ(names, std::vector<std::string>{std::string(100, 'h') + ".doc"});
+  ASSERT_TRUE(Disk().RemoveFile(file, &why)) << why;
+  EXPECT_FALSE(Disk().CurrentFacts(StorageName(file), &facts));
+
+  // A name of more than 255 characters is no name on Windows, whatever the path.
+  const std::string too_long = StorageName(std::string(256, 'n') + ".doc");
+  EXPECT_NE(PathProblem(too_long).find("a file name on Windows holds 255 at most"),
+            std::string::npos);
+  EXPECT_NE(Disk().WhyNotReplace(too_long), "");
+  EXPECT_EQ(PathProblem(StorageName(std::string(251, 'n') + ".doc")), "");
 }
 
 }  // namespace

@@ -11,13 +11,41 @@
 #include "session/run_stages.h"
 #include "system/files.h"
 #include "system/paths.h"
+#include "system/system.h"
 
 namespace {
+
+// The files a run has open at once while it saves, besides those it was started with: its log,
+// and the target's folder and the temporary file of the save. (A document read, or a hold file
+// made, is open alone in its turn, within these.)
+const int64_t kFilesOpenToSave = 3;
+
+// Why no save of a run started as this process was would get the files it needs open, or empty
+// when it would: this process's limit, and how to raise it.
+std::string WhyNoRoomToSave(const OpenFileRoom& room) {
+  if (room.limit < 0 || room.left >= kFilesOpenToSave) return std::string();
+  const int64_t needed = room.limit + (kFilesOpenToSave - room.left);
+  std::string why =
+      "a save has the folder and a temporary file open at once, besides the "
+      "run's log, and this process may have " +
+      std::to_string(room.limit) + " files open (ulimit -n), " +
+      std::to_string(room.limit - room.left) +
+      " of them open already; raise the limit before the run, with ulimit -n " +
+      std::to_string(needed) + " or more";
+  if (room.hard_limit >= 0 && needed > room.hard_limit) {
+    why += ", which the system's hard limit of " + std::to_string(room.hard_limit) +
+           " does not allow: ask for a higher one";
+  }
+  return why;
+}
 
 class Predictor {
  public:
   Predictor(ZTRDocumentManager* plan, FileSystem& files, RunPrediction* prediction)
-      : plan_(*plan), files_(files), prediction_(*prediction) {}
+      : plan_(*plan),
+        files_(files),
+        prediction_(*prediction),
+        no_room_(WhyNoRoomToSave(OpenFileRoomNow())) {}
 
   // Opens every listed document as loading will, in a session of its own: what cannot be
   // opened is said for every record at once (the run stops at the first), and a part number
@@ -162,10 +190,11 @@ class Predictor {
     const ZTRDocument* record = &Record(saved.list, saved.index);
     const std::string location = Text(saved.location);
     const std::string target = Text(saved.target);
-    if (!answer.refusal.empty()) {
+    const std::string& refusal = answer.refusal.empty() ? no_room_ : answer.refusal;
+    if (!refusal.empty()) {
       Finding(saved.list, saved.index, key, true,
               "the run cannot save " + QuotedFile(location) + " as " + QuotedFile(target) + ": " +
-                  DisplayText(answer.refusal));
+                  DisplayText(refusal));
       return;
     }
     prediction_.saves.push_back({saved.list, saved.index, StorageName(location), answer.target});
@@ -227,6 +256,7 @@ class Predictor {
   std::map<std::string, const ZTRDocument*> written_;  // by the storage key of the target
   std::map<std::string, std::string> links_;           // save target -> the file its link leads to
   std::map<std::string, std::string> held_;  // save target -> the part number its file holds
+  const std::string no_room_;  // why no save gets the files it needs open; empty when all do
 };
 
 }  // namespace

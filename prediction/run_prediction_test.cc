@@ -202,6 +202,12 @@ const std::vector<Hazard>& Hazards() {
       {"a changeable document is a parent too",
        [] { Edit("{PARENT_OBJECTS}{ASM}{HINGE}", "{PARENT_OBJECTS}{ASM}{HINGE}{PIN}"); },
        "********* Failed to get document: parts/hinge-pin.CATPart\n"},
+      // The copy's folder and "parts/" come before it: past the 260 characters of MAX_PATH.
+      {"a new file whose path is longer than MAX_PATH",
+       [] { Edit("bolt-m8x25", std::string(230, 'b')); }, ""},
+      {"a new file whose name is longer than any file's name",
+       [] { Edit("bolt-m8x25", std::string(288, 'b')); },
+       "Failed to save document: parts/bolt-m8x20.CATPart\n"},
       {"a document cannot be opened",
        [] { Edit("hinge/hinge-sub.CATProduct", "hinge/missing.CATProduct"); },
        "Failed to load document: hinge/missing.CATProduct\n"},
@@ -285,6 +291,45 @@ void Try(const char* example, const Hazard& hazard) {
 
 TEST(PredictionTest, EveryRunThatGoesWrongIsPredictedAsAnError) {
   for (const Hazard& hazard : Hazards()) Try("bracket", hazard);
+}
+
+// Runs `program` with `args` in the working folder under `sh`, its other descriptors closed and
+// at most `limit` files open at once (ulimit -n); standard output goes to `out`.
+int RunLimited(int limit, const std::string& program, std::vector<std::string> args,
+               const std::string& out) {
+  args.insert(args.begin(), {"-c",
+                             "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; ulimit -n " +
+                                 std::to_string(limit) + " && exec \"$0\" \"$@\"",
+                             program});
+  return StandinRunProcess("/bin/sh", args, ".", {"ZTR_TRACE_LEVEL=1"}, out, "");
+}
+
+TEST(PredictionTest, TheLimitOnOpenFilesIsPredictedAsTheRunMeetsIt) {
+  if (OnWindows()) GTEST_SKIP() << "no limit on open files that a run meets on Windows";
+  const std::string bin = fs::path(kQuorvelBinary).parent_path().string();
+  // At 5 a save finds no room for its folder and temporary file besides the log; at 6 it does.
+  for (const int limit : {5, 6}) {
+    SCOPED_TRACE(limit);
+    InScratchDir here;
+    fs::copy(kSourceDir / "examples" / "bracket", ".", fs::copy_options::recursive);
+    const int check = RunLimited(limit, bin + "/Quorvel-check", {"--open", "rename.ztr"}, "check");
+    const int preview =
+        RunLimited(limit, bin + "/Quorvel-tree", {"--plan", "rename.ztr", kRoot}, "preview");
+    EXPECT_EQ(RunLimited(limit, kQuorvelBinary, {"rename.ztr"}, "run"), 0);
+    const std::string log = ReadTextFile("rename.ztr.log") + ReadTextFile("run");
+    const bool saved = log.find("All files saved successfully.") != std::string::npos &&
+                       log.find("Failed") == std::string::npos;
+    EXPECT_EQ(saved, limit == 6) << log;
+    EXPECT_EQ(check, saved ? 0 : 2) << ReadTextFile("check");
+    EXPECT_EQ(preview, saved ? 0 : 2) << ReadTextFile("preview");
+    if (!saved) {
+      EXPECT_NE(ReadTextFile("check").find("may have 5 files open (ulimit -n), 3 of them open "
+                                           "already; raise the limit before the run, with "
+                                           "ulimit -n 6 or more"),
+                std::string::npos)
+          << ReadTextFile("check");
+    }
+  }
 }
 
 TEST(PredictionTest, WindowsPathsAreJudgedAsWindowsJudgesThem) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "system/files.h"
 
@@ -22,6 +23,22 @@ std::unique_ptr<FileReplacement> DiskBeginReplacement(const std::string& target,
 // encoding the system's own file functions use for the program's 8-bit names.
 std::filesystem::path NativePath(const std::string& path);
 std::string NameOf(const std::filesystem::path& path);
+
+// True when `path` reaches a folder, links followed.
+bool DiskIsFolder(const std::string& path);
+// The names in `folder` (without "." and ".."); false when it cannot be listed.
+bool DiskListFolder(const std::string& folder, std::vector<std::string>* names);
+// Makes the one folder `folder`, whose parent is there; true when it is a folder now. False,
+// with the system's reason naming the folder, when it cannot be made.
+bool DiskMakeFolder(const std::string& folder, std::string* why);
+// Removes the file `path` (the caller has made sure it is no folder); false, with the reason.
+bool DiskRemoveFile(const std::string& path, std::string* why);
+// True when `path` itself is a symbolic link (on Windows a reparse point), wherever it leads.
+bool DiskIsLink(const std::string& path);
+// The storage name of what `path` reaches with every link resolved; empty when nothing.
+std::string DiskRealPath(const std::string& path);
+// Why the file at `path` cannot be opened for reading, in the system's words; empty when it can.
+std::string DiskWhyNotReadable(const std::string& path);
 
 // The storage name of the file that the link at `path` leads to, links followed to the end;
 // empty when `path` is no link.

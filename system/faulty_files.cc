@@ -1,29 +1,44 @@
 #include "system/faulty_files.h"
 
+#include <functional>
+
 #include "system/paths.h"
 
 namespace {
 
-// A replacement whose writes or commit fail as told, the rest passed on.
+// A replacement whose writes or commit fail as told, the rest passed on; `meanwhile` runs
+// just before it is put in place.
 class FaultyReplacement : public FileReplacement {
  public:
-  FaultyReplacement(std::unique_ptr<FileReplacement> base, bool fail_write, bool fail_commit)
-      : base_(std::move(base)), fail_write_(fail_write), fail_commit_(fail_commit) {}
+  FaultyReplacement(std::unique_ptr<FileReplacement> base, bool fail_write, bool fail_commit,
+                    std::function<void()> meanwhile)
+      : base_(std::move(base)),
+        fail_write_(fail_write),
+        fail_commit_(fail_commit),
+        meanwhile_(std::move(meanwhile)) {}
   bool Write(const std::string& bytes) override { return !fail_write_ && base_->Write(bytes); }
   // Destroying the base uncommitted leaves the target as it was.
-  bool Commit(FileFacts* written) override { return !fail_commit_ && base_->Commit(written); }
+  bool Commit(FileFacts* written) override {
+    if (meanwhile_) meanwhile_();
+    return !fail_commit_ && base_->Commit(written);
+  }
   void ExpectTarget(const FileFacts* facts) override { base_->ExpectTarget(facts); }
   std::string temporary_path() const override { return base_->temporary_path(); }
 
  private:
   std::unique_ptr<FileReplacement> base_;
   bool fail_write_, fail_commit_;
+  std::function<void()> meanwhile_;
 };
 
 }  // namespace
 
 void FaultyFiles::Fail(Operation operation, const std::string& path) {
   faults_.emplace(operation, path.empty() ? std::string() : FileKey(path));
+}
+
+void FaultyFiles::WriteMeanwhile(const std::string& path, const std::string& bytes) {
+  meanwhile_[FileKey(path)] = bytes;
 }
 
 bool FaultyFiles::Fails(Operation operation, const std::string& path) const {
@@ -49,8 +64,17 @@ std::unique_ptr<FileReplacement> FaultyFiles::BeginReplacement(const std::string
   if (Fails(Operation::kBeginReplacement, target)) return nullptr;
   std::unique_ptr<FileReplacement> base = base_.BeginReplacement(target, new_permissions);
   if (base == nullptr) return nullptr;
+  std::function<void()> meanwhile;
+  const auto other = meanwhile_.find(FileKey(target));
+  if (other != meanwhile_.end()) {
+    meanwhile = [this, target, bytes = other->second] {
+      std::string why;
+      base_.WriteWholeFile(target, bytes, 0644, &why);
+    };
+  }
   return std::make_unique<FaultyReplacement>(std::move(base), Fails(Operation::kWrite, target),
-                                             Fails(Operation::kCommit, target));
+                                             Fails(Operation::kCommit, target),
+                                             std::move(meanwhile));
 }
 
 bool FaultyFiles::RemoveFile(const std::string& path, std::string* why) {

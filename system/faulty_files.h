@@ -5,6 +5,7 @@
 #define SYSTEM_FAULTY_FILES_H
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -19,6 +20,9 @@ class FaultyFiles : public FileSystem {
 
   // From now on `operation` fails on `path` (any spelling of it), or on every path when empty.
   void Fail(Operation operation, const std::string& path = std::string());
+  // From now on, just before a replacement of `path` is put in place, another program replaces
+  // `path` whole with `bytes` on the base file system, as a second writer of the name would.
+  void WriteMeanwhile(const std::string& path, const std::string& bytes);
 
   bool ReadRegularFile(const std::string& path, std::string* bytes, FileFacts* facts) override;
   bool FindFileId(const std::string& path, FileId* id) override {
@@ -60,6 +64,7 @@ class FaultyFiles : public FileSystem {
  private:
   FileSystem& base_;
   std::set<std::pair<Operation, std::string>> faults_;  // by storage key; "" for every path
+  std::map<std::string, std::string> meanwhile_;        // storage key -> the other's bytes
   uint64_t free_space_limit_ = UINT64_MAX;
 };
 

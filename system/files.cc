@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <random>
 #include <system_error>
 
@@ -13,8 +12,6 @@
 #include "system/system.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 class DiskFileSystem : public FileSystem {
  public:
@@ -26,31 +23,29 @@ class DiskFileSystem : public FileSystem {
     return DiskCurrentFacts(path, facts);
   }
   bool IsFolder(const std::string& path) override {
-    std::error_code error;
-    return !path.empty() && path.find('\0') == std::string::npos &&
-           fs::is_directory(NativePath(path), error);
+    return !path.empty() && path.find('\0') == std::string::npos && DiskIsFolder(path);
   }
   std::string LinkTarget(const std::string& path) override { return DiskLinkTarget(path); }
   bool ListFolder(const std::string& folder, std::vector<std::string>* names) override {
     names->clear();
-    std::error_code error;
-    if (folder.find('\0') != std::string::npos) return false;
-    for (fs::directory_iterator entry(NativePath(folder), error), end; !error && entry != end;
-         entry.increment(error)) {
-      names->push_back(NameOf(entry->path().filename()));
-    }
-    return !error;
+    return folder.find('\0') == std::string::npos && DiskListFolder(folder, names);
   }
   std::string WhyNotReplace(const std::string& target) override {
     return DiskWhyNotReplace(target);
   }
   bool MakeFolders(const std::string& folder, std::string* why) override {
-    const std::string name = StorageName(folder);
-    std::error_code error;
-    if (name.empty() || IsFolder(name)) return true;
-    fs::create_directories(NativePath(name), error);
-    if (error) *why = "\"" + name + "\": " + error.message();
-    return !error;
+    // The folders missing, innermost first, then made outermost first.
+    std::vector<std::string> missing;
+    for (std::string name = StorageName(folder); !name.empty() && !IsFolder(name);) {
+      missing.push_back(name);
+      const std::string parent = DirectoryOf(name);
+      if (parent == name) break;
+      name = parent;
+    }
+    for (size_t i = missing.size(); i-- > 0;) {
+      if (!DiskMakeFolder(missing[i], why)) return false;
+    }
+    return true;
   }
   std::unique_ptr<FileReplacement> BeginReplacement(const std::string& target,
                                                     unsigned new_permissions) override {
@@ -58,15 +53,11 @@ class DiskFileSystem : public FileSystem {
     return DiskBeginReplacement(target, new_permissions);
   }
   bool RemoveFile(const std::string& path, std::string* why) override {
-    std::error_code error;
     if (path.find('\0') != std::string::npos || IsFolder(path)) {
       *why = "\"" + path + "\" is no file";
       return false;
     }
-    if (!fs::remove(NativePath(path), error) && !error)
-      error = std::make_error_code(std::errc::no_such_file_or_directory);
-    if (error) *why = "\"" + path + "\": " + error.message();
-    return !error;
+    return DiskRemoveFile(path, why);
   }
   bool KeepsWritesInMemory() const override { return false; }
   std::unique_ptr<FileHold> Hold(const std::string& path, Holder* holder) override {
@@ -76,15 +67,11 @@ class DiskFileSystem : public FileSystem {
     return FindDiskHolder(path, holder);
   }
   bool IsLink(const std::string& path) override {
-    std::error_code error;
-    return !path.empty() && path.find('\0') == std::string::npos &&
-           fs::is_symlink(fs::symlink_status(NativePath(path), error));
+    return !path.empty() && path.find('\0') == std::string::npos && DiskIsLink(path);
   }
   std::string RealPath(const std::string& path) override {
-    std::error_code error;
     if (path.empty() || path.find('\0') != std::string::npos) return std::string();
-    const fs::path real = fs::canonical(NativePath(path), error);
-    return error ? std::string() : StorageName(NameOf(real));
+    return DiskRealPath(path);
   }
 };
 
@@ -131,31 +118,36 @@ bool FileSystem::WriteWholeFile(const std::string& path, const std::string& byte
     *why = refused;
     return false;
   }
+  // What is there as the write begins is all it may replace.
+  FileFacts before;
+  const FileFacts* expected = CurrentFacts(target, &before) ? &before : nullptr;
   std::unique_ptr<FileReplacement> replacement = BeginReplacement(target, new_permissions);
+  if (replacement != nullptr) replacement->ExpectTarget(expected);
   FileFacts written;
   if (replacement == nullptr || !replacement->Write(bytes) || !replacement->Commit(&written)) {
-    *why = "\"" + target + "\" could not be written in full";
+    *why = ChangedSince(target, expected) ? WrittenMeanwhile(target)
+                                          : "\"" + target + "\" could not be written in full";
     return false;
   }
   return true;
 }
 
+bool FileSystem::ChangedSince(const std::string& path, const FileFacts* facts) {
+  FileFacts now;
+  const bool there = CurrentFacts(path, &now);
+  if (facts == nullptr) return there || IsLink(path);
+  return !there || !now.SameContentAs(*facts);
+}
+
+std::string WrittenMeanwhile(const std::string& path) {
+  return "\"" + path + "\" was written by another program meanwhile; nothing written";
+}
+
 std::string WhyNotReadable(const std::string& path) {
-  std::error_code error;
   if (path.find('\0') != std::string::npos) {
     return std::make_error_code(std::errc::no_such_file_or_directory).message();
   }
-  const fs::file_status status = fs::status(NativePath(path), error);
-  if (error) return error.message();
-  if (fs::is_directory(status)) return std::make_error_code(std::errc::is_a_directory).message();
-  if (!fs::is_regular_file(status)) return "Not a regular file";
-  errno = 0;
-  FILE* file = OpenForReading(path.c_str());
-  if (file == nullptr) {
-    return errno != 0 ? std::generic_category().message(errno) : "Cannot be opened";
-  }
-  std::fclose(file);
-  return std::string();
+  return DiskWhyNotReadable(path);
 }
 
 std::string TemporaryFileName() {

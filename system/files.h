@@ -118,9 +118,15 @@ class FileSystem {
   // reached through links, or one new name in one folder reached through linked folders.
   bool SameFile(const std::string& a, const std::string& b);
   // Writes `bytes` as the whole file `path` through BeginReplacement; false, with the reason
-  // naming the file, when it is refused or not written in full.
+  // naming the file, when it is refused or not written in full. Only what was at `path` when
+  // it began is replaced: a file that another program wrote there meanwhile is kept, and the
+  // reason says so (WrittenMeanwhile).
   bool WriteWholeFile(const std::string& path, const std::string& bytes, unsigned new_permissions,
                       std::string* why);
+  // True when `path` no longer holds the file that `facts` tell (identity, size, time of
+  // change), or with null when something is there now: a writer that began before has lost
+  // its target to another.
+  bool ChangedSince(const std::string& path, const FileFacts* facts);
 
   // Where a file that does not exist yet would be: its folder's identity and the folded name in
   // it; empty when the folder does not exist. Names that reach one folder give one key.
@@ -139,6 +145,10 @@ class FileSystem {
 
 // The process's disk.
 FileSystem& Disk();
+
+// The reason a write gives when another program wrote its target meanwhile (ChangedSince):
+// "\"PATH\" was written by another program meanwhile; nothing written".
+std::string WrittenMeanwhile(const std::string& path);
 
 // A new folder under the system's folder for temporary files that only this user may enter,
 // for a library that writes files by name alone: no one else can plant a link or a file in it.

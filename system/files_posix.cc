@@ -4,14 +4,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "system/disk.h"
 #include "system/files.h"
 #include "system/paths.h"
+#include "system/system.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 FileId IdOf(const struct stat& status) {
   FileId id;
@@ -295,6 +301,60 @@ std::unique_ptr<FileReplacement> DiskBeginReplacement(const std::string& target,
 std::filesystem::path NativePath(const std::string& path) { return std::filesystem::path(path); }
 
 std::string NameOf(const std::filesystem::path& path) { return path.string(); }
+
+bool DiskIsFolder(const std::string& path) {
+  std::error_code error;
+  return fs::is_directory(path, error);
+}
+
+bool DiskListFolder(const std::string& folder, std::vector<std::string>* names) {
+  std::error_code error;
+  for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    names->push_back(entry->path().filename().string());
+  }
+  return !error;
+}
+
+bool DiskMakeFolder(const std::string& folder, std::string* why) {
+  if (mkdir(folder.c_str(), 0777) == 0 || (errno == EEXIST && DiskIsFolder(folder))) return true;
+  *why = "\"" + folder + "\": " + std::strerror(errno);
+  return false;
+}
+
+bool DiskRemoveFile(const std::string& path, std::string* why) {
+  if (unlink(path.c_str()) == 0) return true;
+  *why = "\"" + path + "\": " + std::strerror(errno);
+  return false;
+}
+
+bool DiskIsLink(const std::string& path) {
+  struct stat link;
+  return lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+}
+
+std::string DiskRealPath(const std::string& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return std::string();
+  const std::string real = resolved;
+  free(resolved);
+  return StorageName(real);
+}
+
+std::string DiskWhyNotReadable(const std::string& path) {
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (error) return error.message();
+  if (fs::is_directory(status)) return std::make_error_code(std::errc::is_a_directory).message();
+  if (!fs::is_regular_file(status)) return "Not a regular file";
+  errno = 0;
+  FILE* file = OpenForReading(path.c_str());
+  if (file == nullptr) {
+    return errno != 0 ? std::generic_category().message(errno) : "Cannot be opened";
+  }
+  std::fclose(file);
+  return std::string();
+}
 
 std::string DiskLinkTarget(const std::string& path) {
   struct stat link;

@@ -172,6 +172,14 @@ TEST_F(FilesTest, FaultsComeWhereTheyAreAsked) {
   std::string bytes;
   FileFacts facts;
   EXPECT_FALSE(faulty.ReadRegularFile("a.doc", &bytes, &facts));
+
+  // A whole file written by another program while this one wrote is kept, new or replaced.
+  for (const char* target : {"a.doc", "d.doc"}) {
+    faulty.WriteMeanwhile(target, "theirs");
+    EXPECT_FALSE(faulty.WriteWholeFile(target, "ours", 0644, &why)) << target;
+    EXPECT_EQ(why, WrittenMeanwhile(StorageName(target)));
+    EXPECT_EQ(ReadWholeFile(target), "theirs");
+  }
 }
 
 TEST_F(FilesTest, WhatMayNotBeReplacedSaysWhy) {

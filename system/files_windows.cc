@@ -1,9 +1,13 @@
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
 
 #include "system/disk.h"
 #include "system/files.h"
 #include "system/names_windows.h"
 #include "system/paths.h"
+#include "system/system.h"
 
 namespace {
 
@@ -39,7 +43,7 @@ bool CanNameAFile(const std::string& path) {
 // Facts about what `path` reaches, links followed, read without opening it for data.
 bool FileInformation(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
   if (!CanNameAFile(path)) return false;
-  const HANDLE handle = CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
+  const HANDLE handle = CreateFileW(LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
@@ -54,7 +58,7 @@ bool DiskReadRegularFile(const std::string& path, std::string* bytes, FileFacts*
   bytes->clear();
   if (!CanNameAFile(path)) return false;
   // Opened without FILE_FLAG_BACKUP_SEMANTICS, a folder cannot be opened at all.
-  const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ,
+  const HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -106,11 +110,11 @@ std::string DiskWhyNotReplace(const std::string& target) {
   if (!problem.empty()) return problem;
   const std::string quoted = "\"" + target + "\"";
   const std::string directory = DirectoryOf(target);
-  const DWORD folder = GetFileAttributesW(Wide(directory).c_str());
+  const DWORD folder = GetFileAttributesW(LongPath(directory).c_str());
   if (folder == INVALID_FILE_ATTRIBUTES || (folder & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     return "there is no folder \"" + directory + "\"";
   }
-  const std::wstring wide_target = Wide(target);
+  const std::wstring wide_target = LongPath(target);
   const DWORD attributes = GetFileAttributesW(wide_target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
@@ -167,7 +171,7 @@ bool DiskReplacement::TargetAsExpected() const {
   FileFacts now;
   if (!DiskCurrentFacts(target_name_, &now)) {
     return !expects_file_ &&
-           GetFileAttributesW(Wide(target_name_).c_str()) == INVALID_FILE_ATTRIBUTES;
+           GetFileAttributesW(LongPath(target_name_).c_str()) == INVALID_FILE_ATTRIBUTES;
   }
   return expects_file_ && now.SameContentAs(expected_);
 }
@@ -176,7 +180,7 @@ void DiskReplacement::Discard() {
   if (file_ != -1) CloseHandle(AsHandle(file_));
   file_ = -1;
   if (!temporary_path_.empty()) {
-    const std::wstring temporary = Wide(temporary_path_);
+    const std::wstring temporary = LongPath(temporary_path_);
     SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);  // a new read-only one
     DeleteFileW(temporary.c_str());
   }
@@ -186,13 +190,13 @@ void DiskReplacement::Discard() {
 
 bool DiskReplacement::Begin(const std::string& target, unsigned new_permissions) {
   target_name_ = target;  // Windows names files by path only: the whole path is kept
-  const DWORD attributes = GetFileAttributesW(Wide(target).c_str());
+  const DWORD attributes = GetFileAttributesW(LongPath(target).c_str());
   const std::string directory = DirectoryOf(StorageName(target));
   for (int attempt = 0; attempt < 100 && file_ == -1; ++attempt) {
     const std::string name = TemporaryFileName();
     const std::string path = directory + (directory.back() == '/' ? "" : "/") + name;
     // CREATE_NEW never opens what is there, link or not.
-    const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       file_ = reinterpret_cast<std::intptr_t>(file);
@@ -249,8 +253,8 @@ bool DiskReplacement::Commit(FileFacts* written) {
   // The last look at the target, just before it is replaced: a file changed since the
   // session read it is kept, and the save refused.
   ok = ok && TargetAsExpected();
-  const std::wstring target = Wide(target_name_);
-  const std::wstring temporary = Wide(temporary_path_);
+  const std::wstring target = LongPath(target_name_);
+  const std::wstring temporary = LongPath(temporary_path_);
   if (ok) {
     if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
       // Keeps the replaced file's attributes and security.
@@ -281,19 +285,121 @@ std::unique_ptr<FileReplacement> DiskBeginReplacement(const std::string& target,
   return replacement;
 }
 
+namespace {
+
+// The system's reason for `error` in the words std::errc gives the same failure elsewhere.
+std::string ErrorText(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+      return std::make_error_code(std::errc::no_such_file_or_directory).message();
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return std::make_error_code(std::errc::permission_denied).message();
+    case ERROR_FILENAME_EXCED_RANGE:
+      return std::make_error_code(std::errc::filename_too_long).message();
+    default:
+      return "system error " + std::to_string(error);
+  }
+}
+
+}  // namespace
+
+// The standard library refuses the long-path form: its functions get the plain name.
 std::filesystem::path NativePath(const std::string& path) {
   return std::filesystem::path(Wide(path));
 }
 
 std::string NameOf(const std::filesystem::path& path) { return Narrow(path.wstring()); }
 
+bool DiskIsFolder(const std::string& path) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (FileInformation(path, &info)) return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  // A folder this user may not open still shows as one, unless it is a link.
+  if (!CanNameAFile(path)) return false;
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool DiskListFolder(const std::string& folder, std::vector<std::string>* names) {
+  if (!CanNameAFile(folder) || !DiskIsFolder(folder)) return false;
+  std::wstring pattern = LongPath(folder);
+  pattern += pattern.back() == L'\\' ? L"*" : L"\\*";  // a drive's root ends in "\" already
+  WIN32_FIND_DATAW found;
+  const HANDLE search =
+      FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names->push_back(Narrow(name));
+  } while (FindNextFileW(search, &found));
+  const bool listed = GetLastError() == ERROR_NO_MORE_FILES;
+  FindClose(search);
+  return listed;
+}
+
+bool DiskMakeFolder(const std::string& folder, std::string* why) {
+  if (CanNameAFile(folder) && CreateDirectoryW(LongPath(folder).c_str(), nullptr)) return true;
+  const DWORD error = CanNameAFile(folder) ? GetLastError() : ERROR_INVALID_NAME;
+  if (error == ERROR_ALREADY_EXISTS && DiskIsFolder(folder)) return true;
+  *why = "\"" + folder + "\": " + ErrorText(error);
+  return false;
+}
+
+bool DiskRemoveFile(const std::string& path, std::string* why) {
+  if (CanNameAFile(path) && DeleteFileW(LongPath(path).c_str())) return true;
+  *why = "\"" + path + "\": " + ErrorText(CanNameAFile(path) ? GetLastError() : ERROR_INVALID_NAME);
+  return false;
+}
+
+bool DiskIsLink(const std::string& path) {
+  if (!CanNameAFile(path)) return false;
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+std::string DiskRealPath(const std::string& path) {
+  if (!CanNameAFile(path)) return std::string();
+  const HANDLE handle = CreateFileW(LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::string();
+  std::wstring final_path(32768, L'\0');
+  const DWORD n = GetFinalPathNameByHandleW(handle, &final_path[0], 32768, FILE_NAME_NORMALIZED);
+  CloseHandle(handle);
+  if (n == 0 || n >= 32768) return std::string();
+  final_path.resize(n);
+  return StorageName(Narrow(final_path));
+}
+
+std::string DiskWhyNotReadable(const std::string& path) {
+  // A device, or a name no file can have.
+  const std::string problem = PathProblem(path);
+  if (!problem.empty()) return problem;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!FileInformation(path, &info)) return ErrorText(GetLastError());
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    return std::make_error_code(std::errc::is_a_directory).message();
+  }
+  errno = 0;
+  FILE* file = OpenForReading(path.c_str());
+  if (file == nullptr) {
+    return errno != 0 ? std::generic_category().message(errno) : "Cannot be opened";
+  }
+  std::fclose(file);
+  return std::string();
+}
+
 std::string DiskLinkTarget(const std::string& path) {
   if (!CanNameAFile(path)) return std::string();
-  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
     return std::string();
   }
-  const HANDLE handle = CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
+  const HANDLE handle = CreateFileW(LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return std::string();
@@ -313,13 +419,13 @@ std::string DiskMakePrivateFolder() {
     const std::string folder = parent + (parent.back() == '/' ? "" : "/") + TemporaryFileName();
     // Made new or not at all; the user's folder for temporary files is the user's own, and so
     // is what is made in it.
-    if (CreateDirectoryW(Wide(folder).c_str(), nullptr)) return folder;
+    if (CreateDirectoryW(LongPath(folder).c_str(), nullptr)) return folder;
     if (GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
   return std::string();
 }
 
-void DiskRemoveFolder(const std::string& folder) { RemoveDirectoryW(Wide(folder).c_str()); }
+void DiskRemoveFolder(const std::string& folder) { RemoveDirectoryW(LongPath(folder).c_str()); }
 
 std::string UserCacheFolder() {
   const wchar_t* local = _wgetenv(L"LOCALAPPDATA");

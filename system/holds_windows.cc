@@ -67,8 +67,8 @@ int CreateHoldFile(const std::string& path, const std::string& text) {
   // CREATE_NEW never opens what is there; other processes may read it, and delete it once
   // this one has let it go.
   const HANDLE file =
-      CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                  CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+      CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? 0 : -1;
@@ -79,7 +79,7 @@ int CreateHoldFile(const std::string& path, const std::string& text) {
       written == text.size();
   CloseHandle(file);
   if (!ok) {
-    DeleteFileW(Wide(path).c_str());
+    DeleteFileW(LongPath(path).c_str());
     return -1;
   }
   return 1;
@@ -87,7 +87,7 @@ int CreateHoldFile(const std::string& path, const std::string& text) {
 
 int ReadHoldFile(const std::string& path, size_t limit, std::string* text, int64_t* age) {
   text->clear();
-  const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ,
+  const HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -112,16 +112,16 @@ int ReadHoldFile(const std::string& path, size_t limit, std::string* text, int64
 }
 
 bool MoveHoldFile(const std::string& from, const std::string& to) {
-  return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), 0) != 0;
+  return MoveFileExW(LongPath(from).c_str(), LongPath(to).c_str(), 0) != 0;
 }
 
 bool RestoreHoldFile(const std::string& from, const std::string& to) {
   // Without MOVEFILE_REPLACE_EXISTING the move fails where a file is there.
-  return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), 0) != 0;
+  return MoveFileExW(LongPath(from).c_str(), LongPath(to).c_str(), 0) != 0;
 }
 
 void RemoveHoldFile(const std::string& path) {
-  const std::wstring wide = Wide(path);
+  const std::wstring wide = LongPath(path);
   SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileW(wide.c_str());
 }

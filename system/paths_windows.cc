@@ -7,6 +7,10 @@
 
 namespace {
 
+// The longest name in a folder, and the longest path in the long-path form, in UTF-16 units.
+const size_t kLongestName = 255;
+const size_t kLongestPath = 32767;
+
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 bool IsDriveLetter(const std::string& path) {
@@ -78,9 +82,9 @@ std::string DeviceName(const std::string& element) {
   return std::string();
 }
 
-}  // namespace
-
-std::string PathProblem(const std::string& path) {
+// Why `path` can name no file by what it holds: a NUL byte, a device, a character no name
+// holds, a byte the code page cannot take; empty when it can.
+std::string NameProblem(const std::string& path) {
   if (path.empty()) return "the path is empty";
   const std::string quoted = "\"" + path.substr(0, path.find('\0')) + "\"";
   if (path.find('\0') != std::string::npos) {
@@ -115,6 +119,39 @@ std::string PathProblem(const std::string& path) {
     if (!device.empty()) return quoted + " names the device " + device + ", not a file";
   }
   return std::string();
+}
+
+}  // namespace
+
+std::string PathProblem(const std::string& path) {
+  const std::string problem = NameProblem(path);
+  if (!problem.empty()) return problem;
+  const std::string quoted = "\"" + path + "\"";
+  // The longest a name in a folder and a whole path can be, in UTF-16 units, on any volume.
+  for (const std::string& element : Elements(StorageName(path))) {
+    const size_t length = Wide(element).size();
+    if (length > kLongestName) {
+      return quoted + " holds a name of " + std::to_string(length) +
+             " characters; a file name on Windows holds " + std::to_string(kLongestName) +
+             " at most";
+    }
+  }
+  const size_t length = LongPath(path).size();
+  if (length > kLongestPath) {
+    return quoted + " is " + std::to_string(length) + " characters long as the system takes it; " +
+           "a path on Windows holds " + std::to_string(kLongestPath) + " at most";
+  }
+  return std::string();
+}
+
+std::wstring LongPath(const std::string& path) {
+  // Devices and names no file has are left to the system: "\\?\" would make "NUL" a file.
+  if (!NameProblem(path).empty()) return Wide(path);
+  std::string name = StorageName(path);
+  for (char& c : name) c = c == '/' ? '\\' : c;
+  if (name.compare(0, 2, "\\\\") == 0) return L"\\\\?\\UNC\\" + Wide(name.substr(2));
+  if (IsDriveLetter(name)) return L"\\\\?\\" + Wide(name);
+  return Wide(name);
 }
 
 std::string StorageName(const std::string& given) {

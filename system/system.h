@@ -36,6 +36,16 @@ bool SetStreamPosition(FILE* stream, int64_t position);
 // system's error number in `error`, when not all of them were written.
 bool WriteStandardOutput(const char* bytes, size_t size, int* error);
 
+// The files this process may have open at once: the limit in force (what `ulimit -n` shows),
+// the highest it may be raised to, and how many more files can be opened now, below it. Each
+// is negative where the system sets no such limit that a program meets (Windows).
+struct OpenFileRoom {
+  int64_t limit = -1;
+  int64_t hard_limit = -1;
+  int64_t left = -1;
+};
+OpenFileRoom OpenFileRoomNow();
+
 // True when standard output is a terminal that a person reads as it comes.
 bool StandardOutputIsTerminal();
 

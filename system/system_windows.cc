@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "system/names_windows.h"
 #include "system/system.h"
 
 bool OnWindows() { return true; }
@@ -22,7 +23,10 @@ bool SetStreamPosition(FILE* stream, int64_t position) {
   return _fseeki64(stream, position, SEEK_SET) == 0;
 }
 
-FILE* OpenForReading(const char* path) { return std::fopen(path, "rb"); }
+FILE* OpenForReading(const char* path) {
+  // The long-path form reaches files past MAX_PATH; a device (CON, a pipe) is left as named.
+  return _wfopen(LongPath(path).c_str(), L"rb");
+}
 
 bool WriteStandardOutput(const char* bytes, size_t size, int* error) {
   for (size_t done = 0; done < size;) {
@@ -36,5 +40,9 @@ bool WriteStandardOutput(const char* bytes, size_t size, int* error) {
   }
   return true;
 }
+
+// A process may have about 16 million handles open: no run comes near it. (The C runtime's
+// 512 streams concern fopen alone, which reads one control file at a time.)
+OpenFileRoom OpenFileRoomNow() { return OpenFileRoom(); }
 
 bool StandardOutputIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
