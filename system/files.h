@@ -59,9 +59,23 @@ class FileReplacement {
   // From now on Commit puts the file in place only while the target still is the file that
   // `facts` tell (identity, size and time of change), or with null only while there is none:
   // a change made by a program that ignores holds is kept, and the save refused.
-  virtual void ExpectTarget(const FileFacts* facts) = 0;
+  virtual void ExpectTarget(const FileFacts* facts) {
+    expects_ = true;
+    expects_file_ = facts != nullptr;
+    if (facts != nullptr) expected_ = *facts;
+  }
   // The temporary file's path while there is one (empty where the bytes are kept in memory).
   virtual std::string temporary_path() const { return std::string(); }
+
+ protected:
+  // Whether the target as it is now (`there`: a regular file, with the facts `now`) is what
+  // ExpectTarget told; true when nothing was told.
+  bool AsExpected(bool there, const FileFacts& now) const {
+    return !expects_ || (there == expects_file_ && (!there || now.SameContentAs(expected_)));
+  }
+  bool expects_ = false;       // ExpectTarget was told
+  bool expects_file_ = false;  // and a file is to be there
+  FileFacts expected_;
 };
 
 // The files a program reads and writes, passed in rather than reached for: Disk() for the

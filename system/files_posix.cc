@@ -139,11 +139,6 @@ class DiskReplacement : public FileReplacement {
   bool Begin(const std::string& target, unsigned new_permissions);
   bool Write(const std::string& bytes) override;
   bool Commit(FileFacts* written) override;
-  void ExpectTarget(const FileFacts* facts) override {
-    expects_ = true;
-    expects_file_ = facts != nullptr;
-    if (facts != nullptr) expected_ = *facts;
-  }
   std::string temporary_path() const override { return temporary_path_; }
 
  private:
@@ -158,8 +153,6 @@ class DiskReplacement : public FileReplacement {
   int file_ = -1;    // the temporary file, open for writing
   std::string target_name_, temporary_name_, temporary_path_;
   bool failed_ = false;
-  bool expects_ = false, expects_file_ = false;
-  FileFacts expected_;
 };
 
 bool DiskReplacement::TargetAsExpected() const {
@@ -171,7 +164,7 @@ bool DiskReplacement::TargetAsExpected() const {
     return !expects_file_ && errno == ENOENT &&
            fstatat(folder_, target_name_.c_str(), &link, AT_SYMLINK_NOFOLLOW) != 0;
   }
-  return expects_file_ && S_ISREG(now.st_mode) && FactsOf(now).SameContentAs(expected_);
+  return S_ISREG(now.st_mode) && AsExpected(true, FactsOf(now));
 }
 
 bool DiskReplacement::Place() {

@@ -147,11 +147,6 @@ class DiskReplacement : public FileReplacement {
   bool Begin(const std::string& target, unsigned new_permissions);
   bool Write(const std::string& bytes) override;
   bool Commit(FileFacts* written) override;
-  void ExpectTarget(const FileFacts* facts) override {
-    expects_ = true;
-    expects_file_ = facts != nullptr;
-    if (facts != nullptr) expected_ = *facts;
-  }
   std::string temporary_path() const override { return temporary_path_; }
 
  private:
@@ -162,8 +157,6 @@ class DiskReplacement : public FileReplacement {
   std::intptr_t file_ = -1;  // the temporary file's handle, open for writing
   std::string target_name_, temporary_name_, temporary_path_;
   bool failed_ = false;
-  bool expects_ = false, expects_file_ = false;
-  FileFacts expected_;
 };
 
 bool DiskReplacement::TargetAsExpected() const {
@@ -173,7 +166,7 @@ bool DiskReplacement::TargetAsExpected() const {
     return !expects_file_ &&
            GetFileAttributesW(LongPath(target_name_).c_str()) == INVALID_FILE_ATTRIBUTES;
   }
-  return expects_file_ && now.SameContentAs(expected_);
+  return AsExpected(true, now);
 }
 
 void DiskReplacement::Discard() {

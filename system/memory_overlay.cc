@@ -21,18 +21,10 @@ class KeptReplacement : public FileReplacement {
   }
   bool Commit(FileFacts* written) override {
     if (overlay_->NewFileKey(target_).empty()) return false;
-    if (expects_) {
-      FileFacts now;
-      const bool there = overlay_->CurrentFacts(target_, &now);
-      if (there != expects_file_ || (there && !now.SameContentAs(expected_))) return false;
-    }
+    FileFacts now;
+    if (!AsExpected(overlay_->CurrentFacts(target_, &now), now)) return false;
     overlay_->Keep(target_, std::move(bytes_), permissions_, written);
     return true;
-  }
-  void ExpectTarget(const FileFacts* facts) override {
-    expects_ = true;
-    expects_file_ = facts != nullptr;
-    if (facts != nullptr) expected_ = *facts;
   }
 
  private:
@@ -40,8 +32,6 @@ class KeptReplacement : public FileReplacement {
   std::string target_;
   unsigned permissions_;
   std::string bytes_;
-  bool expects_ = false, expects_file_ = false;
-  FileFacts expected_;
 };
 
 bool MemoryOverlay::IsKeptFolder(const std::string& folder) const {
