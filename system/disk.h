@@ -40,10 +40,6 @@ std::string DiskRealPath(const std::string& path);
 // Why the file at `path` cannot be opened for reading, in the system's words; empty when it can.
 std::string DiskWhyNotReadable(const std::string& path);
 
-// The storage name of the file that the link at `path` leads to, links followed to the end;
-// empty when `path` is no link.
-std::string DiskLinkTarget(const std::string& path);
-
 // A fresh name for a temporary file: ".quorvel-save-" and six random letters of one case or
 // digits (names that differ in case alone are one name on Windows).
 std::string TemporaryFileName();

@@ -32,7 +32,6 @@ class FaultyFiles : public FileSystem {
     return base_.CurrentFacts(path, facts);
   }
   bool IsFolder(const std::string& path) override { return base_.IsFolder(path); }
-  std::string LinkTarget(const std::string& path) override { return base_.LinkTarget(path); }
   bool ListFolder(const std::string& folder, std::vector<std::string>* names) override {
     return base_.ListFolder(folder, names);
   }

@@ -25,7 +25,6 @@ class DiskFileSystem : public FileSystem {
   bool IsFolder(const std::string& path) override {
     return !path.empty() && path.find('\0') == std::string::npos && DiskIsFolder(path);
   }
-  std::string LinkTarget(const std::string& path) override { return DiskLinkTarget(path); }
   bool ListFolder(const std::string& folder, std::vector<std::string>* names) override {
     names->clear();
     return folder.find('\0') == std::string::npos && DiskListFolder(folder, names);

@@ -95,9 +95,6 @@ class FileSystem {
   virtual bool CurrentFacts(const std::string& path, FileFacts* facts) = 0;
   // True when `path` reaches a folder.
   virtual bool IsFolder(const std::string& path) = 0;
-  // The storage name of the file that the link at `path` leads to, links followed to the end;
-  // empty when `path` is no link (or leads nowhere). A save to `path` replaces the link itself.
-  virtual std::string LinkTarget(const std::string& path) = 0;
   // The names in `folder` (without "." and ".."), in no order; false when it cannot be listed.
   virtual bool ListFolder(const std::string& folder, std::vector<std::string>* names) = 0;
 
@@ -151,6 +148,11 @@ class FileSystem {
   // The storage name of what `path` reaches with every link on the way resolved; empty when
   // it reaches nothing.
   virtual std::string RealPath(const std::string& path) = 0;
+  // The storage name of the file that the link at `path` leads to, links followed to the end;
+  // empty when `path` is no link (or leads nowhere). A save to `path` replaces the link itself.
+  std::string LinkTarget(const std::string& path) {
+    return IsLink(path) ? RealPath(path) : std::string();
+  }
 
   // The bytes this user may still write on the volume that holds `folder`; false when the
   // system cannot tell. The system's answer (system/folders.h) unless a file system says less.

@@ -349,19 +349,6 @@ std::string DiskWhyNotReadable(const std::string& path) {
   return std::string();
 }
 
-std::string DiskLinkTarget(const std::string& path) {
-  struct stat link;
-  if (path.find('\0') != std::string::npos || lstat(path.c_str(), &link) != 0 ||
-      !S_ISLNK(link.st_mode)) {
-    return std::string();
-  }
-  char* resolved = realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return std::string();
-  const std::string target = resolved;
-  free(resolved);
-  return target;
-}
-
 std::string DiskMakePrivateFolder() {
   const char* temporary = getenv("TMPDIR");
   std::string folder = temporary != nullptr && temporary[0] == '/' ? temporary : "/tmp";

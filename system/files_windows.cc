@@ -386,23 +386,6 @@ std::string DiskWhyNotReadable(const std::string& path) {
   return std::string();
 }
 
-std::string DiskLinkTarget(const std::string& path) {
-  if (!CanNameAFile(path)) return std::string();
-  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-    return std::string();
-  }
-  const HANDLE handle = CreateFileW(LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return std::string();
-  wchar_t final_path[32768];
-  const DWORD n = GetFinalPathNameByHandleW(handle, final_path, 32768, FILE_NAME_NORMALIZED);
-  CloseHandle(handle);
-  if (n == 0 || n >= 32768) return std::string();
-  return StorageName(Narrow(std::wstring(final_path, n)));
-}
-
 std::string DiskMakePrivateFolder() {
   wchar_t buffer[MAX_PATH + 1];
   const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);

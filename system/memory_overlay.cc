@@ -105,11 +105,6 @@ bool MemoryOverlay::IsFolder(const std::string& path) {
   return IsKeptFolder(StorageName(path)) || base_.IsFolder(path);
 }
 
-std::string MemoryOverlay::LinkTarget(const std::string& path) {
-  // A file kept in memory replaced whatever was under its name, link or not.
-  return Find(path) != nullptr ? std::string() : base_.LinkTarget(path);
-}
-
 bool MemoryOverlay::ListFolder(const std::string& folder, std::vector<std::string>* names) {
   const std::string name = StorageName(folder);
   const bool listed = base_.ListFolder(folder, names);

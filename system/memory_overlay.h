@@ -21,7 +21,6 @@ class MemoryOverlay : public FileSystem {
   bool FindFileId(const std::string& path, FileId* id) override;
   bool CurrentFacts(const std::string& path, FileFacts* facts) override;
   bool IsFolder(const std::string& path) override;
-  std::string LinkTarget(const std::string& path) override;
   bool ListFolder(const std::string& folder, std::vector<std::string>* names) override;
   std::string WhyNotReplace(const std::string& target) override;
   bool MakeFolders(const std::string& folder, std::string* why) override;
