@@ -7,8 +7,7 @@
 #include <cstring>
 
 #include "standin_process.h"
-
-extern char** environ;
+#include "system/process.h"
 
 void StandinSetEnv(const char* name, const char* value) {
   if (value != nullptr) {
@@ -22,17 +21,7 @@ int StandinRunProcess(const std::string& program, const std::vector<std::string>
                       const std::string& directory, const std::vector<std::string>& environment,
                       const std::string& out_file, const std::string& err_file) {
   // Everything the child needs is made before fork, so that it only calls async-safe functions.
-  std::vector<std::string> variables;
-  for (char** entry = environ; *entry != nullptr; ++entry) variables.emplace_back(*entry);
-  for (const std::string& change : environment) {
-    const std::string name = change.substr(0, change.find('='));
-    std::vector<std::string> kept;
-    for (std::string& variable : variables) {
-      if (variable.compare(0, name.size() + 1, name + "=") != 0) kept.push_back(variable);
-    }
-    variables.swap(kept);
-    if (change.find('=') != std::string::npos) variables.push_back(change);
-  }
+  std::vector<std::string> variables = ChangedEnvironment(environment);
   std::vector<char*> envp;
   for (std::string& variable : variables) envp.push_back(&variable[0]);
   envp.push_back(nullptr);

@@ -15,6 +15,10 @@ std::string OwnExecutablePath();
 // The file name of the program named `name` on this system ("Quorvel", "Quorvel.exe").
 std::string ExecutableFileName(const std::string& name);
 
+// This process's environment, "NAME=VALUE" each, changed by `changes`: "NAME=VALUE" sets a
+// variable, a bare "NAME" removes one (names compared as the system compares them).
+std::vector<std::string> ChangedEnvironment(const std::vector<std::string>& changes);
+
 class ChildProcess {
  public:
   // Starts `program` (a path to an executable) with `arguments` after its own name. Its

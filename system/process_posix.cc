@@ -66,13 +66,10 @@ std::string OwnExecutablePath() {
 
 std::string ExecutableFileName(const std::string& name) { return name; }
 
-std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program,
-                                                  const std::vector<std::string>& arguments,
-                                                  const std::vector<std::string>& environment,
-                                                  std::string* why) {
+std::vector<std::string> ChangedEnvironment(const std::vector<std::string>& changes) {
   std::vector<std::string> variables;
   for (char** entry = environ; *entry != nullptr; ++entry) variables.emplace_back(*entry);
-  for (const std::string& change : environment) {
+  for (const std::string& change : changes) {
     const std::string prefix = change.substr(0, change.find('=')) + "=";
     std::vector<std::string> kept;
     for (std::string& variable : variables) {
@@ -81,6 +78,14 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program,
     variables.swap(kept);
     if (change.find('=') != std::string::npos) variables.push_back(change);
   }
+  return variables;
+}
+
+std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program,
+                                                  const std::vector<std::string>& arguments,
+                                                  const std::vector<std::string>& environment,
+                                                  std::string* why) {
+  std::vector<std::string> variables = ChangedEnvironment(environment);
   std::vector<char*> envp;
   for (std::string& variable : variables) envp.push_back(&variable[0]);
   envp.push_back(nullptr);

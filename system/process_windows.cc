@@ -58,6 +58,19 @@ std::wstring EnvironmentBlock(const std::vector<std::string>& environment) {
   return block + L'\0';
 }
 
+}  // namespace
+
+std::vector<std::string> ChangedEnvironment(const std::vector<std::string>& changes) {
+  const std::wstring block = EnvironmentBlock(changes);
+  std::vector<std::string> variables;
+  for (size_t at = 0; at < block.size() && block[at] != L'\0'; at = block.find(L'\0', at) + 1) {
+    variables.push_back(Narrow(block.substr(at, block.find(L'\0', at) - at)));
+  }
+  return variables;
+}
+
+namespace {
+
 class WindowsChild : public ChildProcess {
  public:
   explicit WindowsChild(HANDLE process) : process_(process) {}
