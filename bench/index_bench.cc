@@ -1,12 +1,13 @@
 // Times the project index on a generated project of N documents (argument; 20,000 when not
-// given): products over sub-assemblies that share each other and a library of parts. Prints,
-// each beside the floor it is measured against in the same run: the first index against
-// reading every document once, a refresh when nothing changed against a walk that looks at
-// every file, a where-used question of a library part, and the peak memory. It counts only
-// when the index holds every document and the part is used.
-#include <sys/resource.h>
-#include <unistd.h>
-
+// given) with ten references a document on average: products over sub-assemblies that share
+// each other and a library of parts. Prints, each beside the floor it is measured against in
+// the same run: the first index (the whole command Quorvel-tree --where-used) against reading
+// every document once, a refresh when nothing changed (the same command again) against a walk
+// that looks at every file, a refresh after a run changed a twentieth of the documents, two
+// where-used questions answered from a refreshed index, and the commands' peak memory. It
+// fails unless the index holds every document, each refresh read just what changed and each
+// answer names its users.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/whole_run.h"
 #include "projectindex/project_index.h"
 #include "system/files.h"
 #include "system/paths.h"
@@ -35,125 +37,178 @@ std::string Document(const std::string& part_number, const std::vector<std::stri
   return text;
 }
 
+struct Project {
+  std::vector<std::string> files;  // every file written, parts first
+  std::vector<std::string> subs;   // the sub-assemblies' files
+  long references = 0;
+};
+
 // Half the documents library parts (lib/<folder>/part <i>.CATPart), two fifths sub-assemblies
-// (asm/<folder>/sub <i>.CATProduct: six parts and, but for the first, an earlier
-// sub-assembly), the rest products (products/product <i>.CATProduct: four sub-assemblies).
-// A hundred files a folder. Returns every file written.
-std::vector<std::string> Generate(const std::string& root, int documents) {
+// (asm/<folder>/sub <i>.CATProduct: twenty parts and, but for the first, the sub-assembly i/2,
+// so that the first few are used through long chains), the rest products
+// (products/<folder>/product <i>.CATProduct: sixteen sub-assemblies). A hundred files a folder.
+Project Generate(const std::string& root, int documents) {
   const int parts = documents / 2, subs = documents * 2 / 5, products = documents - parts - subs;
-  std::vector<std::string> written;
+  Project project;
   auto file = [&](const std::string& kind, const std::string& stem, int i, const char* type) {
-    const std::string folder = kind + "/" + std::to_string(i / 100);
-    return folder + "/" + stem + " " + std::to_string(i) + type;
+    return kind + "/" + std::to_string(i / 100) + "/" + stem + " " + std::to_string(i) + type;
   };
   auto write = [&](const std::string& name, const std::string& text) {
     std::filesystem::create_directories(DirectoryOf(root + "/" + name));
     std::ofstream(root + "/" + name, std::ios::binary) << text;
-    written.push_back(root + "/" + name);
+    project.files.push_back(root + "/" + name);
   };
   for (int i = 0; i < parts; ++i)
     write(file("lib", "part", i, ".CATPart"), Document("P-" + std::to_string(i), {}));
   for (int i = 0; i < subs; ++i) {
     std::vector<std::string> references;
-    for (int k = 0; k < 6; ++k)
-      references.push_back("../../" + file("lib", "part", (i * 7 + k * 13) % parts, ".CATPart"));
-    if (i > 0) references.push_back("../../" + file("asm", "sub", (i * 31) % i, ".CATProduct"));
+    for (int k = 0; k < 20; ++k)
+      references.push_back("../../" + file("lib", "part", (i * 7 + k * 131) % parts, ".CATPart"));
+    if (i > 0) references.push_back("../../" + file("asm", "sub", i / 2, ".CATProduct"));
+    project.references += static_cast<long>(references.size());
     write(file("asm", "sub", i, ".CATProduct"), Document("S-" + std::to_string(i), references));
+    project.subs.push_back(project.files.back());
   }
   for (int i = 0; i < products; ++i) {
     std::vector<std::string> references;
-    for (int k = 0; k < 4; ++k)
+    for (int k = 0; k < 16; ++k)
       references.push_back("../../" + file("asm", "sub", (i * 11 + k * 97) % subs, ".CATProduct"));
+    project.references += static_cast<long>(references.size());
     write(file("products", "product", i, ".CATProduct"),
           Document("T-" + std::to_string(i), references));
   }
-  return written;
+  return project;
+}
+
+// The floor of a first index: every document read once, nothing kept.
+double ReadEveryDocument(const std::vector<std::string>& files, size_t* bytes_read) {
+  const auto start = std::chrono::steady_clock::now();
+  for (const std::string& file : files) {
+    std::string bytes;
+    FileFacts facts;
+    if (Disk().ReadRegularFile(file, &bytes, &facts)) *bytes_read += bytes.size();
+  }
+  return Since(start);
+}
+
+// The floor of a refresh: every folder listed, every file in it looked at.
+double Walk(const std::string& root, long* looked) {
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<std::string> folders = {root};
+  std::vector<FolderEntry> entries;
+  while (!folders.empty()) {
+    const std::string at = folders.back();
+    folders.pop_back();
+    Disk().ListFolderEntries(at, &entries);
+    for (const FolderEntry& entry : entries) {
+      if (entry.kind == FolderEntry::kFolder) folders.push_back(at + "/" + entry.name);
+      if (entry.kind == FolderEntry::kRegularFile) ++*looked;
+    }
+  }
+  return Since(start);
+}
+
+// "N documents use it" from the summary at the end of a where-used answer; 0 when none.
+long UsersIn(const std::string& answer) {
+  const size_t line = answer.rfind("\n\n");
+  return line == std::string::npos ? 0 : std::atol(answer.c_str() + line + 2);
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// One where-used question asked of an index refreshed before the clock starts.
+struct Question {
+  double seconds = 0;
+  long users = 0;
+  size_t bytes = 0;
+};
+
+Question Ask(ProjectIndex& index, const std::string& file) {
+  const auto start = std::chrono::steady_clock::now();
+  std::ostringstream tree;
+  Question question;
+  question.users = PrintWhereUsed(Disk(), index, file, tree);
+  question.seconds = Since(start);
+  question.bytes = tree.str().size();
+  return question;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
   const int documents = argc > 1 ? std::atoi(argv[1]) : 20000;
-  if (documents < 10) {
-    std::fprintf(stderr, "Usage: %s [DOCUMENTS (at least 10)]\n", argv[0]);
+  if (documents < 100) {
+    std::fprintf(stderr, "Usage: %s [DOCUMENTS (at least 100)]\n", argv[0]);
     return 3;
   }
   char folder[] = "/tmp/quorvel-index-XXXXXX";
   if (mkdtemp(folder) == nullptr) return 1;
   const std::string root = StorageName(std::string(folder) + "/project");
   const std::string index_path = std::string(folder) + "/index.sqlite";
+  const std::string answer = std::string(folder) + "/answer.txt";
   auto start = std::chrono::steady_clock::now();
-  const std::vector<std::string> files = Generate(root, documents);
-  std::printf("%d documents generated in %.2f s\n", documents, Since(start));
+  const Project project = Generate(root, documents);
+  std::printf("%d documents, %ld references, generated in %.2f s\n", documents, project.references,
+              Since(start));
 
-  start = std::chrono::steady_clock::now();
+  // A part that only the last sub-assembly uses directly: a question as most are.
+  const std::string typical = project.files[((documents * 2 / 5 - 1) * 7) % (documents / 2)];
+  const std::vector<std::string> where_used = {"--where-used", typical,   "--project",
+                                               root,           "--index", index_path};
   size_t bytes_read = 0;
-  for (const std::string& file : files) {
-    std::string bytes;
-    FileFacts facts;
-    if (Disk().ReadRegularFile(file, &bytes, &facts)) bytes_read += bytes.size();
-  }
-  const double floor_read = Since(start);
+  const double floor_read = ReadEveryDocument(project.files, &bytes_read);
+  const WholeRun first = RunInFolder(QUORVEL_TREE_BINARY, folder, where_used, false, answer);
+  const long first_users = UsersIn(ReadAll(answer));
+  long looked = 0;
+  const double floor_walk = Walk(root, &looked);
+  const WholeRun again = RunInFolder(QUORVEL_TREE_BINARY, folder, where_used, false, answer);
+  const long again_users = UsersIn(ReadAll(answer));
 
+  // A run renamed a twentieth of the documents: their files written again.
+  const size_t changed = project.subs.size() / 8;
+  for (size_t i = 0; i < changed; ++i) {
+    std::ofstream(project.subs[i], std::ios::binary | std::ios::app) << "\n";
+  }
   std::vector<std::string> notes;
   std::string why;
   start = std::chrono::steady_clock::now();
-  int64_t indexed = 0;
-  {
-    ProjectIndex index;
-    if (!index.Open(Disk(), root, index_path, &notes, &why)) {
-      std::fprintf(stderr, "%s\n", why.c_str());
-      return 1;
-    }
-    indexed = index.counts().documents;
-  }
-  const double first = Since(start);
-
-  // The floor of a refresh: list every folder and look at every file in it.
-  start = std::chrono::steady_clock::now();
-  std::vector<std::string> folders = {root};
-  long looked = 0;
-  while (!folders.empty()) {
-    const std::string at = folders.back();
-    folders.pop_back();
-    std::vector<std::string> names;
-    Disk().ListFolder(at, &names);
-    for (const std::string& name : names) {
-      const std::string path = at + "/" + name;
-      FileFacts facts;
-      if (Disk().IsLink(path)) continue;
-      if (Disk().IsFolder(path)) {
-        folders.push_back(path);
-      } else if (Disk().CurrentFacts(path, &facts)) {
-        ++looked;
-      }
-    }
-  }
-  const double floor_walk = Since(start);
-
-  start = std::chrono::steady_clock::now();
   ProjectIndex index;
   const bool refreshed = index.Open(Disk(), root, index_path, &notes, &why);
-  const double refresh = Since(start);
-  const int64_t read_again = index.counts().read;
+  const double after_run = Since(start);
+  const Question one = Ask(index, typical);
+  const Question wide = Ask(index, project.files[0]);
+  const WholeRun widest = RunInFolder(
+      QUORVEL_TREE_BINARY, folder,
+      {"--where-used", project.files[0], "--project", root, "--index", index_path}, false, answer);
 
-  start = std::chrono::steady_clock::now();
-  std::ostringstream tree;
-  const long users = refreshed ? PrintWhereUsed(Disk(), index, files[0], tree) : 0;
-  const double question = Since(start);
-
-  struct rusage usage;
-  getrusage(RUSAGE_SELF, &usage);
-  std::printf("first index   %7.2f s   (reading every document once: %.2f s, %.1f MiB)\n", first,
-              floor_read, bytes_read / 1048576.0);
-  std::printf("refresh       %7.2f s   (a walk that looks at every file: %.2f s, %ld files)\n",
-              refresh, floor_walk, looked);
-  std::printf("where-used    %7.3f s   (%ld documents use %s, %zu bytes of tree)\n", question,
-              users, files[0].substr(root.size() + 1).c_str(), tree.str().size());
-  std::printf("peak memory   %7.1f MiB\n", usage.ru_maxrss / 1024.0);
-  std::filesystem::remove_all(folder);
-  const bool ok = indexed == documents && refreshed && read_again == 0 && users > 0 &&
-                  index.counts().documents == documents;
-  if (!ok) std::fprintf(stderr, "the index did not hold every document, or the part is unused\n");
+  const long peak = std::max({first.peak_kib, again.peak_kib, widest.peak_kib});
+  std::printf("first index   %7.2f s   %4.1fx (reading every document once: %.2f s, %.1f MiB)\n",
+              first.seconds, first.seconds / floor_read, floor_read, bytes_read / 1048576.0);
+  std::printf(
+      "refresh       %7.2f s   %4.1fx (a walk that looks at every file: %.2f s, %ld files)\n",
+      again.seconds, again.seconds / floor_walk, floor_walk, looked);
+  std::printf("after a run   %7.2f s          (%zu documents changed, %lld read again)\n",
+              after_run, changed, static_cast<long long>(index.counts().read));
+  std::printf("where-used    %7.4f s          (%ld documents use %s, %zu bytes of tree)\n",
+              one.seconds, one.users, typical.substr(root.size() + 1).c_str(), one.bytes);
+  std::printf(
+      "where-used    %7.4f s          (%ld documents use %s, %zu bytes of tree;"
+      " the whole command %.2f s)\n",
+      wide.seconds, wide.users, project.files[0].substr(root.size() + 1).c_str(), wide.bytes,
+      widest.seconds);
+  std::printf("peak memory   %7.1f MiB        (the largest of the three commands)\n",
+              peak / 1024.0);
+  if (!std::getenv("QUORVEL_KEEP_PROJECT")) std::filesystem::remove_all(folder);
+  const bool ok = first.exit_code == 0 && again.exit_code == 0 && widest.exit_code == 0 &&
+                  refreshed && first_users > 0 && again_users == first_users &&
+                  index.counts().documents == documents &&
+                  index.counts().read == static_cast<int64_t>(changed) && one.users > 0 &&
+                  wide.users > one.users;
+  if (!ok) std::fprintf(stderr, "the index did not hold every document, or a part is unused\n");
   return ok ? 0 : 1;
 }

@@ -8,36 +8,37 @@
 #include <set>
 #include <thread>
 
-#include "CATDocumentLinks.h"
+#include "projectindex/project_walk.h"
 #include "system/paths.h"
 
 namespace {
 
 // "QRVX" in the database header: what tells a project index from any other SQLite database.
 const int64_t kApplicationId = 0x51525658;
-const int64_t kSchemaVersion = 1;
+const int64_t kSchemaVersion = 2;
 // Another command holding the index is waited for this long (a first index of a large
 // project takes that long at most).
 const int kBusyMs = 10 * 60 * 1000;
-// Files larger than this are not read: no document is, and memory stays bounded.
-const uint64_t kLargestDocument = uint64_t{256} << 20;
-// `modified` of a file that could not be read: never equal to a real time, so that it is
-// tried again at each refresh (its permissions may have changed, which its time does not tell).
-const int64_t kReadAgain = INT64_MIN;
 
-enum Kind { kDocument = 0, kNotADocument = 1, kUnreadable = 2 };
-
+// A document's uses are kept in file order under the document (`seq`), so that reading a
+// document again replaces one range of rows.
 const char kSchema[] =
-    "CREATE TABLE project(folder TEXT NOT NULL, generation INTEGER NOT NULL);"
+    "CREATE TABLE project(folder TEXT NOT NULL);"
     "CREATE TABLE files(id INTEGER PRIMARY KEY, key TEXT NOT NULL UNIQUE, name TEXT NOT NULL,"
     " device INTEGER NOT NULL, number INTEGER NOT NULL, size INTEGER NOT NULL,"
     " modified INTEGER NOT NULL, kind INTEGER NOT NULL, has_product INTEGER NOT NULL,"
-    " part_number TEXT NOT NULL, seen INTEGER NOT NULL);"
-    "CREATE INDEX files_part_number ON files(part_number);"
-    "CREATE INDEX files_identity ON files(device, number);"
-    "CREATE TABLE uses(user INTEGER NOT NULL, target TEXT NOT NULL, instance TEXT NOT NULL);"
-    "CREATE INDEX uses_target ON uses(target);"
-    "CREATE INDEX uses_user ON uses(user);";
+    " part_number TEXT NOT NULL);"
+    "CREATE TABLE uses(user INTEGER NOT NULL, seq INTEGER NOT NULL, target TEXT NOT NULL,"
+    " instance TEXT NOT NULL, PRIMARY KEY(user, seq)) WITHOUT ROWID;";
+// The indexes that questions use. A first fill of the index drops them and makes them again
+// at its end: sorting once is many times faster than keeping them in order row by row.
+const char kQuestionIndexes[] =
+    "CREATE INDEX IF NOT EXISTS files_part_number ON files(part_number);"
+    "CREATE INDEX IF NOT EXISTS files_identity ON files(device, number);"
+    "CREATE INDEX IF NOT EXISTS uses_target ON uses(target);";
+const char kDropQuestionIndexes[] =
+    "DROP INDEX IF EXISTS files_part_number; DROP INDEX IF EXISTS files_identity;"
+    " DROP INDEX IF EXISTS uses_target;";
 
 std::string Hex(uint64_t value) {
   char text[17];
@@ -68,89 +69,76 @@ bool LooksLikeIndex(FileSystem& files, const std::string& path) {
          bytes.compare(68, 4, id) == 0;
 }
 
-IndexedDocument DocumentOf(const SqliteStatement& row, int first) {
+IndexedDocument DocumentOf(const SqliteStatement& row, int first, const StoredPaths& paths) {
   IndexedDocument document;
-  document.name = row.Text(first);
-  document.key = row.Text(first + 1);
+  document.name = paths.FullName(row.Text(first));
+  document.key = paths.FullKey(row.Text(first + 1));
   document.has_product = row.Integer(first + 2) != 0;
   document.part_number = row.Text(first + 3);
   return document;
 }
 
 // Walks a project folder and writes what it finds into the database, file by file, inside the
-// transaction the caller holds.
+// transaction the caller holds. An unchanged file costs one lookup and writes nothing: which
+// rows the walk met is kept in memory, a bit for each row.
 class Refresher {
  public:
-  Refresher(FileSystem& files, sqlite3* database, const std::string& skip_prefix,
-            IndexCounts* counts)
-      : files_(files), database_(database), skip_prefix_(skip_prefix), counts_(*counts) {}
+  Refresher(FileSystem& files, SqliteDatabase& database, const StoredPaths& paths,
+            const std::string& skip_prefix, IndexCounts* counts)
+      : files_(files),
+        database_(database),
+        paths_(paths),
+        skip_prefix_(skip_prefix),
+        counts_(*counts) {}
 
   bool Run(const std::string& project, std::string* why) {
     if (!Prepare()) return Fail(why);
-    int code = 0;
-    if (!generation_.Step(&code)) return Fail(why);
-    const int64_t generation = generation_.Integer(0);
-    generation_.Reset();
-    bump_.Bind(1, generation + 1);
-    if (bump_.Step(&code), code != SQLITE_DONE) return Fail(why);
-    generation_now_ = generation + 1;
-    std::vector<std::string> folders = {project};
-    std::set<FileId> walked;
-    while (!folders.empty()) {
-      const std::string folder = folders.back();
-      folders.pop_back();
-      FileId id;
-      if (files_.FindFileId(folder, &id) && !walked.insert(id).second) {
-        ++counts_.cycles;
-        continue;
-      }
-      std::vector<std::string> names;
-      if (!files_.ListFolder(folder, &names)) {
-        ++counts_.unlisted;
-        continue;
-      }
-      std::sort(names.begin(), names.end());
-      for (const std::string& name : names) {
-        const std::string path = folder + (folder.back() == '/' ? "" : "/") + name;
-        if (!skip_prefix_.empty() &&
-            StorageKey(path).compare(0, skip_prefix_.size(), skip_prefix_) == 0) {
-          continue;  // the index itself, kept in the folder
-        }
-        if (files_.IsLink(path)) {
-          ++counts_.links;
-        } else if (files_.IsFolder(path)) {
-          folders.push_back(path);
-        } else if (!Look(path)) {
-          return Fail(why);
-        }
-      }
+    int64_t last = 0;
+    if (!database_.QueryInteger("SELECT coalesce(max(id), 0) FROM files", &last, why)) {
+      return false;
     }
-    return Finish(why);
+    met_.assign(static_cast<size_t>(last) + 1, false);
+    WalkCounts walk;
+    bool walked = false;
+    if (last == 0) {
+      // A first index: every file is read, on a thread beside the storing.
+      walked = database_.Execute(kDropQuestionIndexes, why) &&
+               ReadWholeProject(files_, project, skip_prefix_, paths_, &walk,
+                                [&](ReadFile& file) { return Store(file, 0); });
+    } else {
+      walked = WalkProject(files_, project, skip_prefix_, &walk,
+                           [&](const std::string& path, const std::string& key,
+                               const FileFacts& facts) { return Look(path, key, facts); });
+    }
+    counts_.links = walk.links;
+    counts_.other = walk.other;
+    counts_.cycles = walk.cycles;
+    counts_.unlisted = walk.unlisted;
+    if (!walked) return Fail(why);
+    // The indexes are sorted with a smaller page cache: the sorting takes as much memory again.
+    return DropUnmet(why) && database_.Execute("PRAGMA cache_size = -8192", why) &&
+           database_.Execute(kQuestionIndexes, why);
   }
 
  private:
   bool Prepare() {
-    return generation_.Prepare(database_, "SELECT generation FROM project") &&
-           bump_.Prepare(database_, "UPDATE project SET generation = ?") &&
-           find_.Prepare(
-               database_,
-               "SELECT id, device, number, size, modified, kind FROM files WHERE key = ?") &&
-           seen_.Prepare(database_, "UPDATE files SET seen = ? WHERE id = ?") &&
-           store_.Prepare(database_,
-                          "INSERT INTO files(key, name, device, number, size, modified, kind,"
-                          " has_product, part_number, seen) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
-                          " ON CONFLICT(key) DO UPDATE SET name = excluded.name,"
-                          " device = excluded.device, number = excluded.number,"
-                          " size = excluded.size, modified = excluded.modified,"
-                          " kind = excluded.kind, has_product = excluded.has_product,"
-                          " part_number = excluded.part_number, seen = excluded.seen"
-                          " RETURNING id") &&
-           forget_.Prepare(database_, "DELETE FROM uses WHERE user = ?") &&
-           use_.Prepare(database_, "INSERT INTO uses(user, target, instance) VALUES(?, ?, ?)");
+    sqlite3* handle = database_.handle();
+    return find_.Prepare(handle,
+                         "SELECT id, device, number, size, modified, kind FROM files"
+                         " WHERE key = ?") &&
+           insert_.Prepare(
+               handle,
+               "INSERT OR IGNORE INTO files(device, number, size, modified, kind,"
+               " has_product, part_number, key, name) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)") &&
+           update_.Prepare(handle,
+                           "UPDATE files SET device = ?, number = ?, size = ?, modified = ?,"
+                           " kind = ?, has_product = ?, part_number = ? WHERE id = ?") &&
+           forget_.Prepare(handle, "DELETE FROM uses WHERE user = ?") &&
+           use_.Prepare(handle, "INSERT INTO uses(user, seq, target, instance) VALUES(?, ?, ?, ?)");
   }
 
   bool Fail(std::string* why) {
-    *why = sqlite3_errmsg(database_);
+    *why = database_.last_message();
     return false;
   }
 
@@ -160,112 +148,113 @@ class Refresher {
     if (kind == kUnreadable) ++counts_.unreadable;
   }
 
-  // Looks at one entry of a folder: an unchanged file is only marked seen, any other read.
-  bool Look(const std::string& path) {
-    FileFacts facts;
-    if (!files_.CurrentFacts(path, &facts)) {
-      ++counts_.other;  // a device, a FIFO, or gone since the folder was listed
-      return true;
-    }
-    const std::string key = StorageKey(path);
+  // Looks at one regular file: an unchanged one is only marked met, any other read again.
+  bool Look(const std::string& path, const std::string& key, const FileFacts& facts) {
+    int64_t id = 0;
     int code = 0;
-    find_.Bind(1, key);
+    find_.Bind(1, paths_.Key(key));
     if (find_.Step(&code)) {
+      id = find_.Integer(0);
       const bool same = static_cast<uint64_t>(find_.Integer(1)) == facts.id.device &&
                         static_cast<uint64_t>(find_.Integer(2)) == facts.id.number &&
                         static_cast<uint64_t>(find_.Integer(3)) == facts.size &&
                         find_.Integer(4) == facts.modified;
-      const int64_t id = find_.Integer(0), kind = find_.Integer(5);
+      const int64_t kind = find_.Integer(5);
       find_.Reset();
+      if (id > 0 && static_cast<size_t>(id) < met_.size()) met_[static_cast<size_t>(id)] = true;
       if (same) {
         Count(kind);
-        seen_.Bind(1, generation_now_);
-        seen_.Bind(2, id);
-        seen_.Step(&code);
-        seen_.Reset();
-        return code == SQLITE_DONE;
+        return true;
       }
     } else {
       find_.Reset();
       if (code != SQLITE_DONE) return false;
     }
-    return Read(path, key, facts);
+    ReadFile file = ReadProjectFile(files_, paths_, path, key, facts);
+    return Store(file, id);
   }
 
-  bool Read(const std::string& path, const std::string& key, FileFacts facts) {
+  // Stores a file read: as the row `id`, or as a new row when 0.
+  bool Store(const ReadFile& file, int64_t id) {
     ++counts_.read;
-    std::string bytes;
-    DocumentLinks links;
-    int64_t kind = kUnreadable;
-    if (facts.size > kLargestDocument) {
-      kind = kNotADocument;
-    } else if (!files_.ReadRegularFile(path, &bytes, &facts)) {
-      facts.modified = kReadAgain;
+    Count(file.kind);
+    SqliteStatement& store = id == 0 ? insert_ : update_;
+    store.Bind(1, static_cast<int64_t>(file.facts.id.device));
+    store.Bind(2, static_cast<int64_t>(file.facts.id.number));
+    store.Bind(3, static_cast<int64_t>(file.facts.size));
+    store.Bind(4, file.facts.modified);
+    store.Bind(5, int64_t{file.kind});
+    store.Bind(6, int64_t{file.has_product ? 1 : 0});
+    store.Bind(7, file.part_number);
+    if (id == 0) {
+      store.Bind(8, file.key);
+      store.Bind(9, file.name);
     } else {
-      const DocumentKind read = ReadDocumentLinks(bytes, path, &links);
-      kind = read == DocumentKind::kDocument       ? kDocument
-             : read == DocumentKind::kNotADocument ? kNotADocument
-                                                   : kUnreadable;
+      store.Bind(8, id);
     }
-    bytes = std::string();
-    Count(kind);
-    store_.Bind(1, key);
-    store_.Bind(2, path);
-    store_.Bind(3, static_cast<int64_t>(facts.id.device));
-    store_.Bind(4, static_cast<int64_t>(facts.id.number));
-    store_.Bind(5, static_cast<int64_t>(facts.size));
-    store_.Bind(6, facts.modified);
-    store_.Bind(7, kind);
-    store_.Bind(8, int64_t{links.has_product ? 1 : 0});
-    store_.Bind(9, links.part_number);
-    store_.Bind(10, generation_now_);
-    int code = 0;
-    if (!store_.Step(&code)) return false;
-    const int64_t id = store_.Integer(0);
-    store_.Step(&code);
-    store_.Reset();
-    if (code != SQLITE_DONE) return false;
-    forget_.Bind(1, id);
-    forget_.Step(&code);
-    forget_.Reset();
-    if (code != SQLITE_DONE) return false;
-    for (const DocumentLink& link : links.links) {
+    if (!Done(store)) return false;
+    if (id == 0) {
+      // A name met twice (folded alike where case does not count) is the first one's file.
+      if (sqlite3_changes(database_.handle()) == 0) return true;
+      id = sqlite3_last_insert_rowid(database_.handle());
+    } else {
+      forget_.Bind(1, id);
+      if (!Done(forget_)) return false;
+    }
+    for (size_t i = 0; i < file.uses.size(); ++i) {
       use_.Bind(1, id);
-      use_.Bind(2, StorageKey(link.target));
-      use_.Bind(3, link.instance);
-      use_.Step(&code);
-      use_.Reset();
-      if (code != SQLITE_DONE) return false;
+      use_.Bind(2, static_cast<int64_t>(i));
+      use_.Bind(3, file.uses[i].first);
+      use_.Bind(4, file.uses[i].second);
+      if (!Done(use_)) return false;
     }
     return true;
   }
 
-  // Drops what the walk did not meet.
-  bool Finish(std::string* why) {
-    SqliteStatement gone, drop_uses, drop_files;
+  // Steps a statement that gives no rows and makes it ready again.
+  static bool Done(SqliteStatement& statement) {
     int code = 0;
-    if (!gone.Prepare(database_, "SELECT count(*) FROM files WHERE seen <> ?") ||
-        !drop_uses.Prepare(
-            database_, "DELETE FROM uses WHERE user IN (SELECT id FROM files WHERE seen <> ?)") ||
-        !drop_files.Prepare(database_, "DELETE FROM files WHERE seen <> ?")) {
+    statement.Step(&code);
+    statement.Reset();
+    return code == SQLITE_DONE;
+  }
+
+  // Drops the rows of files that the walk did not meet, a batch at a time.
+  bool DropUnmet(std::string* why) {
+    SqliteStatement rows;
+    if (!rows.Prepare(database_.handle(), "SELECT id FROM files WHERE id > ? ORDER BY id") ||
+        !drop_file_.Prepare(database_.handle(), "DELETE FROM files WHERE id = ?")) {
       return Fail(why);
     }
-    gone.Bind(1, generation_now_);
-    if (!gone.Step(&code)) return Fail(why);
-    counts_.dropped = gone.Integer(0);
-    for (SqliteStatement* statement : {&drop_uses, &drop_files}) {
-      statement->Bind(1, generation_now_);
-      if (statement->Step(&code), code != SQLITE_DONE) return Fail(why);
+    for (int64_t after = 0;;) {
+      std::vector<int64_t> unmet;
+      int code = 0;
+      rows.Bind(1, after);
+      while (unmet.size() < 1000 && rows.Step(&code)) {
+        after = rows.Integer(0);
+        if (static_cast<size_t>(after) >= met_.size()) break;  // made by this walk
+        if (!met_[static_cast<size_t>(after)]) unmet.push_back(after);
+      }
+      const bool more = code == SQLITE_ROW && static_cast<size_t>(after) < met_.size();
+      rows.Reset();
+      if (code != SQLITE_ROW && code != SQLITE_DONE) return Fail(why);
+      for (int64_t id : unmet) {
+        forget_.Bind(1, id);
+        drop_file_.Bind(1, id);
+        if (!Done(forget_) || !Done(drop_file_)) return Fail(why);
+      }
+      counts_.dropped += static_cast<int64_t>(unmet.size());
+      if (!more) return true;
     }
-    return true;
   }
 
   FileSystem& files_;
-  sqlite3* database_;
+  SqliteDatabase& database_;
+  const StoredPaths& paths_;
   std::string skip_prefix_;
   IndexCounts& counts_;
-  int64_t generation_now_ = 0;
-  SqliteStatement generation_, bump_, find_, seen_, store_, forget_, use_;
+  std::vector<bool> met_;  // by row id, the rows that were there before and the walk met
+  SqliteStatement find_, insert_, update_, forget_, use_, drop_file_;
 };
 
 }  // namespace
@@ -281,6 +270,7 @@ bool ProjectIndex::Open(FileSystem& files, const std::string& project,
                         std::string* why) {
   files_ = &files;
   project_ = files.RealPath(project);
+  paths_ = StoredPaths(project_, StorageKey(project_));
   std::vector<std::string> names;
   if (project_.empty() || !files.IsFolder(project_) || !files.ListFolder(project_, &names)) {
     *why = "cannot read the folder " + Quote(StorageName(project));
@@ -339,7 +329,7 @@ bool ProjectIndex::OpenDatabase(std::string* why) {
   failure_ = SQLITE_OK;
   // Readers go on while a refresh writes; where the system cannot share memory for that
   // (a network share), the rollback journal stays, and readers wait instead. A page cache of
-  // 32 MiB keeps a first index of a large project from spilling its indexes to the log.
+  // 32 MiB keeps a first index of a large project from writing its pages to the log often.
   if (!database_.Execute("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;"
                          " PRAGMA cache_size = -32768",
                          why) ||
@@ -359,7 +349,7 @@ bool ProjectIndex::OpenDatabase(std::string* why) {
                             "; PRAGMA user_version = " + std::to_string(kSchemaVersion))
                                .c_str(),
                            why) &&
-         folder.Prepare(database_.handle(), "INSERT INTO project VALUES(?, 0)");
+         folder.Prepare(database_.handle(), "INSERT INTO project VALUES(?)");
     if (ok) {
       folder.Bind(1, StorageKey(project_));
       folder.Step(&code);
@@ -403,7 +393,7 @@ bool ProjectIndex::Refresh(std::string* why) {
   }
   // The index and its journals, when they are kept inside the project.
   const std::string skip = StorageKey(path_);
-  Refresher refresher(*files_, database_.handle(), skip, &counts_);
+  Refresher refresher(*files_, database_, paths_, skip, &counts_);
   if (!refresher.Run(project_, why)) {
     failure_ = database_.last_error();
     database_.Execute("ROLLBACK", &ignored);
@@ -413,6 +403,12 @@ bool ProjectIndex::Refresh(std::string* why) {
     failure_ = database_.last_error();
     database_.Execute("ROLLBACK", &ignored);
     return false;
+  }
+  // Questions are answered from this refresh, whatever another command writes meanwhile, and
+  // without taking the database's lock for each.
+  int64_t ignored_count = 0;
+  if (database_.Execute("BEGIN", &ignored)) {
+    database_.QueryInteger("SELECT count(*) FROM project", &ignored_count, &ignored);
   }
   return true;
 }
@@ -429,7 +425,7 @@ std::vector<std::string> ProjectIndex::KeysOfFile(const std::string& path) {
       same.Prepare(database_.handle(), "SELECT key FROM files WHERE device = ? AND number = ?")) {
     same.Bind(1, static_cast<int64_t>(id.device));
     same.Bind(2, static_cast<int64_t>(id.number));
-    while (same.Step(&code)) keys.insert(same.Text(0));
+    while (same.Step(&code)) keys.insert(paths_.FullKey(same.Text(0)));
   }
   return std::vector<std::string>(keys.begin(), keys.end());
 }
@@ -442,9 +438,9 @@ bool ProjectIndex::FindDocument(const std::string& key, IndexedDocument* documen
                     " WHERE key = ? AND kind = 0")) {
     return false;
   }
-  find.Bind(1, key);
+  find.Bind(1, paths_.Key(key));
   if (!find.Step(&code)) return false;
-  *document = DocumentOf(find, 0);
+  *document = DocumentOf(find, 0, paths_);
   return true;
 }
 
@@ -454,7 +450,7 @@ bool ProjectIndex::IsReferenced(const std::string& key) {
   if (!find.Prepare(database_.handle(), "SELECT 1 FROM uses WHERE target = ? LIMIT 1")) {
     return false;
   }
-  find.Bind(1, key);
+  find.Bind(1, paths_.Key(key));
   return find.Step(&code);
 }
 
@@ -468,26 +464,27 @@ std::vector<IndexedDocument> ProjectIndex::DocumentsWithPartNumber(const std::st
     return documents;
   }
   find.Bind(1, part_number);
-  while (find.Step(&code)) documents.push_back(DocumentOf(find, 0));
+  while (find.Step(&code)) documents.push_back(DocumentOf(find, 0, paths_));
   return documents;
 }
 
 std::vector<DocumentUse> ProjectIndex::UsersOf(const std::vector<std::string>& keys) {
   std::vector<DocumentUse> uses;
-  SqliteStatement find;
+  SqliteStatement& find = users_of_;
   int code = 0;
-  if (!find.Prepare(database_.handle(),
+  if (!find.prepared() &&
+      !find.Prepare(database_.handle(),
                     "SELECT f.name, f.key, f.has_product, f.part_number, u.instance FROM uses u"
                     " JOIN files f ON f.id = u.user WHERE u.target = ? AND f.kind = 0"
-                    " ORDER BY f.name, u.rowid")) {
+                    " ORDER BY f.name, u.seq")) {
     return uses;
   }
   for (const std::string& key : keys) {
-    find.Bind(1, key);
+    find.Bind(1, paths_.Key(key));
     const size_t first = uses.size();
     while (find.Step(&code)) {
-      if (uses.size() == first || uses.back().user.key != find.Text(1)) {
-        uses.push_back({DocumentOf(find, 0), {}, key});
+      if (uses.size() == first || uses.back().user.key != paths_.FullKey(find.Text(1))) {
+        uses.push_back({DocumentOf(find, 0, paths_), {}, key});
       }
       uses.back().instances.push_back(find.Text(4));
     }
@@ -534,8 +531,8 @@ std::vector<std::string> ProjectIndex::FilesUsedBy(const std::string& key) {
                     " WHERE f.key = ? ORDER BY u.target")) {
     return targets;
   }
-  find.Bind(1, key);
-  while (find.Step(&code)) targets.push_back(find.Text(0));
+  find.Bind(1, paths_.Key(key));
+  while (find.Step(&code)) targets.push_back(paths_.FullKey(find.Text(0)));
   return targets;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "projectindex/sqlite_database.h"
+#include "projectindex/stored_paths.h"
 #include "system/files.h"
 
 // What a refresh met. Documents unchanged since the last refresh are not read again.
@@ -93,7 +94,9 @@ class ProjectIndex {
 
   FileSystem* files_ = nullptr;
   std::string project_, path_;
+  StoredPaths paths_;
   SqliteDatabase database_;
+  SqliteStatement users_of_;  // asked once for each document a where-used answer shows
   IndexCounts counts_;
   int failure_ = 0;         // SQLite's code of what made opening or refreshing fail
   bool untrusted_ = false;  // the database is no index of this folder in this schema

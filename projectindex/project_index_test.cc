@@ -145,7 +145,7 @@ TEST(ProjectIndexTest, ADatabaseThatIsNoIndexOfTheFolderIsRebuiltOrRefused) {
   std::string damaged = good;
   for (size_t i = 100; i < damaged.size(); i += 7) damaged[i] = '\x5a';
   std::string newer = good;
-  newer[63] = 2;  // user_version, the schema's
+  newer[63] = 9;  // user_version, the schema's
   const struct {
     const char* what;
     std::string bytes;

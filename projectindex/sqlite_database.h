@@ -19,6 +19,7 @@ class SqliteStatement {
   ~SqliteStatement();
 
   bool Prepare(sqlite3* database, const char* sql);
+  bool prepared() const { return statement_ != nullptr; }
   // Parameters count from 1, as in SQLite. Text is bound byte for byte.
   void Bind(int parameter, const std::string& text);
   void Bind(int parameter, int64_t value);

@@ -28,6 +28,12 @@ std::string NameOf(const std::filesystem::path& path);
 bool DiskIsFolder(const std::string& path);
 // The names in `folder` (without "." and ".."); false when it cannot be listed.
 bool DiskListFolder(const std::string& folder, std::vector<std::string>* names);
+// The entries of `folder`, each looked at without following a link; false when it cannot be
+// listed.
+bool DiskListFolderEntries(const std::string& folder, std::vector<FolderEntry>* entries);
+// The entries of `folder` as `files` tells them name by name (IsLink, IsFolder, CurrentFacts).
+bool ListEntriesOneByOne(FileSystem& files, const std::string& folder,
+                         std::vector<FolderEntry>* entries);
 // Makes the one folder `folder`, whose parent is there; true when it is a folder now. False,
 // with the system's reason naming the folder, when it cannot be made.
 bool DiskMakeFolder(const std::string& folder, std::string* why);

@@ -29,6 +29,10 @@ class DiskFileSystem : public FileSystem {
     names->clear();
     return folder.find('\0') == std::string::npos && DiskListFolder(folder, names);
   }
+  bool ListFolderEntries(const std::string& folder, std::vector<FolderEntry>* entries) override {
+    entries->clear();
+    return folder.find('\0') == std::string::npos && DiskListFolderEntries(folder, entries);
+  }
   std::string WhyNotReplace(const std::string& target) override {
     return DiskWhyNotReplace(target);
   }
@@ -75,6 +79,31 @@ class DiskFileSystem : public FileSystem {
 };
 
 }  // namespace
+
+bool ListEntriesOneByOne(FileSystem& files, const std::string& folder,
+                         std::vector<FolderEntry>* entries) {
+  entries->clear();
+  std::vector<std::string> names;
+  if (!files.ListFolder(folder, &names)) return false;
+  for (std::string& name : names) {
+    const std::string path = folder + (folder.back() == '/' ? "" : "/") + name;
+    FolderEntry entry;
+    entry.name = std::move(name);
+    if (files.IsLink(path)) {
+      entry.kind = FolderEntry::kLink;
+    } else if (files.IsFolder(path)) {
+      entry.kind = FolderEntry::kFolder;
+    } else if (files.CurrentFacts(path, &entry.facts)) {
+      entry.kind = FolderEntry::kRegularFile;
+    }
+    entries->push_back(std::move(entry));
+  }
+  return true;
+}
+
+bool FileSystem::ListFolderEntries(const std::string& folder, std::vector<FolderEntry>* entries) {
+  return ListEntriesOneByOne(*this, folder, entries);
+}
 
 FileSystem& Disk() {
   static DiskFileSystem disk;

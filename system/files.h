@@ -38,6 +38,14 @@ struct FileFacts {
   }
 };
 
+// What a walk of a folder meets at one name, looked at without following a link.
+struct FolderEntry {
+  enum Kind { kLink, kFolder, kRegularFile, kOther };
+  std::string name;
+  Kind kind = kOther;  // kOther: a device, a FIFO, or gone since the folder was listed
+  FileFacts facts;     // of a regular file
+};
+
 // One answer to "may this document be saved to this path?", as the platform gave it: kept by
 // a session that is asked to keep them, for the companions that run a plan to see what it
 // would do and to say why a save would fail.
@@ -97,6 +105,9 @@ class FileSystem {
   virtual bool IsFolder(const std::string& path) = 0;
   // The names in `folder` (without "." and ".."), in no order; false when it cannot be listed.
   virtual bool ListFolder(const std::string& folder, std::vector<std::string>* names) = 0;
+  // The entries of `folder`, in no order, each looked at once: what a walk of a large folder
+  // asks. False when the folder cannot be listed.
+  virtual bool ListFolderEntries(const std::string& folder, std::vector<FolderEntry>* entries);
 
   // Why the file at `target` (a storage name) may not be replaced by a save, or written where
   // nothing is yet: no such folder, a folder the user may not write, a folder or device or

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -307,6 +308,29 @@ bool DiskListFolder(const std::string& folder, std::vector<std::string>* names) 
     names->push_back(entry->path().filename().string());
   }
   return !error;
+}
+
+bool DiskListFolderEntries(const std::string& folder, std::vector<FolderEntry>* entries) {
+  DIR* listing = opendir(folder.c_str());
+  if (listing == nullptr) return false;
+  errno = 0;
+  while (const struct dirent* found = readdir(listing)) {
+    FolderEntry entry;
+    entry.name = found->d_name;
+    if (entry.name == "." || entry.name == "..") continue;
+    struct stat status;
+    if (fstatat(dirfd(listing), found->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
+      if (S_ISLNK(status.st_mode)) entry.kind = FolderEntry::kLink;
+      if (S_ISDIR(status.st_mode)) entry.kind = FolderEntry::kFolder;
+      if (S_ISREG(status.st_mode)) entry.kind = FolderEntry::kRegularFile;
+      entry.facts = FactsOf(status);
+    }
+    entries->push_back(std::move(entry));
+    errno = 0;
+  }
+  const bool listed = errno == 0;
+  closedir(listing);
+  return listed;
 }
 
 bool DiskMakeFolder(const std::string& folder, std::string* why) {
