@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <set>
 #include <thread>
+#include <unordered_map>
 
 #include "projectindex/project_walk.h"
 #include "system/paths.h"
@@ -79,8 +80,9 @@ IndexedDocument DocumentOf(const SqliteStatement& row, int first, const StoredPa
 }
 
 // Walks a project folder and writes what it finds into the database, file by file, inside the
-// transaction the caller holds. An unchanged file costs one lookup and writes nothing: which
-// rows the walk met is kept in memory, a bit for each row.
+// transaction the caller holds. An unchanged file is looked up among its folder's rows, read
+// from the index once for the folder, and writes nothing: which rows the walk met is kept in
+// memory, a bit for each row.
 class Refresher {
  public:
   Refresher(FileSystem& files, SqliteDatabase& database, const StoredPaths& paths,
@@ -124,8 +126,8 @@ class Refresher {
   bool Prepare() {
     sqlite3* handle = database_.handle();
     return find_.Prepare(handle,
-                         "SELECT id, device, number, size, modified, kind FROM files"
-                         " WHERE key = ?") &&
+                         "SELECT id, key, device, number, size, modified, kind FROM files"
+                         " WHERE key >= ? AND key < ? ORDER BY key") &&
            insert_.Prepare(
                handle,
                "INSERT OR IGNORE INTO files(device, number, size, modified, kind,"
@@ -150,28 +152,58 @@ class Refresher {
 
   // Looks at one regular file: an unchanged one is only marked met, any other read again.
   bool Look(const std::string& path, const std::string& key, const FileFacts& facts) {
+    const std::string stored = paths_.Key(key);
+    const std::string folder = stored.substr(0, stored.rfind('/') + 1);
+    if (folder != known_folder_ && !LoadFolder(folder)) return false;
     int64_t id = 0;
-    int code = 0;
-    find_.Bind(1, paths_.Key(key));
-    if (find_.Step(&code)) {
-      id = find_.Integer(0);
-      const bool same = static_cast<uint64_t>(find_.Integer(1)) == facts.id.device &&
-                        static_cast<uint64_t>(find_.Integer(2)) == facts.id.number &&
-                        static_cast<uint64_t>(find_.Integer(3)) == facts.size &&
-                        find_.Integer(4) == facts.modified;
-      const int64_t kind = find_.Integer(5);
-      find_.Reset();
+    const auto known = known_.find(stored.substr(folder.size()));
+    if (known != known_.end()) {
+      const KnownFile& row = known->second;
+      id = row.id;
       if (id > 0 && static_cast<size_t>(id) < met_.size()) met_[static_cast<size_t>(id)] = true;
-      if (same) {
-        Count(kind);
+      if (row.facts.SameContentAs(facts)) {
+        Count(row.kind);
         return true;
       }
-    } else {
-      find_.Reset();
-      if (code != SQLITE_DONE) return false;
     }
     ReadFile file = ReadProjectFile(files_, paths_, path, key, facts);
     return Store(file, id);
+  }
+
+  // Loads what the index holds of the files directly in the folder whose stored key, with a
+  // slash, is `folder`: one range of keys, the subfolders' ranges stepped over, rather than one
+  // question for each file.
+  bool LoadFolder(const std::string& folder) {
+    known_.clear();
+    known_folder_ = folder;
+    // The keys that begin with `folder` are those from it up to the next byte after its slash.
+    const std::string end = folder.substr(0, folder.size() - 1) + '0';
+    std::string from = folder;
+    for (bool again = true; again;) {
+      again = false;
+      int code = 0;
+      find_.Bind(1, from);
+      find_.Bind(2, end);
+      while (find_.Step(&code)) {
+        const std::string name = find_.Text(1).substr(folder.size());
+        const size_t slash = name.find('/');
+        if (slash != std::string::npos) {
+          from = folder + name.substr(0, slash) + '0';  // past the subfolder's keys
+          again = true;
+          break;
+        }
+        KnownFile& row = known_[name];
+        row.id = find_.Integer(0);
+        row.facts.id.device = static_cast<uint64_t>(find_.Integer(2));
+        row.facts.id.number = static_cast<uint64_t>(find_.Integer(3));
+        row.facts.size = static_cast<uint64_t>(find_.Integer(4));
+        row.facts.modified = find_.Integer(5);
+        row.kind = find_.Integer(6);
+      }
+      find_.Reset();
+      if (!again && code != SQLITE_DONE) return false;
+    }
+    return true;
   }
 
   // Stores a file read: as the row `id`, or as a new row when 0.
@@ -254,6 +286,14 @@ class Refresher {
   std::string skip_prefix_;
   IndexCounts& counts_;
   std::vector<bool> met_;  // by row id, the rows that were there before and the walk met
+  // What the index holds of a file of the folder being walked.
+  struct KnownFile {
+    int64_t id = 0;
+    FileFacts facts;
+    int64_t kind = kUnreadable;
+  };
+  std::string known_folder_;                          // the stored key of that folder, with a slash
+  std::unordered_map<std::string, KnownFile> known_;  // by name in it
   SqliteStatement find_, insert_, update_, forget_, use_, drop_file_;
 };
 
