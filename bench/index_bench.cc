@@ -22,63 +22,13 @@
 #include "projectindex/project_index.h"
 #include "system/files.h"
 #include "system/paths.h"
+#include "testing/generated_project.h"
 #include "tree/where_used.h"
 
 namespace {
 
 double Since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-std::string Document(const std::string& part_number, const std::vector<std::string>& references) {
-  std::string text = "STANDIN-DOCUMENT 1\nproduct\npartnumber " + part_number + "\n";
-  for (size_t i = 0; i < references.size(); ++i) {
-    text += "component I." + std::to_string(i + 1) + "\nreference " + references[i] + "\n";
-  }
-  return text;
-}
-
-struct Project {
-  std::vector<std::string> files;  // every file written, parts first
-  std::vector<std::string> subs;   // the sub-assemblies' files
-  long references = 0;
-};
-
-// Half the documents library parts (lib/<folder>/part <i>.CATPart), two fifths sub-assemblies
-// (asm/<folder>/sub <i>.CATProduct: twenty parts and, but for the first, the sub-assembly i/2,
-// so that the first few are used through long chains), the rest products
-// (products/<folder>/product <i>.CATProduct: sixteen sub-assemblies). A hundred files a folder.
-Project Generate(const std::string& root, int documents) {
-  const int parts = documents / 2, subs = documents * 2 / 5, products = documents - parts - subs;
-  Project project;
-  auto file = [&](const std::string& kind, const std::string& stem, int i, const char* type) {
-    return kind + "/" + std::to_string(i / 100) + "/" + stem + " " + std::to_string(i) + type;
-  };
-  auto write = [&](const std::string& name, const std::string& text) {
-    std::filesystem::create_directories(DirectoryOf(root + "/" + name));
-    std::ofstream(root + "/" + name, std::ios::binary) << text;
-    project.files.push_back(root + "/" + name);
-  };
-  for (int i = 0; i < parts; ++i)
-    write(file("lib", "part", i, ".CATPart"), Document("P-" + std::to_string(i), {}));
-  for (int i = 0; i < subs; ++i) {
-    std::vector<std::string> references;
-    for (int k = 0; k < 20; ++k)
-      references.push_back("../../" + file("lib", "part", (i * 7 + k * 131) % parts, ".CATPart"));
-    if (i > 0) references.push_back("../../" + file("asm", "sub", i / 2, ".CATProduct"));
-    project.references += static_cast<long>(references.size());
-    write(file("asm", "sub", i, ".CATProduct"), Document("S-" + std::to_string(i), references));
-    project.subs.push_back(project.files.back());
-  }
-  for (int i = 0; i < products; ++i) {
-    std::vector<std::string> references;
-    for (int k = 0; k < 16; ++k)
-      references.push_back("../../" + file("asm", "sub", (i * 11 + k * 97) % subs, ".CATProduct"));
-    project.references += static_cast<long>(references.size());
-    write(file("products", "product", i, ".CATProduct"),
-          Document("T-" + std::to_string(i), references));
-  }
-  return project;
 }
 
 // The floor of a first index: every document read once, as a where-used index must read it:
@@ -168,17 +118,18 @@ int main(int argc, char* argv[]) {
   const std::string index_path = std::string(folder) + "/index.sqlite";
   const std::string answer = std::string(folder) + "/answer.txt";
   auto start = std::chrono::steady_clock::now();
-  const Project project = Generate(root, documents);
+  const GeneratedProject project = GenerateProject(root, LargeProjectShape(documents));
+  const std::vector<std::string> files = project.Files();
   std::printf("%d documents, %ld references, generated in %.2f s\n", documents, project.references,
               Since(start));
 
-  // A part that only the last sub-assembly uses directly: a question as most are.
-  const std::string typical = project.files[((documents * 2 / 5 - 1) * 7) % (documents / 2)];
+  // A part that the last sub-assembly uses: a question as most are.
+  const std::string typical = project.parts[(project.subs.size() - 1) * 7 % project.parts.size()];
   const std::vector<std::string> where_used = {"--where-used", typical,   "--project",
                                                root,           "--index", index_path};
   size_t bytes_read = 0;
   double floor_bytes = 0;
-  const double floor_read = ReadEveryDocument(project.files, &bytes_read, &floor_bytes);
+  const double floor_read = ReadEveryDocument(files, &bytes_read, &floor_bytes);
   const WholeRun first = RunInFolder(QUORVEL_TREE_BINARY, folder, where_used, false, answer);
   const long first_users = UsersIn(ReadAll(answer));
   long looked = 0;
@@ -198,10 +149,10 @@ int main(int argc, char* argv[]) {
   const bool refreshed = index.Open(Disk(), root, index_path, &notes, &why);
   const double after_run = Since(start);
   const Question one = Ask(index, typical);
-  const Question wide = Ask(index, project.files[0]);
+  const Question wide = Ask(index, files[0]);
   const WholeRun widest = RunInFolder(
       QUORVEL_TREE_BINARY, folder,
-      {"--where-used", project.files[0], "--project", root, "--index", index_path}, false, answer);
+      {"--where-used", files[0], "--project", root, "--index", index_path}, false, answer);
 
   const long peak = std::max({first.peak_kib, again.peak_kib, widest.peak_kib});
   std::printf(
@@ -218,7 +169,7 @@ int main(int argc, char* argv[]) {
   std::printf(
       "where-used    %7.4f s          (%ld documents use %s, %zu bytes of tree;"
       " the whole command %.2f s)\n",
-      wide.seconds, wide.users, project.files[0].substr(root.size() + 1).c_str(), wide.bytes,
+      wide.seconds, wide.users, files[0].substr(root.size() + 1).c_str(), wide.bytes,
       widest.seconds);
   std::printf("peak memory   %7.1f MiB        (the largest of the three commands)\n",
               peak / 1024.0);

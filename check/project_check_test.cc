@@ -11,6 +11,7 @@
 #include "check/control_file_check.h"
 #include "planner/plan_command.h"
 #include "standin_process.h"
+#include "testing/generated_project.h"
 #include "testing/test_support.h"
 #include "tree/tree_command.h"
 
@@ -20,8 +21,28 @@ std::string Document(const std::string& part_number, const std::string& componen
   return "STANDIN-DOCUMENT 1\nproduct\npartnumber " + part_number + "\n" + components;
 }
 
+// The companions run with a project in scope (with an index of the test's own), and the tool.
+class CompanionsTest : public ::testing::Test {
+ protected:
+  // Runs a companion, the project in scope unless told; sets `outcome_`.
+  std::string Run(const std::string& command, std::vector<std::string> args, bool scope = true) {
+    if (scope) args.insert(args.end() - 1, {"--project", ".", "--index", dir_.File("i.sqlite")});
+    outcome_ = command == "check"  ? RunCommand(RunControlFileCheck, "Quorvel-check", args)
+               : command == "tree" ? RunCommand(RunTreeCommand, "Quorvel-tree", args)
+                                   : RunCommand(RunPlanCommand, "Quorvel-plan", args);
+    return dir_.Scrub(outcome_.out);
+  }
+  bool RunTool(const std::string& control_file) {
+    return StandinRunProcess(kQuorvelBinary, {control_file}, ".", {"ZTR_TRACE_LEVEL"}, "", "") == 0;
+  }
+
+  InScratchDir here_;
+  const ScratchDir& dir_ = here_.dir();
+  CommandOutcome outcome_;
+};
+
 // a/a.prod and b/b.prod both use lib/bolt.part; rename.ztr renames the bolt for A only.
-class ProjectTest : public ::testing::Test {
+class ProjectTest : public CompanionsTest {
  protected:
   void SetUp() override {
     std::filesystem::create_directories("project/lib");
@@ -42,22 +63,6 @@ class ProjectTest : public ::testing::Test {
               "{NEW_PARTNUMBER}BOLT-8\n{NEW_EXTERNAL_LOCATION}lib/bolt-8.part\n");
     std::filesystem::current_path("project");
   }
-
-  // Runs a companion, the project in scope (with an index of the test's own); sets `outcome_`.
-  std::string Run(const std::string& command, std::vector<std::string> args, bool scope = true) {
-    if (scope) args.insert(args.end() - 1, {"--project", ".", "--index", dir_.File("i.sqlite")});
-    outcome_ = command == "check"  ? RunCommand(RunControlFileCheck, "Quorvel-check", args)
-               : command == "tree" ? RunCommand(RunTreeCommand, "Quorvel-tree", args)
-                                   : RunCommand(RunPlanCommand, "Quorvel-plan", args);
-    return dir_.Scrub(outcome_.out);
-  }
-  bool RunTool(const std::string& control_file) {
-    return StandinRunProcess(kQuorvelBinary, {control_file}, ".", {"ZTR_TRACE_LEVEL"}, "", "") == 0;
-  }
-
-  InScratchDir here_;
-  const ScratchDir& dir_ = here_.dir();
-  CommandOutcome outcome_;
 };
 
 const char kLeftOut[] =
@@ -134,6 +139,49 @@ TEST_F(ProjectTest, WriteWithTheProjectMakesTheOtherProductFollow) {
   EXPECT_EQ(Run("check", {"--after", "job.ztr"}), "0 errors, 0 warnings\n");
   EXPECT_EQ(Run("check", {"--after", "--old-files=lines", "job.ztr"}),
             "<dir>/project/lib/bolt.part\n");
+}
+
+// A generated project: products 0 and 1 share sub-assembly 1, which uses part 1; sub-assemblies 2
+// and 3, outside product 0, use part 1 too. Part 1 renumbered for product 0 leaves them out,
+// unless the plan is written with the project.
+class GeneratedProjectTest : public CompanionsTest {
+ protected:
+  void SetUp() override {
+    GenerateProject("project", {6, 4, 2, 3, 2});
+    std::filesystem::current_path("project");
+  }
+};
+
+TEST_F(GeneratedProjectTest, APartSharedByTwoProductsIsRenamedForOneAndTheOtherFollows) {
+  Run("plan", {"table", "-o", "t.csv", "products/0/product 0.CATProduct", "--select-part", "P-1",
+               "--number", "P-{n}", "--start", "next"});
+  ASSERT_EQ(outcome_.exit_code, 0) << outcome_.err;
+  Run("plan", {"write", "-o", "alone.ztr", "t.csv"}, false);
+  ASSERT_EQ(outcome_.exit_code, 0) << outcome_.err;
+  const std::string kept = "it keeps the old file \"<dir>/project/lib/0/part 1.CATPart\"";
+  for (const char* user : {"asm/0/sub 2.CATProduct", "asm/0/sub 3.CATProduct"}) {
+    const std::string found = Run("check", {"--open", "alone.ztr"});
+    EXPECT_NE(found.find(std::string("\"<dir>/project/") + user + "\" of the project"),
+              std::string::npos)
+        << found;
+    EXPECT_NE(found.find(kept), std::string::npos) << found;
+    EXPECT_EQ(outcome_.exit_code, 1);
+    EXPECT_NE(Run("tree", {"--plan", "alone.ztr", "products/0/product 0.CATProduct"}).find(user),
+              std::string::npos)
+        << outcome_.out;
+    EXPECT_EQ(outcome_.exit_code, 1);
+  }
+
+  Run("plan", {"write", "-o", "job.ztr", "t.csv"});
+  ASSERT_EQ(outcome_.exit_code, 0) << outcome_.err;
+  EXPECT_EQ(Run("check", {"--open", "job.ztr"}), "0 errors, 0 warnings\n");
+  ASSERT_TRUE(RunTool("job.ztr"));
+  const std::string other = Run("tree", {"products/0/product 1.CATProduct"}, false);
+  EXPECT_NE(other.find("lib/0/P-6.CATPart  [P-6]"), std::string::npos) << other << outcome_.err;
+  EXPECT_EQ(other.find("part 1.CATPart"), std::string::npos) << other;
+  EXPECT_EQ(Run("check", {"--after", "job.ztr"}), "0 errors, 0 warnings\n");
+  EXPECT_EQ(Run("check", {"--after", "--old-files=lines", "job.ztr"}),
+            "<dir>/project/lib/0/part 1.CATPart\n");
 }
 
 }  // namespace
