@@ -80,13 +80,6 @@ long UsersIn(const std::string& answer) {
   return line == std::string::npos ? 0 : std::atol(answer.c_str() + line + 2);
 }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // One where-used question asked of an index refreshed before the clock starts.
 struct Question {
   double seconds = 0;
@@ -131,11 +124,11 @@ int main(int argc, char* argv[]) {
   double floor_bytes = 0;
   const double floor_read = ReadEveryDocument(files, &bytes_read, &floor_bytes);
   const WholeRun first = RunInFolder(QUORVEL_TREE_BINARY, folder, where_used, false, answer);
-  const long first_users = UsersIn(ReadAll(answer));
+  const long first_users = UsersIn(ContentsOf(answer));
   long looked = 0;
   const double floor_walk = Walk(root, &looked);
   const WholeRun again = RunInFolder(QUORVEL_TREE_BINARY, folder, where_used, false, answer);
-  const long again_users = UsersIn(ReadAll(answer));
+  const long again_users = UsersIn(ContentsOf(answer));
 
   // A run renamed a twentieth of the documents: their files written again.
   const size_t changed = project.subs.size() / 8;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/structure_generator.h"
+#include "bench/whole_run.h"
 
 namespace {
 
@@ -45,13 +46,6 @@ bool Succeeded(pid_t child) {
          WEXITSTATUS(status) == 0;
 }
 
-std::string Contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 // What the log of a run in `folder` tells: the saves, and for each whether it is on disk.
 struct Told {
   int saves = 0;
@@ -71,7 +65,7 @@ Told Check(const std::string& folder, const std::string& log) {
     if (line.rfind("Document ", 0) != 0 || as == std::string::npos) continue;
     ++told.saves;
     const std::string document = line.substr(9, as - 9), target = line.substr(as + 10);
-    const std::string there = Contents(folder + "/" + target);
+    const std::string there = ContentsOf(folder + "/" + target);
     for (const std::string& name : names[document]) {
       if (there.find("\ncomponent " + name + "\n") == std::string::npos) {
         told.not_on_disk.push_back(log + ": " + line + " (no " + name + ")");

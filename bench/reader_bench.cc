@@ -22,13 +22,6 @@ namespace {
 
 const int kRounds = 3;
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -63,7 +56,7 @@ void Fail(const std::string& what) {
 
 // The run ended at loading the file's last record: the reader read everything.
 void CheckReadingRun(const WholeRun& run, const std::string& log) {
-  const std::vector<std::string> lines = Lines(ReadText(log));
+  const std::vector<std::string> lines = Lines(ContentsOf(log));
   if (run.exit_code != 0 || lines.size() != 2 ||
       lines[1] != std::string("Failed to load document: ") + kEndOfFileDocument) {
     Fail("Quorvel did not read the control file to its end (exit " + std::to_string(run.exit_code) +
@@ -73,7 +66,7 @@ void CheckReadingRun(const WholeRun& run, const std::string& log) {
 
 // Every listed document loaded, every instance's parent looked up, the last one missing.
 void CheckPlanRun(const WholeRun& run, const std::string& log, const GeneratedControlFile& f) {
-  const std::vector<std::string> lines = Lines(ReadText(log));
+  const std::vector<std::string> lines = Lines(ContentsOf(log));
   const long loaded = CountStarting(lines, "Partnumber set to: PRT-");
   const long looked_up = CountStarting(lines, "Failed to change the instance name: Missing.");
   if (run.exit_code != 0 || loaded != f.documents + f.changeable_documents ||
@@ -126,13 +119,13 @@ int main(int argc, char* argv[]) {
         BestRun(FSCANF_LOOP_BINARY, folder, "reading.ztr", false, folder + "/fscanf.out");
     const std::string counted = std::to_string(reading.records) + " records, " +
                                 std::to_string(reading.attributes) + " attributes\n";
-    if (fscanf_loop.exit_code != 0 || ReadText(folder + "/fscanf.out") != counted) {
+    if (fscanf_loop.exit_code != 0 || ContentsOf(folder + "/fscanf.out") != counted) {
       Fail("the fscanf loop did not read every record");
     }
     const WholeRun into_memory =
         BestRun(READ_INTO_MEMORY_BINARY, folder, "reading.ztr", false, folder + "/read.out");
     if (into_memory.exit_code != 0 ||
-        ReadText(folder + "/read.out") != std::to_string(reading.bytes) + " bytes\n") {
+        ContentsOf(folder + "/read.out") != std::to_string(reading.bytes) + " bytes\n") {
       Fail("reading into memory did not read every byte");
     }
     const WholeRun cat = BestRun("/bin/cat", folder, "reading.ztr", true);

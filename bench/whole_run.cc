@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <sstream>
 
 WholeRun RunInFolder(const std::string& binary, const std::string& folder,
                      const std::vector<std::string>& arguments, bool quiet,
@@ -40,6 +41,13 @@ WholeRun RunInFolder(const std::string& binary, const std::string& folder,
   run.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   return run;
+}
+
+std::string ContentsOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
 }
 
 std::string LastLineOf(const std::string& path) {

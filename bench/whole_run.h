@@ -21,6 +21,9 @@ WholeRun RunInFolder(const std::string& binary, const std::string& folder,
                      const std::vector<std::string>& arguments = {"rename.ztr"}, bool quiet = false,
                      const std::string& output = "");
 
+// The bytes of the file at `path`; empty when it cannot be read.
+std::string ContentsOf(const std::string& path);
+
 // The last line of the text file at `path`; empty when it cannot be read.
 std::string LastLineOf(const std::string& path);
 
