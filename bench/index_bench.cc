@@ -4,9 +4,11 @@
 // the same run: the first index (the whole command Quorvel-tree --where-used) against reading
 // every document once, a refresh when nothing changed (the same command again) against a walk
 // that looks at every file, a refresh after a run changed a twentieth of the documents, two
-// where-used questions answered from a refreshed index, and the commands' peak memory. It
-// fails unless the index holds every document, each refresh read just what changed and each
-// answer names its users.
+// where-used questions answered from a refreshed index, and the commands' peak memory; the
+// times the best of three. It fails unless the index holds every document, each refresh read
+// just what changed and each answer names its users.
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -120,15 +122,33 @@ int main(int argc, char* argv[]) {
   const std::string typical = project.parts[(project.subs.size() - 1) * 7 % project.parts.size()];
   const std::vector<std::string> where_used = {"--where-used", typical,   "--project",
                                                root,           "--index", index_path};
+  // Each figure the best of three: the machine is shared. The generator's writes reach the
+  // disk first, so that no figure pays for them.
+  sync();
   size_t bytes_read = 0;
-  double floor_bytes = 0;
-  const double floor_read = ReadEveryDocument(files, &bytes_read, &floor_bytes);
-  const WholeRun first = RunInFolder(QUORVEL_TREE_BINARY, folder, where_used, false, answer);
-  const long first_users = UsersIn(ContentsOf(answer));
-  long looked = 0;
-  const double floor_walk = Walk(root, &looked);
-  const WholeRun again = RunInFolder(QUORVEL_TREE_BINARY, folder, where_used, false, answer);
-  const long again_users = UsersIn(ContentsOf(answer));
+  double floor_bytes = 1e9, floor_read = 1e9, floor_walk = 1e9;
+  WholeRun first, again;
+  long first_users = 0, again_users = 0, looked = 0, peak = 0;
+  for (int round = 0; round < 3; ++round) {
+    double bytes = 0;
+    bytes_read = 0;
+    floor_read = std::min(floor_read, ReadEveryDocument(files, &bytes_read, &bytes));
+    floor_bytes = std::min(floor_bytes, bytes);
+    for (const char* suffix : {"", "-wal", "-shm"}) std::remove((index_path + suffix).c_str());
+    sync();
+    const WholeRun run = RunInFolder(QUORVEL_TREE_BINARY, folder, where_used, false, answer);
+    if (round == 0 || run.seconds < first.seconds) first = run;
+    peak = std::max(peak, run.peak_kib);
+    first_users = UsersIn(ContentsOf(answer));
+  }
+  for (int round = 0; round < 3; ++round) {
+    looked = 0;
+    floor_walk = std::min(floor_walk, Walk(root, &looked));
+    const WholeRun run = RunInFolder(QUORVEL_TREE_BINARY, folder, where_used, false, answer);
+    if (round == 0 || run.seconds < again.seconds) again = run;
+    peak = std::max(peak, run.peak_kib);
+    again_users = UsersIn(ContentsOf(answer));
+  }
 
   // A run renamed a twentieth of the documents: their files written again.
   const size_t changed = project.subs.size() / 8;
@@ -147,7 +167,7 @@ int main(int argc, char* argv[]) {
       QUORVEL_TREE_BINARY, folder,
       {"--where-used", files[0], "--project", root, "--index", index_path}, false, answer);
 
-  const long peak = std::max({first.peak_kib, again.peak_kib, widest.peak_kib});
+  peak = std::max(peak, widest.peak_kib);
   std::printf(
       "first index   %7.2f s   %4.1fx (reading every document once: %.2f s;"
       " its %.1f MiB alone: %.2f s)\n",
@@ -164,7 +184,7 @@ int main(int argc, char* argv[]) {
       " the whole command %.2f s)\n",
       wide.seconds, wide.users, files[0].substr(root.size() + 1).c_str(), wide.bytes,
       widest.seconds);
-  std::printf("peak memory   %7.1f MiB        (the largest of the three commands)\n",
+  std::printf("peak memory   %7.1f MiB        (the largest of the commands)\n",
               peak / 1024.0);
   if (!std::getenv("QUORVEL_KEEP_PROJECT")) std::filesystem::remove_all(folder);
   const bool ok = floor_read > 0 && first.exit_code == 0 && again.exit_code == 0 &&
