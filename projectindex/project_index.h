@@ -13,22 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "projectindex/index_refresh.h"
 #include "projectindex/sqlite_database.h"
 #include "projectindex/stored_paths.h"
 #include "system/files.h"
-
-// What a refresh met. Documents unchanged since the last refresh are not read again.
-struct IndexCounts {
-  int64_t documents = 0;      // documents in the index after the refresh
-  int64_t read = 0;           // files read (new or changed since the last refresh)
-  int64_t dropped = 0;        // files gone since the last refresh
-  int64_t not_documents = 0;  // regular files that are no document
-  int64_t unreadable = 0;     // documents (or files) that cannot be read or opened
-  int64_t links = 0;          // links, not followed
-  int64_t cycles = 0;         // folders reached a second time, not walked again
-  int64_t unlisted = 0;       // folders that cannot be listed
-  int64_t other = 0;          // devices, FIFOs and the like
-};
 
 // A document as the index holds it.
 struct IndexedDocument {
@@ -82,7 +70,7 @@ class ProjectIndex {
   std::vector<DocumentUse> UsersOf(const std::vector<std::string>& keys);
   // Every document that uses any of `keys`, directly or through other documents, each once.
   std::vector<IndexedDocument> AllUsersOf(const std::vector<std::string>& keys);
-  // The keys of the files that the document `key` refers to, each once.
+  // The keys of the files that the document `key` refers to, each once, in byte order.
   std::vector<std::string> FilesUsedBy(const std::string& key);
   // Every part number that a document of the project has, each once, in byte order.
   std::vector<std::string> PartNumbers();

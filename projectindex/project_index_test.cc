@@ -107,6 +107,24 @@ TEST(ProjectIndexTest, UsersOfASharedPartAndRefreshes) {
   }
   EXPECT_EQ(files.reads.size(), 6u);
 
+  // A file outside the project, in a folder whose name begins as the project's does, and one
+  // in the project's top folder named as a folder is, are known by their full names.
+  std::filesystem::create_directories(project.root + "-lib");
+  WriteFile(project.root + "-lib/nut.part", Document("NUT"));
+  WriteFile(project.root + "/lib.prod",
+            Document("KIT", {{"Nut.1", "../project-lib/nut.part"}, {"Bolt.1", "lib/bolt.part"}}));
+  {
+    ProjectIndex index;
+    ASSERT_TRUE(index.Open(files, project.root, index_path, &notes, &why)) << why;
+    const std::string kit = StorageKey(project.File("lib.prod"));
+    EXPECT_EQ(index.FilesUsedBy(kit),
+              (std::vector<std::string>{StorageKey(project.root + "-lib/nut.part"),
+                                        StorageKey(project.File("lib/bolt.part"))}));
+    EXPECT_EQ(Names(index.AllUsersOf(index.KeysOfFile(project.root + "-lib/nut.part"))),
+              std::vector<std::string>{project.File("lib.prod")});
+  }
+  std::filesystem::remove(project.root + "/lib.prod");
+
   // The van no longer uses the bolt; the car is gone.
   WriteFile(project.root + "/van.prod", Document("VAN", {{"Frame.1", "asm/frame.prod"}}));
   std::filesystem::remove(project.root + "/car.prod");
@@ -114,7 +132,7 @@ TEST(ProjectIndexTest, UsersOfASharedPartAndRefreshes) {
   ProjectIndex index;
   ASSERT_TRUE(index.Open(files, project.root, index_path, &notes, &why)) << why;
   EXPECT_EQ(files.reads, (std::map<std::string, int>{{project.File("van.prod"), 1}}));
-  EXPECT_EQ(index.counts().dropped, 1);
+  EXPECT_EQ(index.counts().dropped, 2);
   IndexedDocument gone;
   EXPECT_FALSE(index.FindDocument(StorageKey(project.File("car.prod")), &gone));
   EXPECT_EQ(index.counts().documents, 3);
