@@ -27,7 +27,8 @@ const char kHelp[] =
     "replaces and the list of the files it creates. Each run is proven as Quorvel-check\n"
     "--after proves it, and a summary tells the documents saved, the instances renamed, what\n"
     "failed, where the logs are and the command that goes back. On a terminal, the documents\n"
-    "loaded and saved are shown while the tool runs.\n"
+    "loaded and saved are shown while the tool runs. Asked to end (Ctrl+C), it stops the tool,\n"
+    "records what the run left and prints the way back.\n"
     "\n"
     "Options:\n"
     "  --undo JOURNAL  put back every file the run replaced, byte for byte, and remove the\n"
@@ -113,6 +114,8 @@ bool PrintRun(const PlannedRun& planned, const ToolRun& run, const Report& proof
 
 int RunPlan(FileSystem& files, const std::vector<std::string>& control_files,
             const RunnerSettings& settings, std::ostream& out) {
+  // Asked to end, the runner stops the tool, records what it left and says how to go back.
+  EndRequests requests;
   // The summary is the only output: the tool's own console lines stay off in this process.
   g_ZTRConfig.SetTraceLevel(0);
   const std::string journal_folder = JournalFolderOf(control_files.front());
@@ -127,6 +130,7 @@ int RunPlan(FileSystem& files, const std::vector<std::string>& control_files,
   }
   Journal journal;
   std::string why;
+  if (EndAsked()) before.refusals.push_back("asked to end before the runs began");
   if (before.refusals.empty() &&
       !BeginJournal(files, journal_folder, control_files, before.targets, &journal, &why)) {
     before.refusals.push_back(why);
@@ -140,6 +144,11 @@ int RunPlan(FileSystem& files, const std::vector<std::string>& control_files,
   bool right = true;
   size_t ran = 0;
   for (const PlannedRun& planned : before.runs) {
+    if (EndAsked()) {
+      out << "Asked to end: no further run is begun.\n";
+      right = false;
+      break;
+    }
     // The journal says which files are being written before the tool writes them.
     if (!UpdateJournal(files, planned.targets, false, &journal, &why)) {
       out << "The way back cannot be kept current: " << why << "\n";

@@ -95,6 +95,20 @@ TEST_F(RunPlanTest, TheToolsOwnExitCodeIsHeard) {
   EXPECT_EQ(run.exit_code, 1);
 }
 
+#ifndef _WIN32
+// The tool asks its runner to end (as Ctrl+C or a job's time limit does), then would go on.
+TEST_F(RunPlanTest, AskedToEndItStopsTheToolAndPrintsTheWayBack) {
+  WriteFile("slow-tool", "#!/bin/sh\nkill -TERM $PPID\nexec sleep 5\n");
+  fs::permissions("slow-tool", fs::perms::owner_exec, fs::perm_options::add);
+  settings_.tool = StorageName("slow-tool");
+  const CommandOutcome run = Run({"rename.ztr", "again.ztr"});
+  EXPECT_NE(run.out.find("  the tool did not end by itself\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("again.ztr: not run\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Quorvel-run --undo rename.ztr.quorvel-run"), std::string::npos);
+  EXPECT_EQ(run.exit_code, 1);
+}
+#endif
+
 TEST_F(RunPlanTest, RefusalsLeaveEveryFileAsItWas) {
   auto expect_refused = [this](const std::string& why, FileSystem& files = Disk()) {
     const auto before = Files();

@@ -64,7 +64,14 @@ void RunTool(FileSystem& files, const std::string& tool,
       ChildProcess::Start(tool, {planned.control_file}, environment, &run->not_started);
   if (child == nullptr) return;
   std::string shown, text;
-  while (!child->Wait(progress != nullptr ? 100 : -1, &run->exit_code)) {
+  bool stopping = false;
+  while (!child->Wait(100, &run->exit_code)) {
+    // Asked to end, this process stops the tool and waits for it: what it saved is recorded.
+    if (EndAsked() && !stopping) {
+      child->Stop();
+      stopping = true;
+    }
+    if (progress == nullptr) continue;
     if (ReadLog(files, planned.log, &text)) ReadToolLog(text, run);
     ShowProgress(planned, *run, progress, &shown);
   }

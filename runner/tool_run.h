@@ -28,7 +28,7 @@ void ReadToolLog(const std::string& text, ToolRun* run);
 // Runs `tool` on `planned`'s control file with this process's environment changed by
 // `environment`, then reads its log through `files`. With `progress`, the documents loaded and
 // saved of the run's total are shown on it while the tool runs, on one line updated in place
-// and cleared at the end.
+// and cleared at the end. Asked to end (EndAsked), it stops the tool and waits for its end.
 void RunTool(FileSystem& files, const std::string& tool,
              const std::vector<std::string>& environment, const PlannedRun& planned,
              std::ostream* progress, ToolRun* run);

@@ -36,6 +36,23 @@ class ChildProcess {
   // Waits at most `milliseconds` for the child to end. True when it has ended: `exit_code` is
   // then its exit code, or -1 when it did not exit by itself (killed by a signal).
   virtual bool Wait(int milliseconds, int* exit_code) = 0;
+  // Asks the child to end now (on POSIX SIGTERM; on Windows it is ended); Wait tells when it
+  // has.
+  virtual void Stop() = 0;
 };
+
+// While one lives, a request to end this process (Ctrl+C, SIGTERM, SIGHUP; on Windows Ctrl+C
+// and Ctrl+Break) is noted rather than obeyed, so that a program that runs others can stop
+// them, keep what it must and end in order. Made anew, it forgets earlier requests.
+class EndRequests {
+ public:
+  EndRequests();
+  ~EndRequests();
+  EndRequests(const EndRequests&) = delete;
+  EndRequests& operator=(const EndRequests&) = delete;
+};
+
+// True when this process was asked to end while an EndRequests lived.
+bool EndAsked();
 
 #endif  // SYSTEM_PROCESS_H

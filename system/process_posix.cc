@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -49,13 +50,37 @@ class PosixChild : public ChildProcess {
     return true;
   }
 
+  void Stop() override {
+    if (!ended_) kill(pid_, SIGTERM);
+  }
+
  private:
   pid_t pid_;
   bool ended_ = false;
   int exit_code_ = -1;
 };
 
+volatile sig_atomic_t g_end_asked = 0;
+const int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction g_before[3];
+
+void NoteEnd(int) { g_end_asked = 1; }
+
 }  // namespace
+
+EndRequests::EndRequests() {
+  g_end_asked = 0;
+  struct sigaction note = {};
+  note.sa_handler = NoteEnd;
+  sigemptyset(&note.sa_mask);
+  for (int i = 0; i < 3; ++i) sigaction(kEndSignals[i], &note, &g_before[i]);
+}
+
+EndRequests::~EndRequests() {
+  for (int i = 0; i < 3; ++i) sigaction(kEndSignals[i], &g_before[i], nullptr);
+}
+
+bool EndAsked() { return g_end_asked != 0; }
 
 std::string OwnExecutablePath() {
   char path[PATH_MAX];

@@ -91,11 +91,30 @@ class WindowsChild : public ChildProcess {
     return true;
   }
 
+  void Stop() override { TerminateProcess(process_, 1); }
+
  private:
   HANDLE process_;
 };
 
+volatile LONG g_end_asked = 0;
+
+BOOL WINAPI NoteEnd(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  InterlockedExchange(&g_end_asked, 1);
+  return TRUE;
+}
+
 }  // namespace
+
+EndRequests::EndRequests() {
+  InterlockedExchange(&g_end_asked, 0);
+  SetConsoleCtrlHandler(NoteEnd, TRUE);
+}
+
+EndRequests::~EndRequests() { SetConsoleCtrlHandler(NoteEnd, FALSE); }
+
+bool EndAsked() { return InterlockedCompareExchange(&g_end_asked, 0, 0) != 0; }
 
 std::string OwnExecutablePath() {
   std::wstring path(MAX_PATH, L'\0');
