@@ -17,6 +17,13 @@
 #include "testing/session_test_support.h"
 #include "testing/test_support.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -118,6 +125,28 @@ TEST_F(FilesTest, AHoldFromAnotherMachineIsNamedWithHowToClearIt) {
             "held by kim on drafting-07 (process 4242, since 1970-01-01 00:00:00 UTC); if that "
             "process no longer runs on drafting-07, remove \"<dir>/.quorvel-hold-a.doc\"");
 }
+
+#ifndef _WIN32
+// Out of open files, a document is not opened unheld (another run could save over it): the
+// hold is refused, saying why. In a child process, whose limit is lowered to the files it has.
+TEST_F(FilesTest, ADocumentIsNotOpenedWhereNoHoldCanBeMadeForWantOfOpenFiles) {
+  WriteFile("a.doc", kDocument);
+  const pid_t child = fork();
+  if (child == 0) {
+    const int next = open("/dev/null", O_RDONLY);
+    const struct rlimit limit = {static_cast<rlim_t>(next), static_cast<rlim_t>(next)};
+    Holder holder;
+    const bool refused = next >= 0 && setrlimit(RLIMIT_NOFILE, &limit) == 0 &&
+                         Disk().Hold(StorageName("a.doc"), &holder) == nullptr &&
+                         DescribeHolder(holder).find("cannot be made") != std::string::npos;
+    _exit(refused ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_FALSE(fs::exists(".quorvel-hold-a.doc"));
+}
+#endif
 
 TEST_F(FilesTest, AnOverlayKeepsWhatWouldBeWrittenAndJudgesItAlike) {
   WriteFile("a.doc", kDocument);

@@ -187,7 +187,11 @@ std::unique_ptr<FileHold> HoldDiskFile(const std::string& path, Holder* holder) 
   const std::string text = HoldText(me);
   // A few tries: a hold released or cleared meanwhile is taken on the next.
   for (int attempt = 0; attempt < 5; ++attempt) {
-    const int made = CreateHoldFile(file, text);
+    const int made = CreateHoldFile(file, text, &holder->problem);
+    if (made == -2) {
+      holder->hold_file = file;
+      return nullptr;  // a document opened unheld could be saved over by another run
+    }
     if (made < 0) return std::make_unique<FileHold>();  // keeps nothing
     int64_t since = me.since;
     if (made == 0) {
@@ -218,6 +222,10 @@ bool FindDiskHolder(const std::string& path, Holder* holder) {
 }
 
 std::string DescribeHolder(const Holder& holder) {
+  if (!holder.problem.empty()) {
+    return "not held: its hold file \"" + holder.hold_file + "\" cannot be made (" +
+           holder.problem + ")";
+  }
   if (holder.machine.empty()) {
     return "held by a session whose hold file \"" + holder.hold_file + "\" cannot be read";
   }

@@ -20,6 +20,7 @@ struct Holder {
   int64_t started = 0;    // when that process started, in the system's own unit (0: unknown)
   int64_t since = 0;      // when the hold was taken, in seconds since 1970 (UTC)
   std::string hold_file;  // the file that keeps the hold
+  std::string problem;    // no holder: why this process could not make the hold file
 };
 
 // A hold taken; destroying it releases the hold.
@@ -33,10 +34,11 @@ class FileHold {
 std::string HoldFileOf(const std::string& path);
 
 // Holds the file at `path` for this process. Null when another running process holds it
-// (`holder` then tells who); a hold of a process gone from this machine is cleared first. A
-// file that this process holds already is held once more. Where no hold file can be made (a
-// folder this user may not write) the hold taken keeps nothing: nobody else can make one
-// there either.
+// (`holder` then tells who), or when this process cannot make a hold file now (out of open
+// files: `holder->problem` tells); a hold of a process gone from this machine is cleared
+// first. A file that this process holds already is held once more. Where no hold file can be
+// made (a folder this user may not write) the hold taken keeps nothing: nobody else can make
+// one there either.
 std::unique_ptr<FileHold> HoldDiskFile(const std::string& path, Holder* holder);
 
 // True when another running process (or a process on another machine) holds the file at

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <sstream>
 
@@ -93,8 +94,12 @@ std::string ResolvedPath(const std::string& path) {
   return path;
 }
 
-int CreateHoldFile(const std::string& path, const std::string& text) {
+int CreateHoldFile(const std::string& path, const std::string& text, std::string* why) {
   const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (file < 0 && (errno == EMFILE || errno == ENFILE || errno == ENOMEM)) {
+    *why = std::strerror(errno);
+    return -2;
+  }
   if (file < 0) return errno == EEXIST ? 0 : -1;
   // Readable by all, whatever the umask, so that other users see who holds the file.
   const bool ok = fchmod(file, 0644) == 0 &&

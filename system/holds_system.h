@@ -20,8 +20,9 @@ bool ProcessRuns(int64_t process, int64_t started);
 std::string ResolvedPath(const std::string& path);
 
 // Creates the file `path` with `text` only where nothing is under that name: 1 when made, 0
-// when something is there, -1 when no file can be made there.
-int CreateHoldFile(const std::string& path, const std::string& text);
+// when something is there, -1 when no file can be made there (a folder this user may not
+// write), -2 when this process cannot make one now (out of open files or memory): `why` tells.
+int CreateHoldFile(const std::string& path, const std::string& text, std::string* why);
 
 // Reads at most `limit` bytes of the hold file `path`, and how many seconds ago it last
 // changed: 1 when read, 0 when there is none, -1 when it is there but cannot be read.

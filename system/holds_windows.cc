@@ -63,7 +63,7 @@ bool ProcessRuns(int64_t process, int64_t started) {
 
 std::string ResolvedPath(const std::string& path) { return path; }
 
-int CreateHoldFile(const std::string& path, const std::string& text) {
+int CreateHoldFile(const std::string& path, const std::string& text, std::string* why) {
   // CREATE_NEW never opens what is there; other processes may read it, and delete it once
   // this one has let it go.
   const HANDLE file =
@@ -71,6 +71,11 @@ int CreateHoldFile(const std::string& path, const std::string& text) {
                   nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
+    if (error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NOT_ENOUGH_MEMORY ||
+        error == ERROR_OUTOFMEMORY) {
+      *why = "too many open files, or not enough memory";
+      return -2;
+    }
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? 0 : -1;
   }
   DWORD written = 0;
