@@ -5,6 +5,7 @@
 #include <deque>
 #include <mutex>
 #include <set>
+#include <system_error>
 #include <thread>
 
 #include "CATDocumentLinks.h"
@@ -124,13 +125,24 @@ bool ReadWholeProject(FileSystem& files, const std::string& project, const std::
                       const StoredPaths& paths, WalkCounts* counts,
                       const std::function<bool(ReadFile&)>& store) {
   ReadQueue queue;
-  std::thread walker([&] {
-    WalkProject(files, project, skip_prefix, counts,
-                [&](const std::string& path, const std::string& key, const FileFacts& facts) {
-                  return queue.Push(ReadProjectFile(files, paths, path, key, facts));
-                });
-    queue.End();
-  });
+  std::thread walker;
+  try {
+    walker = std::thread([&] {
+      WalkProject(files, project, skip_prefix, counts,
+                  [&](const std::string& path, const std::string& key, const FileFacts& facts) {
+                    return queue.Push(ReadProjectFile(files, paths, path, key, facts));
+                  });
+      queue.End();
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: the files are read and stored one after the other.
+    return WalkProject(
+        files, project, skip_prefix, counts,
+        [&](const std::string& path, const std::string& key, const FileFacts& facts) {
+          ReadFile file = ReadProjectFile(files, paths, path, key, facts);
+          return store(file);
+        });
+  }
   bool stored = true;
   for (ReadFile file; stored && queue.Pop(&file);) stored = store(file);
   queue.Stop();
