@@ -90,9 +90,6 @@ struct CommandLine {
 // runs out.
 constexpr size_t kInputLimit = size_t{256} << 20;
 
-// Permissions of an output file where there is none yet.
-constexpr unsigned kNewFilePermissions = 0644;
-
 // The whole of the input `path`: through `files` when it is a regular file, otherwise (a pipe,
 // a device) as the system gives it. False, with the reason, when it cannot be read or goes on
 // past kInputLimit.
@@ -159,7 +156,7 @@ void PutBack(FileSystem& files, const std::vector<Output>& outputs, size_t faile
     std::string why = "what it held was not kept";
     const bool back = !output.existed ? files.RemoveFile(output.name, &why)
                       : output.kept   ? files.WriteWholeFile(output.name, output.old_bytes,
-                                                             kNewFilePermissions, &why)
+                                                             NewFilePermissions(), &why)
                                       : false;
     if (back) {
       err << "Quorvel-plan: " << QuotedFile(output.name)
@@ -190,7 +187,7 @@ bool WriteFiles(FileSystem& files, const std::string& first, const std::vector<s
     std::string refused = files.WhyNotReplace(output.name);
     if (refused.empty()) {
       NoteOld(files, &output, i + 1 < texts.size());
-      output.replacement = files.BeginReplacement(output.name, kNewFilePermissions);
+      output.replacement = files.BeginReplacement(output.name, NewFilePermissions());
       if (output.replacement == nullptr) refused = "no temporary file can be made beside it";
     }
     if (refused.empty())

@@ -14,6 +14,10 @@
 #include "testing/test_support.h"
 #include "tree/tree_command.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -286,6 +290,23 @@ TEST_F(PlanCommandTest, AnOutputReplacesALinkAndNeverWritesThroughOne) {
 // A plan in several control files is written whole or not at all: when one cannot be put in
 // place, those put in place before it hold what they held again (a file that was not there is
 // removed), and each is named.
+#ifndef _WIN32
+// A table or control file made where none was gets what the user's file mode mask gives, as an
+// editor's file does: in a folder a group shares, the group may edit it too.
+TEST_F(PlanCommandTest, ANewOutputHasThePermissionsTheUsersMaskGives) {
+  WriteFile("top.doc", "STANDIN-DOCUMENT 1\nproduct\npartnumber TOP\n");
+  const mode_t before = umask(002);
+  Run({"Quorvel-plan", "table", "-o", "shared.csv", "top.doc"});
+  umask(077);
+  Run({"Quorvel-plan", "table", "-o", "private.csv", "top.doc"});
+  umask(before);
+  EXPECT_EQ(std::filesystem::status("shared.csv").permissions(),
+            static_cast<std::filesystem::perms>(0664));
+  EXPECT_EQ(std::filesystem::status("private.csv").permissions(),
+            static_cast<std::filesystem::perms>(0600));
+}
+#endif
+
 TEST_F(PlanCommandTest, SeveralControlFilesAreAllWrittenOrNone) {
   std::string top = "STANDIN-DOCUMENT 1\nproduct\npartnumber TOP\n",
               table = kHeader + "top.doc,TOP,,,,,,\n";

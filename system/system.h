@@ -46,6 +46,10 @@ struct OpenFileRoom {
 };
 OpenFileRoom OpenFileRoomNow();
 
+// The permission bits a program's new file gets from this user, as an editor's does: read and
+// write for all, less what the user's file mode mask (umask) takes away. 0666 on Windows.
+unsigned NewFilePermissions();
+
 // True when standard output is a terminal that a person reads as it comes.
 bool StandardOutputIsTerminal();
 

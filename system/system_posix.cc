@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "system/system.h"
@@ -66,6 +67,14 @@ OpenFileRoom OpenFileRoomNow() {
   room.hard_limit = limit.rlim_max == RLIM_INFINITY ? -1 : static_cast<int64_t>(limit.rlim_max);
   room.left = room.limit - OpenBelow(room.limit);
   return room;
+}
+
+unsigned NewFilePermissions() {
+  // The mask is read by setting it and setting it back: no thread of these programs makes a
+  // file meanwhile.
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666u & ~static_cast<unsigned>(mask);
 }
 
 bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) == 1; }

@@ -45,4 +45,6 @@ bool WriteStandardOutput(const char* bytes, size_t size, int* error) {
 // 512 streams concern fopen alone, which reads one control file at a time.)
 OpenFileRoom OpenFileRoomNow() { return OpenFileRoom(); }
 
+unsigned NewFilePermissions() { return 0666; }
+
 bool StandardOutputIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
