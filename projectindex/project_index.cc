@@ -80,6 +80,7 @@ bool ProjectIndex::Open(FileSystem& files, const std::string& project,
                         const std::string& index_path, std::vector<std::string>* notes,
                         std::string* why) {
   files_ = &files;
+  users_of_.Finalize();  // prepared on the connection of an earlier Open
   project_ = files.RealPath(project);
   paths_ = StoredPaths(project_, StorageKey(project_));
   std::vector<std::string> names;

@@ -2,11 +2,15 @@
 
 #include <sqlite3.h>
 
-SqliteStatement::~SqliteStatement() { sqlite3_finalize(statement_); }
+SqliteStatement::~SqliteStatement() { Finalize(); }
 
-bool SqliteStatement::Prepare(sqlite3* database, const char* sql) {
+void SqliteStatement::Finalize() {
   sqlite3_finalize(statement_);
   statement_ = nullptr;
+}
+
+bool SqliteStatement::Prepare(sqlite3* database, const char* sql) {
+  Finalize();
   return sqlite3_prepare_v2(database, sql, -1, &statement_, nullptr) == SQLITE_OK;
 }
 

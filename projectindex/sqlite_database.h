@@ -20,6 +20,8 @@ class SqliteStatement {
 
   bool Prepare(sqlite3* database, const char* sql);
   bool prepared() const { return statement_ != nullptr; }
+  // Gives the statement up; Prepare makes it anew.
+  void Finalize();
   // Parameters count from 1, as in SQLite. Text is bound byte for byte.
   void Bind(int parameter, const std::string& text);
   void Bind(int parameter, int64_t value);
