@@ -20,16 +20,7 @@ void StandinSetEnv(const char* name, const char* value) {
 int StandinRunProcess(const std::string& program, const std::vector<std::string>& arguments,
                       const std::string& directory, const std::vector<std::string>& environment,
                       const std::string& out_file, const std::string& err_file) {
-  // Everything the child needs is made before fork, so that it only calls async-safe functions.
-  std::vector<std::string> variables = ChangedEnvironment(environment);
-  std::vector<char*> envp;
-  for (std::string& variable : variables) envp.push_back(&variable[0]);
-  envp.push_back(nullptr);
-  std::vector<std::string> args{program};
-  args.insert(args.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(&arg[0]);
-  argv.push_back(nullptr);
+  const ExecVectors vectors(program, arguments, environment);
 
   const pid_t child = fork();
   if (child < 0) return -1;
@@ -43,7 +34,7 @@ int StandinRunProcess(const std::string& program, const std::vector<std::string>
         chdir(directory.c_str()) != 0) {
       _exit(127);
     }
-    execve(program.c_str(), argv.data(), envp.data());
+    execve(program.c_str(), vectors.argv(), vectors.envp());
     _exit(127);
   }
   int status = 0;

@@ -19,6 +19,25 @@ std::string ExecutableFileName(const std::string& name);
 // variable, a bare "NAME" removes one (names compared as the system compares them).
 std::vector<std::string> ChangedEnvironment(const std::vector<std::string>& changes);
 
+#ifndef _WIN32
+// A program's argument vector (its own path first) and environment (this process's, changed as
+// ChangedEnvironment changes it) as posix_spawn and execve take them; the strings live as long
+// as it does. Made before a fork, so that the child calls only async-signal-safe functions.
+class ExecVectors {
+ public:
+  ExecVectors(const std::string& program, const std::vector<std::string>& arguments,
+              const std::vector<std::string>& environment);
+  ExecVectors(const ExecVectors&) = delete;
+  ExecVectors& operator=(const ExecVectors&) = delete;
+  char* const* argv() const { return argv_.data(); }
+  char* const* envp() const { return envp_.data(); }
+
+ private:
+  std::vector<std::string> arguments_, variables_;
+  std::vector<char*> argv_, envp_;
+};
+#endif
+
 class ChildProcess {
  public:
   // Starts `program` (a path to an executable) with `arguments` after its own name. Its

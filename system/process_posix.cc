@@ -106,26 +106,28 @@ std::vector<std::string> ChangedEnvironment(const std::vector<std::string>& chan
   return variables;
 }
 
+ExecVectors::ExecVectors(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& environment)
+    : arguments_{program}, variables_(ChangedEnvironment(environment)) {
+  arguments_.insert(arguments_.end(), arguments.begin(), arguments.end());
+  for (std::string& argument : arguments_) argv_.push_back(&argument[0]);
+  argv_.push_back(nullptr);
+  for (std::string& variable : variables_) envp_.push_back(&variable[0]);
+  envp_.push_back(nullptr);
+}
+
 std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program,
                                                   const std::vector<std::string>& arguments,
                                                   const std::vector<std::string>& environment,
                                                   std::string* why) {
-  std::vector<std::string> variables = ChangedEnvironment(environment);
-  std::vector<char*> envp;
-  for (std::string& variable : variables) envp.push_back(&variable[0]);
-  envp.push_back(nullptr);
-  std::vector<std::string> args{program};
-  args.insert(args.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(&arg[0]);
-  argv.push_back(nullptr);
-
+  const ExecVectors vectors(program, arguments, environment);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
   pid_t pid = 0;
-  const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int error =
+      posix_spawn(&pid, program.c_str(), &actions, nullptr, vectors.argv(), vectors.envp());
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) {
     *why = "\"" + program + "\": " + std::strerror(error);
